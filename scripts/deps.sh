@@ -1,0 +1,29 @@
+# Installs the Debian packages Beamtide needs to build, run and test; sourced by run.sh
+# and test.sh. Only what is missing is installed.
+beamtide_packages=(
+  build-essential cmake ninja-build pkg-config
+  qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+  libcurl4-openssl-dev libssl-dev openssl ca-certificates
+  libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  python3 python3-aiosmtpd
+  xvfb xauth fonts-dejavu-core
+)
+
+beamtide_install_deps() {
+  local missing=()
+  local p
+  for p in "${beamtide_packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+  done
+  [ ${#missing[@]} -eq 0 ] && return 0
+  echo "Installing: ${missing[*]}"
+  local sudo=()
+  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
+  "${sudo[@]}" apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+beamtide_build() {
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake --build build
+}

@@ -1,0 +1,34 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace beamtide {
+
+// Splits text into lines at CR, LF or CR LF. A final line end adds no empty line.
+QStringList splitLines(QStringView text);
+
+// Decodes bytes as UTF-8; an invalid byte becomes a replacement character, never an error.
+QString decodeText(const QByteArray& bytes);
+
+// The lines of a text file, or nothing when it does not exist or cannot be read.
+std::optional<QStringList> readLines(const QString& path);
+
+struct SaveResult
+{
+    bool ok = true;
+    QString error; // the file error text when !ok
+};
+
+enum class FileAccess { Shared, OwnerOnly };
+
+// Replaces the file atomically (temporary file, then rename): lines ended by CR LF.
+// A crash or a full disk leaves the old file whole.
+SaveResult saveLines(const QString& path, const QStringList& lines,
+                     FileAccess access = FileAccess::Shared);
+SaveResult saveBytes(const QString& path, const QByteArray& bytes,
+                     FileAccess access = FileAccess::Shared);
+
+} // namespace beamtide

@@ -1,0 +1,43 @@
+#include "platform/InstanceLock.h"
+
+#include <QDir>
+#include <QHostInfo>
+#include <QStandardPaths>
+
+namespace beamtide {
+
+InstanceLock::InstanceLock(const QString& lockFolder)
+{
+    if (!QDir().mkpath(lockFolder))
+        return;
+    for (int n = 1; n <= 999; ++n) {
+        auto lock = std::make_unique<QLockFile>(QDir(lockFolder).filePath(
+            QStringLiteral("instance%1.lock").arg(n)));
+        lock->setStaleLockTime(0); // stale only when the holder is gone
+        if (lock->tryLock(0)) {
+            m_lock = std::move(lock);
+            m_number = n;
+            return;
+        }
+    }
+}
+
+InstanceLock::~InstanceLock() = default;
+
+QString InstanceLock::defaultFolder()
+{
+    const QString configured = qEnvironmentVariable("BEAMTIDE_LOCK_DIR");
+    if (!configured.isEmpty())
+        return configured;
+    QString user = qEnvironmentVariable("USER");
+    if (user.isEmpty())
+        user = qEnvironmentVariable("USERNAME");
+    return QDir(QDir::tempPath()).filePath(QStringLiteral("beamtide-") + user);
+}
+
+QString hostName()
+{
+    return QHostInfo::localHostName();
+}
+
+} // namespace beamtide

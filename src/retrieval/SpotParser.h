@@ -1,0 +1,26 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+namespace beamtide {
+
+// Field n (from 1) of text split at one separator; empty for n = 0 or past the last field.
+QString GetField(QStringView text, QChar separator, int n);
+QStringView GetFieldView(QStringView text, QChar separator, int n);
+
+// One table row line of the report page as a spot line: each cell text followed by ",".
+QString RowToSpotLine(QStringView rowLine);
+
+struct ParseResult
+{
+    bool completed = false;  // the parse ran to its end: show the count, set the parsed flag
+    bool noPosts = false;    // "No posts found!": nothing taken, count and flag unchanged
+    bool incomplete = false; // the page ended before a landmark; rows taken so far were kept
+    int entries = 0;         // spot lines in the list after the parse
+};
+
+// Appends one spot line per table row of the page to spots.
+ParseResult ParseSpotPage(const QStringList& pageLines, QStringList& spots);
+
+} // namespace beamtide

@@ -1,0 +1,227 @@
+#include "retrieval/SpotParser.h"
+
+#include "base/TextFile.h"
+#include "PageMaker.h"
+
+#include <gtest/gtest.h>
+
+using namespace beamtide;
+using beamtide::test::PageSpot;
+
+namespace {
+
+const QString kTable = QStringLiteral("<table style=\"font-family: monospace; font-size: 12px\">");
+const QString kRowA = test::cellsRow({QStringLiteral("2024-05-01 10:24"), QStringLiteral("A1")});
+const QString kRowB = test::cellsRow({QStringLiteral("2024-05-01 10:22"), QStringLiteral("B2")});
+
+// A page with the table landmarks at fixed places, padded with filler up to `total` lines.
+struct SmallPage
+{
+    int total = 102;
+    int tableAt = 1;
+    QString header = QStringLiteral(" <a href=\"olddb?sort=date\">Date</a>");
+    QStringList rows{kRowA, kRowB};
+    QString tableEnd = QStringLiteral("</table>");
+
+    QStringList lines() const
+    {
+        QStringList l;
+        while (l.size() < tableAt)
+            l << QStringLiteral("<p>head</p>");
+        l << kTable << QStringLiteral("<tr><td>form</td></tr>") << header
+              << QStringLiteral("</tr>");
+        l += rows;
+        if (!tableEnd.isNull())
+            l << tableEnd;
+        while (l.size() < total)
+            l << QStringLiteral("<p>tail</p>");
+        return l;
+    }
+};
+
+QStringList parse(const QStringList& lines, ParseResult* out = nullptr)
+{
+    QStringList spots;
+    const ParseResult r = ParseSpotPage(lines, spots);
+    if (out)
+        *out = r;
+    EXPECT_EQ(r.entries, spots.size());
+    return spots;
+}
+
+} // namespace
+
+TEST(GetField, FieldsByPosition)
+{
+    struct Case { const char* text; int n; const char* expected; };
+    const Case cases[] = {
+        {"a,b,", 2, "b"}, {"a,b,", 3, ""},  {"a", 0, ""},   {"a,,c", 2, ""},
+        {"a,,c", 3, "c"}, {"a", 2, ""},     {"a", 1, "a"},  {"", 1, ""},
+        {"a,b", 2, "b"},  {",x", 1, ""},    {"a,b,c", 255, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.text) + " field " + std::to_string(c.n));
+        EXPECT_EQ(GetField(QString::fromLatin1(c.text), u',', c.n), QString::fromLatin1(c.expected));
+    }
+}
+
+TEST(RowToSpotLine, CellsBecomeFields)
+{
+    EXPECT_EQ(RowToSpotLine(u"<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C&nbsp;</td></tr>"),
+              QStringLiteral("D,C,"));
+}
+
+TEST(RowToSpotLine, EmptyCellKeepsItsPlace)
+{
+    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("D"), QString(), QStringLiteral("C")})),
+              QStringLiteral("D,,C,"));
+    // The newer pages end with an often empty Version cell.
+    PageSpot s;
+    s.extra = QStringList{QStringLiteral("WSPR-2"), QString()};
+    EXPECT_EQ(RowToSpotLine(test::spotRow(s)), s.spotLine());
+}
+
+TEST(RowToSpotLine, MarkupInACellIsDroppedAndCommasSplit)
+{
+    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("<b>X</b>"), QStringLiteral("a,b")})),
+              QStringLiteral("a,b,"));
+}
+
+TEST(RowToSpotLine, RowWithoutEndTagEndsAtLineEnd)
+{
+    EXPECT_EQ(RowToSpotLine(u"<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C"), QStringLiteral("D,C,"));
+    EXPECT_EQ(RowToSpotLine(u""), QString());
+    EXPECT_EQ(RowToSpotLine(u";;;;"), QString());
+}
+
+TEST(RowToSpotLine, RealisticRowsOf12To14Cells)
+{
+    PageSpot twelve;
+    PageSpot thirteen;
+    thirteen.extra = QStringList{QStringLiteral("WSPR-2")};
+    thirteen.dbm = QStringLiteral("+37");
+    PageSpot fourteen;
+    fourteen.extra = QStringList{QStringLiteral("WSPR-2"), QStringLiteral("2.6.1")};
+    for (const PageSpot& s : {twelve, thirteen, fourteen}) {
+        SCOPED_TRACE(s.spotLine().toStdString());
+        EXPECT_EQ(RowToSpotLine(test::spotRow(s, false)), s.spotLine());
+    }
+}
+
+TEST(ParseSpotPage, Landmarks)
+{
+    struct Case
+    {
+        const char* name;
+        SmallPage page;
+        QStringList expected;
+    };
+    const QString a = QStringLiteral("2024-05-01 10:24,A1,");
+    const QString b = QStringLiteral("2024-05-01 10:22,B2,");
+
+    SmallPage exactly101;
+    exactly101.total = 101;
+    SmallPage tableOnFirstLine;
+    tableOnFirstLine.tableAt = 0;
+    SmallPage headerAtFirstChar;
+    headerAtFirstChar.header = QStringLiteral("href=\"olddb?sort=date\">Date</a>");
+    SmallPage blankBeforeRow;
+    blankBeforeRow.rows = QStringList{kRowA, u' ' + kRowB};
+    SmallPage rowInTableEndLine;
+    rowInTableEndLine.rows = QStringList{kRowA};
+    rowInTableEndLine.tableEnd = kRowB + QStringLiteral("</table>");
+    SmallPage tableEndRightAfterHeader;
+    tableEndRightAfterHeader.rows = QStringList{};
+    tableEndRightAfterHeader.tableEnd = kRowA + QStringLiteral("</table>");
+    SmallPage notARow;
+    notARow.rows = QStringList{QStringLiteral("<tr><td>&nbsp;x&nbsp;</td></tr>"), kRowB};
+
+    const Case cases[] = {
+        {"102 lines are parsed", SmallPage{}, {a, b}},
+        {"101 lines are not", exactly101, {}},
+        {"table start on the first line is not found", tableOnFirstLine, {}},
+        {"header link at the first character is passed over", headerAtFirstChar, {}},
+        {"a row line starting with a blank is no row", blankBeforeRow, {a}},
+        {"the </table> line is never a row", rowInTableEndLine, {a}},
+        {"...unless it is the first line after the header", tableEndRightAfterHeader, {a}},
+        {"a line without the row id is no row", notARow, {b}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(parse(c.page.lines()), c.expected);
+    }
+}
+
+TEST(ParseSpotPage, NoPostsFoundAnywhereSuppressesEverything)
+{
+    SmallPage page;
+    page.rows.insert(1, QStringLiteral("<tr id=\"x\"><td>No posts found!</td></tr>"));
+    QStringList spots{QStringLiteral("kept,")};
+    const ParseResult r = ParseSpotPage(page.lines(), spots);
+    EXPECT_TRUE(r.noPosts);
+    EXPECT_FALSE(r.completed);
+    EXPECT_EQ(spots, QStringList{QStringLiteral("kept,")});
+}
+
+TEST(ParseSpotPage, SmallPageCompletesWithCurrentCount)
+{
+    QStringList spots{QStringLiteral("x,")};
+    const ParseResult r = ParseSpotPage(QStringList(50, QStringLiteral("line")), spots);
+    EXPECT_TRUE(r.completed);
+    EXPECT_FALSE(r.incomplete);
+    EXPECT_EQ(r.entries, 1);
+}
+
+TEST(ParseSpotPage, TruncatedPageKeepsRowsTakenAndSaysSo)
+{
+    const auto spots = test::assortedSpots(150);
+    QStringList lines = splitLines(test::reportPage(spots));
+    // Cut the page in the middle of the rows: no "</table>".
+    lines = lines.mid(0, 100 + 60);
+    ParseResult r;
+    const QStringList parsed = parse(lines, &r);
+    EXPECT_TRUE(r.completed);
+    EXPECT_TRUE(r.incomplete);
+    ASSERT_FALSE(parsed.isEmpty());
+    EXPECT_EQ(parsed.first(), spots.front().spotLine());
+
+    // Cut before the header: nothing taken, still a finished parse.
+    ParseResult early;
+    EXPECT_TRUE(parse(lines.mid(0, 102 - 1) + QStringList(5, QStringLiteral("x")), &early).isEmpty());
+    EXPECT_TRUE(early.incomplete);
+}
+
+TEST(ParseSpotPage, WholeRealisticPageWithEveryLineEnding)
+{
+    auto spots = test::assortedSpots(300);
+    spots[7].extra = QStringList{QStringLiteral("WSPR-2"), QString()};
+    spots[8].dbm = QStringLiteral("+30");
+    QStringList expected;
+    for (const auto& s : spots)
+        expected << s.spotLine();
+    const QString page = test::reportPage(spots);
+    for (const QString& ending : {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
+        SCOPED_TRACE(ending.toStdString() == "\r" ? "CR" : ending.size() == 2 ? "CRLF" : "LF");
+        QString text = page;
+        text.replace(QStringLiteral("\r\n"), ending);
+        EXPECT_EQ(parse(splitLines(text)), expected);
+    }
+}
+
+TEST(ParseSpotPage, JunkNeverCrashes)
+{
+    QByteArray junk;
+    for (int i = 0; i < 200000; ++i)
+        junk += char((i * 7919) % 256);
+    const QString decoded = decodeText(junk + test::reportPage(test::assortedSpots(20)).toUtf8());
+    QStringList spots;
+    ParseSpotPage(splitLines(decoded), spots);
+
+    // A 2 MB line among the rows.
+    QStringList rows{kRowA, QStringLiteral("<tr id=\"x\">") + QString(2 * 1024 * 1024, u'&'), kRowB};
+    SmallPage big;
+    big.rows = rows;
+    const QStringList parsed = parse(big.lines());
+    ASSERT_EQ(parsed.size(), 3);
+    EXPECT_EQ(parsed[2], QStringLiteral("2024-05-01 10:22,B2,"));
+}
