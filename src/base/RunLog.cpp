@@ -5,6 +5,7 @@
 #include "base/Identity.h"
 
 #include <QFile>
+#include <QMutex>
 
 namespace beamtide {
 
@@ -31,6 +32,9 @@ QString RunLog::stamp() const
 
 void RunLog::write(const QString& message) const
 {
+    // The network thread logs too; one line at a time keeps lines whole.
+    static QMutex mutex;
+    const QMutexLocker lock(&mutex);
     if (m_sink)
         m_sink(message);
     if (!enabled())

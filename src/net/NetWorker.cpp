@@ -1,0 +1,44 @@
+#include "net/NetWorker.h"
+
+#include <atomic>
+
+namespace beamtide {
+
+NetWorker::NetWorker(QObject* parent)
+    : QObject(parent),
+      m_pending(std::make_shared<std::atomic<int>>(0)),
+      m_stopping(std::make_shared<std::atomic<bool>>(false))
+{
+    m_thread.setObjectName(QStringLiteral("beamtide-net"));
+    m_context = new QObject;
+    m_context->moveToThread(&m_thread);
+    connect(&m_thread, &QThread::finished, m_context, &QObject::deleteLater);
+    m_thread.start();
+}
+
+NetWorker::~NetWorker()
+{
+    m_stopping->store(true);
+    m_thread.quit();
+    m_thread.wait();
+}
+
+int NetWorker::pending() const
+{
+    return m_pending->load();
+}
+
+void NetWorker::postRaw(std::function<void()> job)
+{
+    ++*m_pending;
+    QMetaObject::invokeMethod(
+        m_context,
+        [job = std::move(job), pending = m_pending, stopping = m_stopping] {
+            if (!stopping->load())
+                job();
+            --*pending;
+        },
+        Qt::QueuedConnection);
+}
+
+} // namespace beamtide

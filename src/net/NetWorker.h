@@ -1,0 +1,51 @@
+#pragma once
+
+#include <QObject>
+#include <QPointer>
+#include <QThread>
+
+#include <atomic>
+
+#include <functional>
+#include <memory>
+
+namespace beamtide {
+
+// The one thread every network exchange runs on: blocking libcurl calls, one at a time, in
+// the order they were posted. Results come back on the thread of the receiver object, so
+// their effects are applied there in order; a receiver that is gone gets nothing.
+class NetWorker final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(NetWorker)
+
+public:
+    explicit NetWorker(QObject* parent = nullptr);
+    ~NetWorker() override; // waits for the job that is running, drops the ones not started
+
+    template <typename Result>
+    void post(std::function<Result()> job, QObject* receiver, std::function<void(Result)> done)
+    {
+        QPointer<QObject> guard(receiver);
+        postRaw([job = std::move(job), guard, done = std::move(done)] {
+            auto result = std::make_shared<Result>(job());
+            if (!guard)
+                return;
+            QMetaObject::invokeMethod(
+                guard.data(), [done, result] { done(std::move(*result)); }, Qt::QueuedConnection);
+        });
+    }
+
+    // Jobs posted and not yet finished.
+    int pending() const;
+
+private:
+    void postRaw(std::function<void()> job);
+
+    QThread m_thread;
+    QObject* m_context = nullptr; // lives on m_thread
+    std::shared_ptr<std::atomic<int>> m_pending;
+    std::shared_ptr<std::atomic<bool>> m_stopping;
+};
+
+} // namespace beamtide
