@@ -1,0 +1,86 @@
+#include "window/Prompt.h"
+
+#include <QWidget>
+
+namespace beamtide {
+
+Prompt::Prompt(QWidget* parent) : QObject(parent), m_parent(parent) {}
+
+Prompt::~Prompt()
+{
+    for (const auto& box : std::as_const(m_open)) {
+        if (box)
+            box->deleteLater();
+    }
+}
+
+void Prompt::setSink(PromptSink* sink)
+{
+    m_sink = sink;
+}
+
+QMessageBox::StandardButton Prompt::ask(const PromptRequest& request)
+{
+    if (m_sink)
+        return m_sink->answer(request);
+    QMessageBox box(request.icon, request.title, request.text, request.buttons, m_parent);
+    return static_cast<QMessageBox::StandardButton>(box.exec());
+}
+
+QMessageBox::StandardButton Prompt::ask(const QString& title, const QString& text,
+                                        QMessageBox::StandardButtons buttons)
+{
+    return ask(PromptRequest{title, text, buttons, QMessageBox::NoIcon});
+}
+
+bool Prompt::isShowing(const QString& kind) const
+{
+    if (m_sinkOpen.value(kind))
+        return true;
+    const auto box = m_open.value(kind);
+    return box && box->isVisible();
+}
+
+bool Prompt::showOnce(const QString& kind, const PromptRequest& request)
+{
+    if (isShowing(kind))
+        return false;
+    if (m_sink) {
+        m_sinkOpen.insert(kind, true);
+        m_sink->answer(request);
+        return true;
+    }
+    auto* box = new QMessageBox(request.icon, request.title, request.text, request.buttons,
+                                m_parent);
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    m_open.insert(kind, box);
+    box->open();
+    return true;
+}
+
+void Prompt::dismiss(const QString& kind)
+{
+    m_sinkOpen.remove(kind);
+    if (const auto box = m_open.take(kind))
+        box->close();
+}
+
+QMessageBox::StandardButton PromptRecorder::answer(const PromptRequest& request)
+{
+    requests.append(request);
+    if (onAsk)
+        onAsk(request);
+    if (!answers.isEmpty())
+        return answers.takeFirst();
+    for (const auto button : {QMessageBox::Ok, QMessageBox::Yes}) {
+        if (request.buttons.testFlag(button))
+            return button;
+    }
+    for (int bit = QMessageBox::FirstButton; bit <= QMessageBox::LastButton; bit <<= 1) {
+        if (request.buttons.testFlag(static_cast<QMessageBox::StandardButton>(bit)))
+            return static_cast<QMessageBox::StandardButton>(bit);
+    }
+    return QMessageBox::NoButton;
+}
+
+} // namespace beamtide
