@@ -1,0 +1,58 @@
+#include "spots/AllBandsTable.h"
+
+namespace beamtide {
+
+namespace {
+const QString kBlank = QStringLiteral(" ");
+}
+
+bool AllBandsTable::add(int column, const QString& call)
+{
+    if (column < 0 || column >= kColumns)
+        return false;
+    // The free cell under the last call holds a blank, so a blank call is never listed.
+    if (call == kBlank || m_listed[column].contains(call))
+        return false;
+    m_listed[column].insert(call);
+    m_calls[column].append(call);
+    return true;
+}
+
+void AllBandsTable::reset()
+{
+    for (int c = 0; c < kColumns; ++c) {
+        m_calls[c].clear();
+        m_listed[c].clear();
+    }
+}
+
+int AllBandsTable::rowCount() const
+{
+    qsizetype longest = 0;
+    for (const QStringList& calls : m_calls)
+        longest = qMax(longest, calls.size());
+    return int(longest) + 1;
+}
+
+QStringList AllBandsTable::column(int column) const
+{
+    if (column < 0 || column >= kColumns)
+        return {};
+    QStringList cells = m_calls[column];
+    const int rows = rowCount() - 1;
+    cells.reserve(rows);
+    while (cells.size() < rows)
+        cells.append(kBlank);
+    return cells;
+}
+
+QVector<QStringList> AllBandsTable::columns() const
+{
+    QVector<QStringList> all;
+    all.reserve(kColumns);
+    for (int c = 0; c < kColumns; ++c)
+        all.append(column(c));
+    return all;
+}
+
+} // namespace beamtide

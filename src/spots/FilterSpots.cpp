@@ -1,0 +1,274 @@
+#include "spots/FilterSpots.h"
+
+#include "base/Clock.h"
+#include "base/DateFormats.h"
+#include "spots/AlertBand.h"
+#include "spots/AlertsHistory.h"
+#include "spots/AllBandsTable.h"
+#include "spots/MyCallSpots.h"
+#include "spots/SpotRules.h"
+
+namespace beamtide {
+
+namespace {
+
+const QString kMemoHeader = QStringLiteral("Beamtide Alerts:-");
+
+QString notInteger(QStringView text)
+{
+    return u"'" + text + u"' is not a valid integer value";
+}
+
+QString notDecimal(QStringView text)
+{
+    return u"'" + text + u"' is not a valid floating point value";
+}
+
+QString notDateTime(QStringView text)
+{
+    return u"'" + text + u"' is not a valid date and time";
+}
+
+// Ends the pass with a conversion error when a field does not read.
+struct ConversionFailed
+{
+    QString text;
+};
+
+int integerOf(QStringView text)
+{
+    const auto value = readInteger(text);
+    if (!value)
+        throw ConversionFailed{notInteger(text)};
+    return *value;
+}
+
+int integerOrZero(QStringView text)
+{
+    return text.isEmpty() ? 0 : integerOf(text);
+}
+
+QDateTime dateTimeOf(QStringView text)
+{
+    const QDateTime value = readDateTime(text);
+    if (!value.isValid())
+        throw ConversionFailed{notDateTime(text)};
+    return value;
+}
+
+class PerBandPass
+{
+public:
+    PerBandPass(const FilterControls& c, const Clock& clock, AlertsHistory& alerts,
+                MyCallSpots& myCallSpots, FilterResult& result)
+        : m_c(c), m_alerts(alerts), m_myCallSpots(myCallSpots), m_result(result)
+    {
+        const QDateTime now = clock.nowUtc();
+        m_timeCutoff = now.addSecs(-60 * (qint64(c.elapsedMinutes) + 1));
+        m_alertCutoff = now.addSecs(-60 * (qint64(c.updateIntervalMinutes) + 1));
+        m_minKm = c.minDistancePosition * c.distanceScale;
+        m_maxKm = c.maxDistancePosition * c.distanceScale;
+        m_s = callFilterText(c.spottedFilter);
+        m_r = callFilterText(c.spotterFilter);
+        m_distanceWindow = c.distanceWindow && c.distanceControlsShown;
+        m_result.memo = QStringList{kMemoHeader};
+    }
+
+    void run(const QStringList& spots)
+    {
+        try {
+            for (const QString& line : spots)
+                if (!spot(line))
+                    return finish();
+            m_result.end = FilterEnd::Normal;
+        } catch (const ConversionFailed& failed) {
+            m_result.end = FilterEnd::ConversionError;
+            m_result.conversionError = failed.text;
+        }
+        finish();
+    }
+
+private:
+    // False when the pass ends at this spot.
+    bool spot(const QString& line)
+    {
+        const SpotFields f = splitSpotLine(line, true);
+        const std::optional<QString> watts = reformatWatts(f[7]);
+        if (!watts)
+            throw ConversionFailed{notDecimal(f[7])};
+
+        if (!m_c.myCall.isEmpty()) {
+            const QDateTime at = dateTimeOf(f[0]);
+            if (MyCallSpots::isMyCall(f[1], m_c.myCall))
+                collectMyCall(MyCallSpots::perBandLine(f, at));
+        }
+
+        if (m_distanceWindow) {
+            const int km = integerOf(f[10]);
+            const bool inside = m_minKm <= km && km <= m_maxKm;
+            const bool beyond = m_maxKm < m_minKm && km >= m_minKm;
+            if (!inside && !beyond)
+                return true;
+        }
+
+        const std::optional<QDateTime> at = spotTime(f[0]);
+        if (!at)
+            throw ConversionFailed{notDateTime(f[0])};
+        if (m_c.timeWindow && *at <= m_timeCutoff) {
+            m_result.end = FilterEnd::TimeWindow;
+            return false;
+        }
+
+        const int km = integerOrZero(f[10]);
+        const int snr = integerOrZero(f[3]);
+        int flags = 0;
+        if (m_c.snrAlert && snr >= m_c.snrPosition - 30)
+            flag(flags, SpotFlag::SignalHigh, u"SigHi ");
+        if (m_c.distanceControlsShown && !m_c.distanceWindow && km >= m_minKm)
+            flag(flags, SpotFlag::BeyondMinimum, u"Dist+ ");
+        if (m_c.distanceControlsShown && m_c.distanceWindow) {
+            if (m_minKm <= km && km <= m_maxKm)
+                flag(flags, SpotFlag::BetweenDistances, u"BtwnDist ");
+            if ((flags & int(SpotFlag::BetweenDistances)) && (flags & int(SpotFlag::SignalHigh)))
+                flag(flags, SpotFlag::Alert, u"ALERT ");
+        }
+
+        // Alerts are noticed before the call filters: a spot not shown may still alert.
+        const bool recent = *at >= m_alertCutoff && (flags & int(SpotFlag::Alert));
+        const bool far = m_c.far && km >= m_c.farAlertDistance;
+        if (recent || far) {
+            dateTimeOf(f[0]);
+            m_result.memo.append(alertTextLine(f));
+        }
+
+        const QString call = f[1].toString().toUpper();
+        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, f[8].toString().toUpper());
+        if (excludedCall(m_c.exclusionList, call))
+            match = false;
+        if (m_c.fetchedBand == u"MyCall")
+            match = true;
+        if (!match)
+            return true;
+
+        const QString tag = classificationTag(flags, m_c.myCall, f[1], f[10], integerOf(f[10]),
+                                              m_c.farAlertDistance);
+        QStringList cells;
+        cells.reserve(13);
+        for (int k = 0; k < 12; ++k)
+            cells.append(k == 7 ? *watts : f[k].toString());
+        cells.append(tag);
+        m_result.rows.append(cells);
+        if (m_c.rowLimit && m_c.maxLines < m_result.rows.size() + 1) {
+            m_result.end = FilterEnd::RowLimit;
+            return false;
+        }
+        return true;
+    }
+
+    void flag(int& flags, SpotFlag which, QStringView word)
+    {
+        flags |= int(which);
+        m_result.diagnostics += word;
+    }
+
+    void collectMyCall(const QString& line)
+    {
+        m_myCallSpots.add(line);
+        m_result.myCallLines.append(line);
+    }
+
+    // Every end of the pass records the rows the grid marks as alerts, then saves: an alert
+    // must not wait for its row to be painted. The rows of a pass cut short by a bad field
+    // stay shown, so they are recorded too.
+    void finish()
+    {
+        m_result.rowCount = int(m_result.rows.size()) + 1;
+        if (alertBandTest(m_c.bandText, m_c.perBandLayout)) {
+            for (int i = 0; i < m_result.rows.size(); ++i) {
+                const QStringList& cells = m_result.rows[i];
+                const QString& tag = cells[12];
+                const int rowIndex = i + 1;
+                const bool alerting = tag.contains(u"al") || (m_c.far && tag.contains(u"ld"));
+                if (alerting && m_alerts.RecordAlertRow(rowIndex, cells, m_c.maxLines))
+                    m_result.recordedAlerts.append(AlertsHistory::alertLine(cells));
+            }
+        }
+        const SaveResult saved = m_alerts.saveIfAny();
+        if (!saved.ok)
+            m_result.saveError = saved.error;
+    }
+
+    const FilterControls& m_c;
+    AlertsHistory& m_alerts;
+    MyCallSpots& m_myCallSpots;
+    FilterResult& m_result;
+    QDateTime m_timeCutoff;
+    QDateTime m_alertCutoff;
+    int m_minKm = 0;
+    int m_maxKm = 0;
+    QString m_s;
+    QString m_r;
+    bool m_distanceWindow = false;
+};
+
+void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTable& table,
+                  MyCallSpots& myCallSpots, FilterResult& result)
+{
+    const QString s = callFilterText(c.spottedFilter);
+    const QString r = callFilterText(c.spotterFilter);
+    try {
+        QDateTime newest;
+        for (qsizetype i = 0; i < spots.size(); ++i) {
+            const SpotFields f = splitSpotLine(spots[i], false);
+            if (MyCallSpots::isMyCall(f[1], c.myCall)) {
+                const QString line = MyCallSpots::allBandsLine(f);
+                myCallSpots.add(line);
+                result.myCallLines.append(line);
+            }
+            const QDateTime at = dateTimeOf(f[0]);
+            if (i == 0)
+                newest = at;
+            result.oldestTime = utcClockText(at);
+            result.newestTime = utcClockText(newest);
+
+            const QString call = f[1].toString().toUpper();
+            if (!callFilterMatch(s, r, c.logic, call, f[8].toString().toUpper()))
+                continue;
+            const std::optional<double> mhz = readDecimal(f[2]);
+            if (!mhz)
+                throw ConversionFailed{notDecimal(f[2])};
+            table.add(BandColumnOf(*mhz), call);
+        }
+        result.end = FilterEnd::Normal;
+    } catch (const ConversionFailed& failed) {
+        result.end = FilterEnd::ConversionError;
+        result.conversionError = failed.text;
+    }
+    // Even a pass cut short shows what the table holds, never a run of empty rows.
+    result.rowCount = table.rowCount();
+    result.lineCount = QString::number(result.rowCount);
+    result.bandColumns = table.columns();
+}
+
+} // namespace
+
+FilterResult FilterSpots(const QStringList& spots, const FilterControls& controls,
+                         const Clock& clock, AllBandsTable& allBands, AlertsHistory& alerts,
+                         MyCallSpots& myCallSpots)
+{
+    FilterResult result;
+    if (!controls.pageParsed)
+        return result;
+    result.allBands = controls.bandText == u"All";
+    if (spots.isEmpty()) {
+        result.end = FilterEnd::NoSpots;
+        return result;
+    }
+    if (result.allBands)
+        allBandsPass(spots, controls, allBands, myCallSpots, result);
+    else
+        PerBandPass(controls, clock, alerts, myCallSpots, result).run(spots);
+    return result;
+}
+
+} // namespace beamtide

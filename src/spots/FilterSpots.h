@@ -1,0 +1,85 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <QVector>
+
+namespace beamtide {
+
+class AlertsHistory;
+class AllBandsTable;
+class Clock;
+class MyCallSpots;
+
+// The control values one filter pass reads, as the window shows them.
+struct FilterControls
+{
+    QString bandText;                                  // ComboBox1; "All": all-bands layout
+    bool perBandLayout = true;                         // the per-band grid header is in place
+    QString spottedFilter = QStringLiteral("VK*");     // Edit1
+    QString spotterFilter = QStringLiteral("VK*");     // Edit2
+    QString logic = QStringLiteral("AND");             // ComboBox3
+    QString exclusionList;                             // Edit27
+    bool timeWindow = false;                           // CheckBox6
+    int elapsedMinutes = 5;                            // ScrollBar5
+    bool rowLimit = false;                             // CheckBox7
+    int maxLines = 5;                                  // ScrollBar4
+    bool distanceWindow = false;                       // CheckBox9 ticked
+    bool distanceControlsShown = false;                // CheckBox9, Edit8 and the bars shown
+    int minDistancePosition = 0;                       // ScrollBar2
+    int maxDistancePosition = 0;                       // ScrollBar6
+    int distanceScale = 50;
+    bool snrAlert = false;                             // CheckBox4
+    int snrPosition = 30;                              // ScrollBar3; threshold = position - 30 dB
+    bool far = false;                                  // CheckBox17
+    int farAlertDistance = 2000;                       // km
+    int updateIntervalMinutes = 5;                     // ScrollBar1
+    QString fetchedBand;                               // "MyCall": every spot of the page shown
+    QString myCall;                                    // upper case; empty when not set
+    bool pageParsed = true;
+};
+
+enum class FilterEnd {
+    NotParsed,       // no page parsed yet: nothing done, nothing to show
+    NoSpots,         // empty spot list: the grid stays as it is; the final step only
+    Normal,          // every spot line seen
+    TimeWindow,      // ended at the first spot older than the time window
+    RowLimit,        // ended once the max-lines rows were written
+    ConversionError, // a field that must be a number or date-time was not; rows so far stay
+};
+
+struct FilterResult
+{
+    FilterEnd end = FilterEnd::NotParsed;
+    bool allBands = false;
+
+    // Per-band layout: grid rows from row 1, 13 cells each, cell 12 the classification tag.
+    QVector<QStringList> rows;
+    // All-bands layout: the 17 band columns, rows 1 to rowCount - 1 each.
+    QVector<QStringList> bandColumns;
+    int rowCount = 1; // grid rows, the header row included
+
+    QString diagnostics;  // Edit25 (per-band)
+    QString oldestTime;   // Edit14 (all-bands): "hh:mm UTC" of the last spot line
+    QString newestTime;   // Edit15 (all-bands): "hh:mm UTC" of the first spot line
+    QString lineCount;    // Edit16 (all-bands)
+    QStringList memo;     // Memo2 (per-band): header line, then one alert text line per alert
+
+    QStringList myCallLines;    // the MyCall spot lines collected by this pass
+    QStringList recordedAlerts; // the alert lines this pass added to the alerts history
+
+    QString conversionError; // the text to show when end == ConversionError
+    QString saveError;       // the alerts file could not be written; the list is kept
+
+    // Select the top-left cell, repaint, give the Update button the focus.
+    bool finalStep() const { return end == FilterEnd::NoSpots || end == FilterEnd::Normal; }
+    bool changesGrid() const { return end != FilterEnd::NotParsed && end != FilterEnd::NoSpots; }
+};
+
+// One filter pass over the spot list. The per-band pass also records its alerting rows in
+// the alerts history and saves it; both layouts add the user's own spots to myCallSpots.
+FilterResult FilterSpots(const QStringList& spots, const FilterControls& controls,
+                         const Clock& clock, AllBandsTable& allBands, AlertsHistory& alerts,
+                         MyCallSpots& myCallSpots);
+
+} // namespace beamtide

@@ -1,0 +1,49 @@
+#include "spots/MyCallSpots.h"
+
+#include "base/DateFormats.h"
+#include "base/Identity.h"
+#include "spots/SpotRules.h"
+
+namespace beamtide {
+
+MyCallSpots::MyCallSpots(QString filePath) : m_path(std::move(filePath)) {}
+
+QString MyCallSpots::filePath(const Identity& identity)
+{
+    return identity.plainFile(QString(identity.filePrefix + identity.myCall + u"-spots.txt"));
+}
+
+bool MyCallSpots::isMyCall(QStringView call, QStringView myCall)
+{
+    return !myCall.isEmpty() && call.startsWith(myCall);
+}
+
+QString MyCallSpots::perBandLine(const SpotFields& fields, const QDateTime& spotTime)
+{
+    return alertTextLine(fields) + dateTimeText(spotTime);
+}
+
+QString MyCallSpots::allBandsLine(const SpotFields& fields)
+{
+    // The same shape as the alert text line; the all-bands pass does not trim.
+    return alertTextLine(fields);
+}
+
+void MyCallSpots::load()
+{
+    m_lines.load(m_path);
+}
+
+SaveResult MyCallSpots::save() const
+{
+    return m_lines.save(m_path);
+}
+
+SaveResult MyCallSpots::saveIfAny() const
+{
+    if (m_lines.isEmpty())
+        return {};
+    return save();
+}
+
+} // namespace beamtide

@@ -1,0 +1,58 @@
+#pragma once
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+
+#include <array>
+#include <optional>
+
+namespace beamtide {
+
+// Fields 1 to 12 of a spot line (index 0 is field 1), trimmed of blanks or as they stand.
+using SpotFields = std::array<QStringView, 12>;
+SpotFields splitSpotLine(QStringView line, bool trimmed);
+
+// A call filter field up to its first "*": "VK*" and "VK" select the same calls.
+QString callFilterText(QStringView field);
+
+// Whether a spot passes the spotted filter s and the spotter filter r joined by logic.
+// call and reporter are upper case. A comma list works only while the other filter is
+// empty, and only its first six terms count.
+bool callFilterMatch(QStringView s, QStringView r, QStringView logic, QStringView call,
+                     QStringView reporter);
+
+// Whether call starts with one of the comma-separated terms, read up to the first empty one.
+bool excludedCall(QStringView exclusionList, QStringView call);
+
+// The all-bands column 0..16 of a frequency in MHz; 0 for anything outside the band table.
+int BandColumnOf(double mhz);
+const QStringList& allBandsHeaders();
+
+// Whole numbers and decimals as the page writes them; nothing when the text is no number.
+std::optional<int> readInteger(QStringView text);
+std::optional<double> readDecimal(QStringView text);
+
+// The Watts column: whole watts above 1 W, otherwise cut (not rounded) to two decimals.
+// Nothing when the text is no number.
+std::optional<QString> reformatWatts(QStringView watts);
+
+// The time a spot counts as for the time window: texts without a date and time in their
+// usual places count as 2000-01-01 00:01 (long past); nothing when a well-placed text
+// cannot be read.
+std::optional<QDateTime> spotTime(QStringView dateTime);
+
+// "hh:mm UTC"
+QString utcClockText(const QDateTime& utc);
+
+enum class SpotFlag { SignalHigh = 1, BeyondMinimum = 2, BetweenDistances = 4, Alert = 8 };
+
+// The classification column of a shown row: "al" wins over the far-distance tag, which wins
+// over the MyCall tag, which wins over "bd", "md" and "sh". km is kmText read as a number.
+QString classificationTag(int flags, QStringView myCall, QStringView call, QStringView kmText,
+                          int km, int farAlertDistance);
+
+// "date-time,call,MHz,dB,reporter,locator,km," from the spot's fields 1-4 and 9-11.
+QString alertTextLine(const SpotFields& fields);
+
+} // namespace beamtide
