@@ -63,6 +63,8 @@ struct TextLook
 {
     QString colour;
     bool bold = false;
+
+    bool operator==(const TextLook&) const = default;
 };
 
 // The entries of the setup panel's colour lists, in their order.

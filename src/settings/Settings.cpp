@@ -1,0 +1,278 @@
+#include "settings/Settings.h"
+
+#include "base/Config.h"
+
+#include <QDir>
+
+#include <limits>
+
+namespace beamtide {
+
+namespace {
+
+struct IntValue
+{
+    const char16_t* name;
+    int StoredSettings::*member;
+    BarRange range;
+};
+
+struct BoolValue
+{
+    const char16_t* name;
+    bool StoredSettings::*member;
+};
+
+struct TextValue
+{
+    const char16_t* name;
+    QString StoredSettings::*member;
+};
+
+constexpr int kIntMax = std::numeric_limits<int>::max();
+constexpr int kIntMin = std::numeric_limits<int>::min();
+
+// The tone bar's 400..2000 Hz keeps a damaged value from reaching the tone generator.
+const IntValue kInts[] = {
+    {u"BeamtideLeft", &StoredSettings::windowLeft, {kIntMin, kIntMax}},
+    {u"BeamtideTop", &StoredSettings::windowTop, {kIntMin, kIntMax}},
+    {u"BeamtideWidth", &StoredSettings::windowWidth, {1, kIntMax}},
+    {u"BeamtideHeight", &StoredSettings::windowHeight, {1, kIntMax}},
+    {u"WSPRRunCount", &StoredSettings::launchCount, {0, kIntMax}},
+    {u"BeamtideDScale", &StoredSettings::distanceScale, bars::kDistanceScale},
+    {u"WSPRSMTPport", &StoredSettings::smtpPort, {1, 65535}},
+    {u"WSPRUpdInterval", &StoredSettings::updateInterval, bars::kUpdateInterval},
+    {u"WSPRDist", &StoredSettings::minDistanceBar, bars::kMinDistance},
+    {u"WSPRLDThresh", &StoredSettings::farAlertBar, bars::kFarAlert},
+    {u"WSPRdBmVal", &StoredSettings::snrBar, bars::kSnr},
+    {u"WSPRGridNos", &StoredSettings::maxLines, bars::kMaxLines},
+    {u"WSPRet", &StoredSettings::elapsedTime, bars::kElapsedTime},
+    {u"WSPRMaxD", &StoredSettings::maxDistanceBar, bars::kMaxDistance},
+    {u"WSPRToneF", &StoredSettings::toneFrequency, {bars::kTone.min * 100, bars::kTone.max * 100}},
+};
+
+// Geometry, launch count and port are not bars: a value outside their range is damage and
+// gives the default rather than an end of the range.
+bool clampsToRange(const IntValue& value)
+{
+    return value.member != &StoredSettings::windowWidth && value.member != &StoredSettings::windowHeight
+        && value.member != &StoredSettings::launchCount && value.member != &StoredSettings::smtpPort;
+}
+
+const BoolValue kBools[] = {
+    {u"WSPRLastSet", &StoredSettings::useLast},
+    {u"WSPRSortDistance", &StoredSettings::sortByKm},
+    {u"WSPRHideCols", &StoredSettings::hideTxMi},
+    {u"WSPRHistorical", &StoredSettings::historical},
+    {u"WSPRdBmAlert", &StoredSettings::snrAlert},
+    {u"WSPRDistAlert", &StoredSettings::farAlert},
+    {u"WSPRSigAlert", &StoredSettings::alerts},
+    {u"WSPRToneAlert", &StoredSettings::alertTones},
+    {u"WSPRTimeSet", &StoredSettings::timeSet},
+    {u"WSPRLinesSet", &StoredSettings::linesSet},
+    {u"WSPRDistMode", &StoredSettings::vhfDistMode},
+};
+
+const TextValue kTexts[] = {
+    {u"WSPRBand", &StoredSettings::band},
+    {u"WSPRSpotted", &StoredSettings::spotted},
+    {u"WSPRSpotter", &StoredSettings::spotter},
+    {u"WSPRLogic", &StoredSettings::logic},
+    {u"WSPREmail", &StoredSettings::emailTo},
+    {u"WSPRSMPTUserName", &StoredSettings::smtpUserName},
+    {u"WSPRSMTPHost", &StoredSettings::smtpHost},
+    {u"WSPRSMTPpwd", &StoredSettings::smtpPassword},
+    {u"WSPRNoSpot", &StoredSettings::exclusionList},
+    {u"WSPRLastAlert", &StoredSettings::lastAlert},
+};
+
+// The 31 values a reset deletes; the legacy unsuffixed names are the same but three.
+const char16_t* const kResetNames[] = {
+    u"BeamtideLeft", u"BeamtideTop", u"BeamtideWidth", u"BeamtideHeight", u"WSPRRunCount",
+    u"WSPRToneAlert", u"BeamtideLastGet", u"WSPRBand", u"WSPRSpotted", u"WSPRSpotter", u"WSPRLogic",
+    u"WSPREmail", u"WSPRSMTPHost", u"WSPRSMTPpwd", u"WSPRSMTPport", u"WSPRSMPTUserName",
+    u"WSPRUpdInterval", u"WSPRDist", u"WSPRdBmVal", u"WSPRGridNos", u"WSPRet", u"WSPRMaxD",
+    u"WSPRSortDistance", u"WSPRHideCols", u"WSPRHistorical", u"WSPRdBmAlert", u"WSPRSigAlert",
+    u"WSPRTimeSet", u"WSPRLinesSet", u"WSPRDSTSet", u"WSPRDistMode",
+};
+
+bool keptUnsuffixed(QStringView name)
+{
+    return name == u"WSPRRunCount" || name == u"WSPRToneAlert" || name == u"WSPRSMPTUserName";
+}
+
+} // namespace
+
+StoredSettings::StoredSettings()
+    : smtpPassword(QString::fromLatin1(config::kRelayPassword))
+{
+    for (const TextClassInfo& info : textClasses())
+        textLooks[static_cast<std::size_t>(info.textClass)] = {QStringView(info.defaultColour).toString(), info.defaultBold};
+    for (const BackgroundInfo& info : backgrounds())
+        backgroundColours[static_cast<std::size_t>(info.background)] = QStringView(info.defaultColour).toString();
+}
+
+StoredSettings StoredSettings::load(const SettingsStore& store)
+{
+    StoredSettings s;
+    for (const IntValue& v : kInts) {
+        const int fallback = s.*v.member;
+        const int read = store.readInt(v.name, fallback);
+        if (clampsToRange(v))
+            s.*v.member = v.range.clamp(read);
+        else
+            s.*v.member = read < v.range.min || read > v.range.max ? fallback : read;
+    }
+    for (const BoolValue& v : kBools)
+        s.*v.member = store.readBool(v.name, s.*v.member);
+    for (const TextValue& v : kTexts)
+        s.*v.member = store.readText(v.name, s.*v.member);
+    for (const TextClassInfo& info : textClasses()) {
+        TextLook& look = s.textLooks[static_cast<std::size_t>(info.textClass)];
+        look.colour = store.readText(info.colourKey, look.colour);
+        look.bold = store.readBool(info.boldKey, look.bold);
+    }
+    for (const BackgroundInfo& info : backgrounds()) {
+        QString& colour = s.backgroundColours[static_cast<std::size_t>(info.background)];
+        colour = store.readText(info.key, colour);
+    }
+    return s;
+}
+
+void StoredSettings::save(SettingsStore& store, const SaveContext& context) const
+{
+    for (const IntValue& v : kInts)
+        store.writeInt(v.name, this->*v.member);
+    for (const BoolValue& v : kBools)
+        store.writeBool(v.name, this->*v.member);
+    for (const TextValue& v : kTexts)
+        store.writeText(v.name, this->*v.member);
+    for (const TextClassInfo& info : textClasses()) {
+        const TextLook& look = textLooks[static_cast<std::size_t>(info.textClass)];
+        store.writeText(info.colourKey, look.colour);
+        store.writeBool(info.boldKey, look.bold);
+    }
+    for (const BackgroundInfo& info : backgrounds())
+        store.writeText(info.key, backgroundColours[static_cast<std::size_t>(info.background)]);
+    store.writeText(u"BeamtideFolder", folderText(context.folder));
+    store.writeText(u"BeamtideLastGet", lastGetText(context.lastRetrieval));
+}
+
+QList<LoadStep> loadSteps(const StoredSettings& s)
+{
+    auto step = [](const char16_t* target, QVariant value) {
+        return LoadStep{QStringView(target).toString(), std::move(value)};
+    };
+    QList<LoadStep> steps{
+        step(u"MainWindow.left", s.windowLeft),
+        step(u"MainWindow.top", s.windowTop),
+        step(u"MainWindow.width", s.windowWidth),
+        step(u"MainWindow.height", s.windowHeight),
+        step(u"launchCount", s.launchCount),
+        step(u"Label38", QString::number(s.launchCount)),
+        step(u"ScrollBar8", s.distanceScale),
+        step(u"distanceScale", s.distanceScale),
+        step(u"Edit19", QString::number(s.distanceScale)),
+        step(u"CheckBox16", s.useLast),
+        step(u"ComboBox1", s.band),
+        step(u"Edit1", s.spotted),
+        step(u"Edit2", s.spotter),
+        step(u"ComboBox3", s.logic),
+        step(u"Edit21", s.emailTo),
+        step(u"Edit26", s.smtpUserName),
+        step(u"smtp.userName", s.smtpUserName),
+        step(u"smtpHost", s.smtpHost),
+        step(u"smtp.host", s.smtpHost),
+        step(u"Edit22", s.smtpHost),
+    };
+    if (!s.smtpHost.isEmpty())
+        steps.append(step(u"smtp.helo", heloName(s.smtpHost)));
+    steps += {
+        step(u"smtpPassword", s.smtpPassword),
+        step(u"smtp.password", s.smtpPassword),
+        step(u"Edit23", s.smtpPassword),
+        step(u"smtpPort", s.smtpPort),
+        step(u"smtp.port", s.smtpPort),
+        step(u"Edit27", s.exclusionList),
+        step(u"ScrollBar1", s.updateInterval),
+        step(u"Edit7", QString::number(s.updateInterval)),
+        step(u"ScrollBar2", s.minDistanceBar),
+        step(u"minimumDistance", s.minimumDistance()),
+        step(u"Edit8", QString::number(s.minimumDistance())),
+        step(u"ScrollBar9", s.farAlertBar),
+        step(u"farAlertDistance", s.farAlertDistance()),
+        step(u"Edit20", QString::number(s.farAlertDistance())),
+        step(u"ScrollBar3", s.snrBar),
+        step(u"Edit10", QString::number(s.snrThreshold())),
+        step(u"ScrollBar4", s.maxLines),
+        step(u"Edit11", QString::number(s.maxLines)),
+        step(u"ScrollBar5", s.elapsedTime),
+        step(u"Edit12", QString::number(s.elapsedTime)),
+        step(u"ScrollBar6", s.maxDistanceBar),
+        step(u"maximumDistance", s.maximumDistance()),
+        step(u"Edit13", QString::number(s.maximumDistance())),
+        step(u"CheckBox1", s.sortByKm),
+        step(u"CheckBox2", s.hideTxMi),
+        step(u"CheckBox3", s.historical),
+        step(u"CheckBox4", s.snrAlert),
+        step(u"CheckBox17", s.farAlert),
+        step(u"lastAlert", s.lastAlert),
+        step(u"CheckBox5", s.alerts),
+        step(u"CheckBox8", s.alertTones),
+        step(u"CheckBox8.visible", s.alerts),
+        step(u"toneFrequency", s.toneFrequency),
+        step(u"ScrollBar7", s.toneBarPosition()),
+        step(u"ScrollBar7.visible", s.alerts),
+        step(u"CheckBox6", s.timeSet),
+        step(u"CheckBox7", s.linesSet),
+        step(u"CheckBox9", s.vhfDistMode),
+    };
+    for (const TextClassInfo& info : textClasses())
+        steps.append(step(info.comboBox, s.textLooks[static_cast<std::size_t>(info.textClass)].colour));
+    for (const TextClassInfo& info : textClasses())
+        steps.append(step(info.boldBox, s.textLooks[static_cast<std::size_t>(info.textClass)].bold));
+    for (const BackgroundInfo& info : backgrounds())
+        steps.append(step(info.comboBox, s.backgroundColours[static_cast<std::size_t>(info.background)]));
+    return steps;
+}
+
+QString heloName(const QString& host)
+{
+    if (host.isEmpty())
+        return {};
+    const qsizetype dot = host.indexOf(u'.');
+    const QString rest = dot < 0 ? host : host.mid(dot + 1);
+    return rest.trimmed().left(255);
+}
+
+QString lastGetText(const QDateTime& lastRetrieval)
+{
+    if (!lastRetrieval.isValid())
+        return QStringLiteral("30-12-99 00:00:00");
+    return lastRetrieval.toString(QStringLiteral("dd-MM-yy HH:mm:ss"));
+}
+
+QString folderText(const QString& folder)
+{
+    QString text = QDir::toNativeSeparators(folder);
+    if (!text.endsWith(QDir::separator()))
+        text += QDir::separator();
+    return text;
+}
+
+void resetSettings(SettingsStore& store)
+{
+    for (const char16_t* name : kResetNames)
+        store.remove(name);
+    for (const char16_t* name : kResetNames) {
+        if (!keptUnsuffixed(name))
+            store.removeLegacy(name);
+    }
+}
+
+int raisedLaunchCount(int stored)
+{
+    return stored < 0 ? 1 : (stored == kIntMax ? kIntMax : stored + 1);
+}
+
+} // namespace beamtide

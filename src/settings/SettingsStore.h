@@ -1,0 +1,66 @@
+#pragma once
+
+#include "base/TextFile.h"
+
+#include <QString>
+
+#include <memory>
+
+class QSettings;
+
+namespace beamtide {
+
+// Where the settings live: $BEAMTIDE_SETTINGS when set, else <config>/Beamtide/settings.ini
+// ($XDG_CONFIG_HOME, default ~/.config). Empty on Windows without the variable: the registry.
+QString defaultSettingsFile();
+
+// The per-user store of one running copy. Every value name carries the instance suffix
+// ("WSPRBand" is WSPRBand1 for the first copy) so copies side by side keep their own values;
+// all values sit in the group "Drovix" and are written as text.
+class SettingsStore final
+{
+public:
+    // An INI file at path; an empty path means the platform's native store (the registry).
+    SettingsStore(const QString& path, int instance);
+    ~SettingsStore();
+    SettingsStore(const SettingsStore&) = delete;
+    SettingsStore& operator=(const SettingsStore&) = delete;
+
+    static std::unique_ptr<SettingsStore> openDefault(int instance);
+
+    int instance() const { return m_instance; }
+    QString suffix() const { return QString::number(m_instance); }
+    QString fileName() const;
+
+    // A missing value, a text that is no decimal integer, or an unreasonably long text gives
+    // the default. Booleans are integers: nonzero is true.
+    QString readText(QStringView base, const QString& fallback) const;
+    int readInt(QStringView base, int fallback) const;
+    bool readBool(QStringView base, bool fallback) const;
+    bool contains(QStringView base) const;
+
+    // No write when the stored text is already the same.
+    void writeText(QStringView base, const QString& value);
+    void writeInt(QStringView base, int value);
+    void writeBool(QStringView base, bool value);
+    void remove(QStringView base);
+
+    // The unsuffixed names of older versions.
+    void removeLegacy(QStringView base);
+
+    // Writes pending changes; the file is left readable by the user alone (it holds a password).
+    SaveResult sync();
+
+    // Texts longer than this are taken as damage, not as settings.
+    static constexpr qsizetype kMaxTextLength = 32 * 1024;
+
+private:
+    std::optional<QString> rawText(const QString& name) const;
+    void writeRaw(const QString& name, const QString& value);
+    void restrictFile() const;
+
+    std::unique_ptr<QSettings> m_settings;
+    int m_instance;
+};
+
+} // namespace beamtide
