@@ -325,3 +325,20 @@ TEST(SettingsStore, HeloNameAndTexts)
     EXPECT_EQ(heloName("a." + QString(300, 'b')).size(), 255);
     EXPECT_EQ(lastGetText(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))), "02-01-24 03:04:05");
 }
+
+TEST(SettingsStore, FileNamedByTheEnvironment)
+{
+    TempFolder dir;
+    const QByteArray saved = qgetenv("BEAMTIDE_SETTINGS");
+    qputenv("BEAMTIDE_SETTINGS", QFile::encodeName(dir.file("portable.ini")));
+    {
+        const std::unique_ptr<SettingsStore> store = SettingsStore::openDefault(3);
+        EXPECT_EQ(store->fileName(), dir.file("portable.ini"));
+        store->writeText(u"WSPRBand", "15");
+    }
+    EXPECT_EQ(raw(dir.file("portable.ini"), "WSPRBand3"), "15");
+    if (saved.isNull())
+        qunsetenv("BEAMTIDE_SETTINGS");
+    else
+        qputenv("BEAMTIDE_SETTINGS", saved);
+}
