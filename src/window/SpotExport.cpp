@@ -1,0 +1,204 @@
+#include "window/SpotExport.h"
+
+#include "base/Clock.h"
+#include "base/Config.h"
+#include "base/DateFormats.h"
+#include "base/Identity.h"
+#include "platform/gui/Openers.h"
+#include "window/Prompt.h"
+#include "window/SpotGridModel.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QGuiApplication>
+
+namespace beamtide {
+
+namespace {
+
+const QString kExportTitle = QStringLiteral("File Export");
+
+// The busy pointer for as long as the export writes.
+class BusyCursor final
+{
+public:
+    BusyCursor() { QGuiApplication::setOverrideCursor(Qt::WaitCursor); }
+    ~BusyCursor() { QGuiApplication::restoreOverrideCursor(); }
+    Q_DISABLE_COPY_MOVE(BusyCursor)
+};
+
+} // namespace
+
+QString exportStamp(const QDateTime& local)
+{
+    const QString date = shortDate(local.date()); // yyyy-mm-dd
+    const QString day = date.mid(0, 4) + date.mid(5, 2) + date.mid(8, 2);
+
+    // Hour, minutes and seconds out of the long time text, whatever its separator widths.
+    const QString time = longTime(local.time());
+    const qsizetype colon = time.indexOf(u':');
+    QString hour = colon < 0 ? time : time.left(colon);
+    if (hour.size() == 1)
+        hour.prepend(u'0');
+    QString clock = hour;
+    if (colon >= 0)
+        clock += time.mid(colon + 1, 2) + time.mid(colon + 4, 2);
+    return day + u' ' + clock.left(8);
+}
+
+QString exportFileName(const QString& prefix, const QDateTime& local)
+{
+    return prefix + u"BeamtideExp " + exportStamp(local) + u".csv";
+}
+
+QString csvField(const QString& text)
+{
+    const bool quote = std::any_of(text.begin(), text.end(), [](QChar c) {
+        return c.unicode() <= u' ' || c == u'"' || c == u',';
+    });
+    if (!quote)
+        return text;
+    QString quoted = text;
+    quoted.replace(u'"', QStringLiteral("\"\""));
+    return u'"' + quoted + u'"';
+}
+
+QStringList exportLines(const SpotGridModel& model)
+{
+    QStringList lines;
+    lines.reserve(model.rows());
+    for (int row = 0; row < model.rows(); ++row) {
+        QStringList fields = model.rowCells(row);
+        for (QString& field : fields)
+            field = csvField(field);
+        lines.append(fields.join(u','));
+    }
+    return lines;
+}
+
+SpotExport::SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt,
+                       Openers& openers)
+    : m_identity(identity), m_clock(clock), m_prompt(prompt), m_openers(openers),
+      m_editor(defaultTextEditor())
+{
+}
+
+void SpotExport::setTextEditor(const QString& command)
+{
+    m_editor = command.isEmpty() ? defaultTextEditor() : command;
+}
+
+std::optional<QString> SpotExport::exportCsv(const SpotGridModel& model)
+{
+    const QString name = exportFileName(m_identity.filePrefix, m_clock.nowLocal());
+    const QString path = m_identity.plainFile(name);
+    SaveResult saved;
+    {
+        BusyCursor busy;
+        saved = saveLines(path, exportLines(model));
+    }
+    if (!saved.ok) {
+        m_prompt.ask(PromptRequest{kExportTitle, saved.error, QMessageBox::Ok,
+                                   QMessageBox::Warning});
+        return std::nullopt;
+    }
+    const QString folder = QDir::toNativeSeparators(
+        QFileInfo(path).absoluteDir().absolutePath());
+    m_prompt.ask(kExportTitle, u"Saved as " + name + u" in " + folder);
+    return path;
+}
+
+QString SpotExport::alertsFile() const
+{
+    return m_identity.dataFile(u"WSPR_Alerts", u".txt");
+}
+
+QString SpotExport::spotListFile() const
+{
+    return m_identity.dataFile(u"WSPRRep", u".csv");
+}
+
+QString SpotExport::myCallSpotsFile() const
+{
+    return m_identity.plainFile(QString(m_identity.filePrefix + m_identity.myCall + u"-spots.txt"));
+}
+
+QUrl SpotExport::updateLinkUrl() const
+{
+    return QUrl(u"http://" + QString::fromLatin1(config::kDownloadHost)
+                + u"/web/images/UserFiles/File/Beamtide/Beamtide.zip");
+}
+
+QUrl SpotExport::spotDatabaseUrl() const
+{
+    const QString base = config::spotDatabaseBaseUrl();
+    if (m_identity.myCall.isEmpty())
+        return QUrl(base + u'/');
+    const QString call = QString::fromLatin1(QUrl::toPercentEncoding(m_identity.myCall));
+    return QUrl(base + u"/olddb?mode=html&band=all&limit=1000&findcall=" + call
+                    + u"&findreporter=&sort=date",
+                QUrl::StrictMode);
+}
+
+bool SpotExport::save(const QString& path, const QStringList& lines)
+{
+    const SaveResult saved = saveLines(path, lines);
+    if (!saved.ok) {
+        // Opening the old file instead would show a list the program no longer holds.
+        m_prompt.ask(PromptRequest{QFileInfo(path).fileName(), saved.error, QMessageBox::Ok,
+                                   QMessageBox::Warning});
+    }
+    return saved.ok;
+}
+
+void SpotExport::openInEditor(const QString& path)
+{
+    m_openers.startProgram(m_editor, {path}, m_identity.folder);
+}
+
+void SpotExport::openAlertsHistory(const QStringList& alertLines)
+{
+    if (save(alertsFile(), alertLines))
+        openInEditor(alertsFile());
+}
+
+void SpotExport::openAllSpots()
+{
+    openInEditor(spotListFile());
+}
+
+void SpotExport::openMySpots(const QStringList& myCallSpots)
+{
+    if (m_identity.myCall.isEmpty())
+        return;
+    if (save(myCallSpotsFile(), myCallSpots))
+        openInEditor(myCallSpotsFile());
+}
+
+bool SpotExport::summaryAvailable() const
+{
+    return QFileInfo::exists(m_identity.plainFile(summaryProgramName()));
+}
+
+void SpotExport::startSummary(const QStringList& myCallSpots)
+{
+    if (m_identity.myCall.isEmpty() || !save(myCallSpotsFile(), myCallSpots))
+        return;
+    if (summaryAvailable()) {
+        // The summary program is given the literal suffix, not our file name.
+        m_openers.startProgram(QFileInfo(m_identity.plainFile(summaryProgramName())).absoluteFilePath(),
+                               {QStringLiteral("-spots.txt")}, m_identity.folder);
+    }
+}
+
+void SpotExport::openUpdateLink()
+{
+    m_openers.openUrl(updateLinkUrl());
+}
+
+void SpotExport::openSpotDatabase()
+{
+    m_openers.openUrl(spotDatabaseUrl());
+}
+
+} // namespace beamtide

@@ -1,0 +1,78 @@
+#pragma once
+
+#include "base/TextFile.h"
+
+#include <QDateTime>
+#include <QString>
+#include <QStringList>
+#include <QUrl>
+
+#include <optional>
+
+class QWidget;
+
+namespace beamtide {
+
+class Clock;
+class Openers;
+class Prompt;
+class SpotGridModel;
+struct Identity;
+
+// "yyyymmdd hhmmss" from the local date and long time texts.
+QString exportStamp(const QDateTime& local);
+// "<prefix>BeamtideExp <yyyymmdd> <hhmmss>.csv", without the folder.
+QString exportFileName(const QString& prefix, const QDateTime& local);
+// A field holding a blank, a control character, a double quote or a comma is quoted,
+// its quotes doubled; any other field, empty ones too, is written as it is.
+QString csvField(const QString& text);
+// One line per grid row from the header row down, every cell of the layout included.
+QStringList exportLines(const SpotGridModel& model);
+
+// The export and the outside viewers behind the buttons and links of the top row.
+class SpotExport final
+{
+    Q_DISABLE_COPY_MOVE(SpotExport)
+
+public:
+    // All four must outlive this; identity is read at each action, so it may be filled in
+    // after construction (start-up).
+    SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers);
+
+    // The "/texteditor=" value; the platform's editor by default.
+    void setTextEditor(const QString& command);
+    QString textEditor() const { return m_editor; }
+
+    // "-> CSV": writes the file and says where, or shows why it could not. Returns the
+    // path written, or nothing.
+    std::optional<QString> exportCsv(const SpotGridModel& model);
+    // "Alerts History": saves the list first so the editor shows what the program holds.
+    void openAlertsHistory(const QStringList& alertLines);
+    // "All spots": the spot list file as the last fetch saved it.
+    void openAllSpots();
+    // "My Spots": nothing without a MyCall call sign.
+    void openMySpots(const QStringList& myCallSpots);
+    // "Summary": saves the MyCall spots, then starts the summary program if it is there.
+    void startSummary(const QStringList& myCallSpots);
+    bool summaryAvailable() const;
+    void openUpdateLink();
+    void openSpotDatabase();
+
+    QString alertsFile() const;
+    QString spotListFile() const;
+    QString myCallSpotsFile() const;
+    QUrl updateLinkUrl() const;
+    QUrl spotDatabaseUrl() const;
+
+private:
+    bool save(const QString& path, const QStringList& lines);
+    void openInEditor(const QString& path);
+
+    const Identity& m_identity;
+    const Clock& m_clock;
+    Prompt& m_prompt;
+    Openers& m_openers;
+    QString m_editor;
+};
+
+} // namespace beamtide
