@@ -10,11 +10,16 @@ namespace beamtide {
 
 namespace {
 
+// A bar position outside its bar moves to the nearest end; geometry, launch count and port
+// outside their range are damage and give the default.
+enum class OutOfRange { Clamp, Default };
+
 struct IntValue
 {
     const char16_t* name;
     int StoredSettings::*member;
     BarRange range;
+    OutOfRange outOfRange = OutOfRange::Clamp;
 };
 
 struct BoolValue
@@ -36,11 +41,11 @@ constexpr int kIntMin = std::numeric_limits<int>::min();
 const IntValue kInts[] = {
     {u"BeamtideLeft", &StoredSettings::windowLeft, {kIntMin, kIntMax}},
     {u"BeamtideTop", &StoredSettings::windowTop, {kIntMin, kIntMax}},
-    {u"BeamtideWidth", &StoredSettings::windowWidth, {1, kIntMax}},
-    {u"BeamtideHeight", &StoredSettings::windowHeight, {1, kIntMax}},
-    {u"WSPRRunCount", &StoredSettings::launchCount, {0, kIntMax}},
+    {u"BeamtideWidth", &StoredSettings::windowWidth, {1, kIntMax}, OutOfRange::Default},
+    {u"BeamtideHeight", &StoredSettings::windowHeight, {1, kIntMax}, OutOfRange::Default},
+    {u"WSPRRunCount", &StoredSettings::launchCount, {0, kIntMax}, OutOfRange::Default},
     {u"BeamtideDScale", &StoredSettings::distanceScale, bars::kDistanceScale},
-    {u"WSPRSMTPport", &StoredSettings::smtpPort, {1, 65535}},
+    {u"WSPRSMTPport", &StoredSettings::smtpPort, {1, 65535}, OutOfRange::Default},
     {u"WSPRUpdInterval", &StoredSettings::updateInterval, bars::kUpdateInterval},
     {u"WSPRDist", &StoredSettings::minDistanceBar, bars::kMinDistance},
     {u"WSPRLDThresh", &StoredSettings::farAlertBar, bars::kFarAlert},
@@ -50,14 +55,6 @@ const IntValue kInts[] = {
     {u"WSPRMaxD", &StoredSettings::maxDistanceBar, bars::kMaxDistance},
     {u"WSPRToneF", &StoredSettings::toneFrequency, {bars::kTone.min * 100, bars::kTone.max * 100}},
 };
-
-// Geometry, launch count and port are not bars: a value outside their range is damage and
-// gives the default rather than an end of the range.
-bool clampsToRange(const IntValue& value)
-{
-    return value.member != &StoredSettings::windowWidth && value.member != &StoredSettings::windowHeight
-        && value.member != &StoredSettings::launchCount && value.member != &StoredSettings::smtpPort;
-}
 
 const BoolValue kBools[] = {
     {u"WSPRLastSet", &StoredSettings::useLast},
@@ -118,7 +115,7 @@ StoredSettings StoredSettings::load(const SettingsStore& store)
     for (const IntValue& v : kInts) {
         const int fallback = s.*v.member;
         const int read = store.readInt(v.name, fallback);
-        if (clampsToRange(v))
+        if (v.outOfRange == OutOfRange::Clamp)
             s.*v.member = v.range.clamp(read);
         else
             s.*v.member = read < v.range.min || read > v.range.max ? fallback : read;
