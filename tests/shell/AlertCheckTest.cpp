@@ -1,0 +1,190 @@
+#include "shell/AlertCheck.h"
+
+#include "platform/AlertHook.h"
+
+#include "TempFolder.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <gtest/gtest.h>
+
+using namespace beamtide;
+
+namespace {
+
+const QString kOld = "2024-04-30 22:10,G4XYZ,14.097100,-20dBm,K1ABC,5345Km. ";
+const QString kNew = "2024-05-01 10:24,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. ";
+
+AlertCheckInput later(const QString& lastAnnounced)
+{
+    AlertCheckInput in;
+    in.lastAnnounced = lastAnnounced;
+    in.tick = 120;
+    in.emailTo = "Your email";
+    return in;
+}
+
+TEST(AlertCheck, NewNewestLineIsAnnouncedOnce)
+{
+    const QStringList history{kOld, kNew};
+    const AlertCheckOutcome first = runAlertCheck(history, later(kOld));
+    EXPECT_TRUE(first.announce);
+    EXPECT_EQ(first.alert, kNew);
+    EXPECT_EQ(first.logLine, "Timer Alert - " + kNew);
+    EXPECT_EQ(first.lastAnnounced, kNew);
+
+    const AlertCheckOutcome second = runAlertCheck(history, later(first.lastAnnounced));
+    EXPECT_FALSE(second.announce);
+    EXPECT_TRUE(second.logLine.isEmpty());
+    EXPECT_EQ(second.lastAnnounced, kNew);
+    EXPECT_EQ(second.memo, (QStringList{kAlertMemoHeader, kNew}));
+}
+
+TEST(AlertCheck, StartUpRecordsTheNewestLineSilently)
+{
+    struct Row
+    {
+        const char* name;
+        QStringList history;
+        QString lastAnnounced;
+        int tick;
+        bool announce;
+        QString lastAfter;
+    };
+    const Row rows[] = {
+        {"on file at start-up", {kOld, kNew}, "", 3, false, kNew},
+        {"a single line on file at start-up", {kNew}, "", 9, false, kNew},
+        {"first check after the start-up ticks", {kOld, kNew}, "", 10, true, kNew},
+        {"a single new line later on", {kNew}, kOld, 200, true, kNew},
+        {"stored alert is kept on the first ticks", {kOld, kNew}, kOld, 2, true, kNew},
+        {"nothing on file", {}, "", 1, false, ""},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AlertCheckInput in = later(row.lastAnnounced);
+        in.tick = row.tick;
+        const AlertCheckOutcome out = runAlertCheck(row.history, in);
+        EXPECT_EQ(out.announce, row.announce);
+        EXPECT_EQ(out.lastAnnounced, row.lastAfter);
+    }
+}
+
+TEST(AlertCheck, MemoHoldsUpToThreeNewestLinesOfTheNewestDate)
+{
+    const QString y1 = "2024-04-30 21:00,A1AA,14.0971,-20dBm,B1BB,4000Km. ";
+    const QString y2 = "2024-04-30 23:58,A1AA,14.0971,-20dBm,B1BB,4000Km. ";
+    const QString t1 = "2024-05-01 00:04,C1CC,14.0971,-18dBm,B1BB,4100Km. ";
+    const QString t2 = "2024-05-01 06:30,C1CC,14.0971,-17dBm,B1BB,4100Km. ";
+    const QString t3 = "2024-05-01 10:24,D1DD,14.0971,-12dBm,B1BB,4200Km. ";
+    const QString t4 = "2024-05-01 11:02,D1DD,14.0971,-11dBm,B1BB,4200Km. ";
+    struct Row
+    {
+        const char* name;
+        QStringList history;
+        QStringList memo;
+    };
+    const Row rows[] = {
+        {"three of today after two of yesterday", {y1, y2, t1, t2, t3}, {kAlertMemoHeader, t3, t2, t1}},
+        {"four of today: the three newest", {y1, t1, t2, t3, t4}, {kAlertMemoHeader, t4, t3, t2}},
+        {"one of today", {y1, y2, t1}, {kAlertMemoHeader, t1}},
+        {"the first line of the list counts", {t1, t2}, {kAlertMemoHeader, t2, t1}},
+        {"an empty line ends the walk", {t1, "", t2}, {kAlertMemoHeader, t2}},
+        {"empty list", {}, {kAlertMemoHeader}},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        EXPECT_EQ(runAlertCheck(row.history, later(row.history.value(row.history.size() - 1))).memo,
+                  row.memo);
+    }
+}
+
+TEST(AlertCheck, ChannelFollowsTheAddressAndTheBoxes)
+{
+    struct Row
+    {
+        const char* name;
+        QString emailTo;
+        bool alerts;
+        bool tones;
+        AlertChannel channel;
+        bool tonesOut;
+    };
+    const Row rows[] = {
+        {"address and tones", "ops@example.org", true, true, AlertChannel::Mail, true},
+        {"address without tones", "ops@example.org", true, false, AlertChannel::Mail, false},
+        {"address with Alerts unticked still mails (the mail checks the switch)", "ops@example.org",
+         false, false, AlertChannel::Mail, false},
+        {"no address, Alerts ticked", "Your email", true, true, AlertChannel::Hook, false},
+        {"no address, Alerts unticked", "", false, false, AlertChannel::Nothing, false},
+    };
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        AlertCheckInput in = later(kOld);
+        in.emailTo = row.emailTo;
+        in.alertsTicked = row.alerts;
+        in.tonesTickedAndShown = row.tones;
+        const AlertCheckOutcome out = runAlertCheck({kOld, kNew}, in);
+        // Logged and recorded whatever the channel.
+        EXPECT_TRUE(out.announce);
+        EXPECT_EQ(out.logLine, "Timer Alert - " + kNew);
+        EXPECT_EQ(out.lastAnnounced, kNew);
+        EXPECT_EQ(out.channel, row.channel);
+        EXPECT_EQ(out.tones, row.tonesOut);
+        EXPECT_EQ(out.memo, (QStringList{kAlertMemoHeader, kNew}));
+        EXPECT_EQ(out.memoAfter.isEmpty(), row.channel == AlertChannel::Mail);
+    }
+}
+
+TEST(AlertCheck, LineWithoutDateTimeIsNoCandidate)
+{
+    const QStringList history{kOld, kNew, "zz not an alert"};
+    const AlertCheckOutcome out = runAlertCheck(history, later(kOld));
+    EXPECT_EQ(out.alert, kNew);
+    EXPECT_TRUE(out.announce);
+    EXPECT_FALSE(runAlertCheck({"garbage"}, later("")).announce);
+}
+
+// Waits for a file the detached hook writes; the bound only keeps a broken hook from
+// hanging the run.
+QByteArray waitForFile(const test::TempFolder& dir, const QString& name)
+{
+    const QDeadlineTimer guard(120000);
+    while (!dir.exists(name) && !guard.hasExpired())
+        QThread::msleep(20);
+    return dir.read(name);
+}
+
+TEST(AlertHook, AlertArrivesAsOneUnchangedArgument)
+{
+    const QString alerts[] = {
+        "2024-05-01 10:24,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. ",
+        R"(say "hi" & touch pwned; echo $(touch pwned) `touch pwned` | cat > pwned)",
+        "  leading blanks, 'single' quotes and a \\ backslash  ",
+    };
+    for (const QString& alert : alerts) {
+        SCOPED_TRACE(alert.toStdString());
+        test::TempFolder dir;
+        dir.write("runcode.bat",
+                  "printf '%s' \"$#\" > count.txt\nprintf '%s' \"$1\" > arg.tmp\nmv arg.tmp arg.txt\n");
+        ASSERT_EQ(AlertHook(dir.path()).run(alert), AlertHook::Start::Started);
+        EXPECT_EQ(QString::fromUtf8(waitForFile(dir, "arg.txt")), alert);
+        EXPECT_EQ(dir.read("count.txt"), "1");
+        EXPECT_FALSE(dir.exists("pwned"));
+    }
+}
+
+TEST(AlertHook, MissingScriptStartsNothing)
+{
+    test::TempFolder dir;
+    EXPECT_EQ(AlertHook(dir.path()).run(kNew), AlertHook::Start::NoScript);
+}
+
+TEST(AlertHook, TextForTheCommandInterpreterLosesItsSpecialCharacters)
+{
+    EXPECT_EQ(AlertHook::forCommandInterpreter(R"(a "b" & c | d < e > f ^ g %PATH%)"),
+              "a b  c  d  e  f  g PATH");
+    EXPECT_EQ(AlertHook::forCommandInterpreter(kNew), kNew);
+}
+
+} // namespace
