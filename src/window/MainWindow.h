@@ -38,6 +38,8 @@ public:
     int maxDistance() const { return m_maxDistance; }
     int farAlertDistance() const { return m_farAlertDistance; }
     int toneFrequency() const { return m_toneFrequency; }
+    // The stored frequency; the tone bar handler replaces it when the bar moves.
+    void setToneFrequency(int hz) { m_toneFrequency = hz; }
 
     bool diagColumns() const { return m_diagColumns; }
     void setDiagColumns(bool on) { m_diagColumns = on; }
