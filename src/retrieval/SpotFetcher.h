@@ -1,0 +1,114 @@
+#pragma once
+
+#include "base/Identity.h"
+#include "retrieval/FetchRules.h"
+#include "retrieval/SpotParser.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+namespace beamtide {
+
+class Clock;
+class HttpClient;
+class NetWorker;
+class RunLog;
+
+// What a fetch reads from the window, taken when it starts.
+struct FetchRequest
+{
+    QString publicAddress;
+    bool showAddress = true;
+    QString band;            // ComboBox1
+    bool sortByKm = false;   // CheckBox1
+    bool historical = false; // CheckBox3
+    int updateInterval = 5;  // Edit7, minutes
+    Identity identity;       // instance number, prefix, folder, MyCall call sign
+    QStringList myCallSpots; // the MyCall spots list, saved at the end when a call is set
+};
+
+// What the window shows as soon as the fetch starts.
+struct FetchStart
+{
+    QString addressLabel; // Label15
+    bool gateOpen = false;  // when open: busy pointer over the grid, Shape2 lime and visible
+};
+
+// What the window applies when the fetch is over, before its filter pass.
+struct FetchOutcome
+{
+    bool gateOpen = false; // when open: normal pointer, Shape2 in button face and hidden
+    QString addressLabel;
+
+    int activityResult = 0;            // 0 as well when the activity test failed
+    std::optional<QString> fetchedBand;  // set when the spot query was sent
+    qsizetype pageLines = 0;           // lines of the spot page, 0 without one
+
+    // Present when the page went to the parser: Edit9 and the page-parsed flag follow it.
+    std::optional<ParseResult> parse;
+    QStringList spots; // spot lines to append to the (emptied) spot list
+
+    // The schedule; only when the gate was open.
+    QDateTime lastRetrieval;
+    QDateTime nextUpdate;
+    QString lastUpdateText; // Edit3
+    QString nextUpdateText; // Edit4
+    int instance = 0;       // the instance number from now on
+
+    std::optional<int> myCallCount; // Edit29, when a MyCall call sign is set
+    bool untickHistorical = false;  // CheckBox3
+
+    QStringList errors; // every failure, as also written to the run log
+};
+
+// Runs one fetch: the gate and the start on the caller's thread, the requests, the saved
+// files and the parse on the network thread, the schedule and the outcome back on the
+// caller's thread. One fetch at a time.
+//
+// The worker, the log and the clock must outlive this object; the log must also outlive
+// the worker, since running jobs write to it.
+class SpotFetcher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SpotFetcher)
+
+public:
+    SpotFetcher(NetWorker& worker, std::shared_ptr<HttpClient> client, const RunLog& log,
+                const Clock& clock, QObject* parent = nullptr);
+
+    // Nothing while a fetch is still running; otherwise what to show now. finished()
+    // follows later in every case, also when the gate is shut.
+    std::optional<FetchStart> FetchSpots(const FetchRequest& request);
+    bool busy() const { return m_busy; }
+
+    // "http://host[:port]"; from the configuration unless set.
+    void setBaseUrl(const QString& baseUrl) { m_baseUrl = baseUrl; }
+    QString baseUrl() const { return m_baseUrl; }
+
+Q_SIGNALS:
+    // MyCall mode, just before the query is built: untick CheckBox6 and CheckBox7 and set
+    // ScrollBar1 to 10, each as a user would. The schedule of this fetch uses 10 minutes.
+    void myCallControls();
+    void finished(const beamtide::FetchOutcome& outcome);
+
+private:
+    struct ActivityStage;
+    struct QueryStage;
+
+    void afterActivity(FetchRequest request, ActivityStage stage);
+    void finish(const FetchRequest& request, int activityResult, bool queried, QueryStage stage);
+
+    NetWorker& m_worker;
+    std::shared_ptr<HttpClient> m_client;
+    const RunLog& m_log;
+    const Clock& m_clock;
+    QString m_baseUrl;
+    bool m_busy = false;
+};
+
+} // namespace beamtide
