@@ -1,0 +1,127 @@
+#include "retrieval/AddressLookup.h"
+
+#include "FetchTestKit.h"
+
+using namespace beamtide;
+using namespace beamtide::test;
+
+namespace {
+
+class AddressLookupTest : public FetchTestKit
+{
+protected:
+    AddressLookupTest() { lookup.setBaseUrl(server.baseUrl()); }
+
+    AddressOutcome run(const AddressRequest& r)
+    {
+        return waitFor<AddressOutcome>(lookup, [&] { return lookup.LookupPublicAddress(r); });
+    }
+
+    static AddressRequest request(const QString& local, const QString& current, bool show = true)
+    {
+        AddressRequest r;
+        r.localAddress = local;
+        r.publicAddress = current;
+        r.showAddress = show;
+        r.instance = 1;
+        return r;
+    }
+
+    AddressLookup lookup{worker, client, log};
+};
+
+} // namespace
+
+TEST_F(AddressLookupTest, AnswerBecomesThePublicAddressWhole)
+{
+    struct Case
+    {
+        const char* name;
+        QByteArray answer;
+        bool show;
+        QString address;
+        QString label;
+    };
+    const Case cases[] = {
+        {"one address", "203.0.113.7", true, QStringLiteral("203.0.113.7"),
+         QStringLiteral("IP: 203.0.113.7")},
+        {"several lines, line breaks kept", "203.0.113.7\r\n198.51.100.2\n", true,
+         QStringLiteral("203.0.113.7\r\n198.51.100.2\n"),
+         QStringLiteral("IP: 203.0.113.7\r\n198.51.100.2\n")},
+        {"hidden with /noip", "203.0.113.7", false, QStringLiteral("203.0.113.7"),
+         QStringLiteral("IP: vvv.www.xxx.yyy")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.setBody(QStringLiteral("/"), c.answer);
+        server.clearRequests();
+        logLines.clear();
+
+        const AddressOutcome out = run(request(QStringLiteral("192.168.1.20"), QString(), c.show));
+
+        EXPECT_TRUE(out.requested);
+        EXPECT_FALSE(out.error.has_value());
+        EXPECT_EQ(out.publicAddress, c.address);
+        EXPECT_EQ(out.addressLabel, c.label);
+        EXPECT_EQ(out.indicator, Indicator::DarkGreen);
+        EXPECT_EQ(logLines, (QStringList{QStringLiteral("1: L_IP: 192.168.1.20"),
+                                         u"1: E_IP: " + c.address}));
+        const auto requests = server.requests();
+        ASSERT_EQ(requests.size(), 1);
+        EXPECT_EQ(requests[0].target, QStringLiteral("/"));
+        EXPECT_EQ(requests[0].header(QStringLiteral("Accept")), QStringLiteral("text/html, */*"));
+    }
+}
+
+TEST_F(AddressLookupTest, FailureKeepsTheLastAddress)
+{
+    Route broken;
+    broken.status = 500;
+    Route longLine;
+    longLine.body = QByteArray(65001, '9');
+    struct Case
+    {
+        const char* name;
+        Route route;
+        bool deadServer;
+        const char* error;
+    };
+    const Case cases[] = {
+        {"error status", broken, false, "HTTP/1.1 500 Internal Server Error"},
+        {"line over 65000 characters", longLine, false, "Maximum line length exceeded"},
+        {"dead server", Route{}, true, "Failed to connect"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.setRoute(QStringLiteral("/"), c.route);
+        lookup.setBaseUrl(c.deadServer ? deadBaseUrl() : server.baseUrl());
+        for (const QString& previous : {QStringLiteral("203.0.113.7"), QStringLiteral("127.0.0.1")}) {
+            SCOPED_TRACE(previous.toStdString());
+            logLines.clear();
+            const AddressOutcome out = run(request(QStringLiteral("192.168.1.20"), previous));
+            EXPECT_EQ(out.publicAddress, previous);
+            ASSERT_TRUE(out.error.has_value());
+            EXPECT_TRUE(out.error->startsWith(QLatin1String(c.error))) << out.error->toStdString();
+            EXPECT_EQ(out.indicator, previous == u"127.0.0.1" ? Indicator::Red : Indicator::DarkGreen);
+            EXPECT_EQ(logLines, (QStringList{QStringLiteral("1: L_IP: 192.168.1.20"),
+                                             u"1: IPLookup error: " + *out.error,
+                                             u"1: E_IP: " + previous}));
+        }
+    }
+}
+
+TEST_F(AddressLookupTest, LoopbackLocalAddressSendsNothing)
+{
+    server.setBody(QStringLiteral("/"), "203.0.113.7");
+    const AddressOutcome out = run(request(QStringLiteral("127.0.0.1"), QString()));
+    EXPECT_FALSE(out.requested);
+    EXPECT_TRUE(server.requests().isEmpty());
+    EXPECT_EQ(out.publicAddress, QString());
+    EXPECT_EQ(out.addressLabel, QStringLiteral("IP: "));
+    EXPECT_EQ(logLines, (QStringList{QStringLiteral("1: L_IP: 127.0.0.1"), QStringLiteral("1: E_IP: ")}));
+
+    const AddressOutcome offline = OfflineAddress(true);
+    EXPECT_EQ(offline.publicAddress, QStringLiteral("127.0.0.1"));
+    EXPECT_EQ(offline.indicator, Indicator::Red);
+    EXPECT_FALSE(AddressGateOpen(offline.publicAddress));
+}
