@@ -30,7 +30,7 @@ bool AddressLookup::LookupPublicAddress(const AddressRequest& request)
         return false;
     m_busy = true;
     m_worker.post<AddressOutcome>(
-        [client = m_client, log = &m_log, url = m_baseUrl + u'/', request] {
+        [client = m_client, log = &m_log, url = QString(m_baseUrl + u'/'), request] {
             const QString n = QString::number(request.instance);
             log->write(n + u": L_IP: " + request.localAddress);
             AddressOutcome outcome;
