@@ -1,13 +1,73 @@
+#include "base/Clock.h"
+#include "base/Identity.h"
+#include "platform/InstanceLock.h"
+#include "window/Controller.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
+#include <QDir>
+#include <QTimer>
+
+#ifdef Q_OS_UNIX
+#include <QSocketNotifier>
+
+#include <csignal>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace {
+int g_signalPipe[2] = {-1, -1};
+
+void onSignal(int)
+{
+    const char byte = 1;
+    [[maybe_unused]] const auto written = ::write(g_signalPipe[0], &byte, 1);
+}
+
+// SIGTERM and SIGINT close the window as the user would, so the shut-down sequence runs
+// and the settings are saved. The handler only writes a byte; the event loop does the rest.
+void closeOnSignals(QWidget& window)
+{
+    if (::socketpair(AF_UNIX, SOCK_STREAM, 0, g_signalPipe) != 0)
+        return;
+    auto* notifier = new QSocketNotifier(g_signalPipe[1], QSocketNotifier::Read, &window);
+    QObject::connect(notifier, &QSocketNotifier::activated, &window, [&window] {
+        char byte = 0;
+        [[maybe_unused]] const auto got = ::read(g_signalPipe[1], &byte, 1);
+        window.close();
+    });
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    sigaction(SIGTERM, &action, nullptr);
+    sigaction(SIGINT, &action, nullptr);
+}
+} // namespace
+#endif
 
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Beamtide"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beamtide"));
+
+    beamtide::InstanceLock lock;
+    beamtide::Identity identity;
+    identity.commandLine = beamtide::commandLineText(QApplication::arguments().mid(1));
+    identity.instance = lock.number();
+    identity.folder = QDir::currentPath();
+
+    beamtide::SystemClock clock;
     beamtide::MainWindow window;
+    beamtide::Controller controller(window, identity, clock);
+    QObject::connect(&window, &beamtide::MainWindow::closing, &controller,
+                     &beamtide::Controller::shutDown);
+#ifdef Q_OS_UNIX
+    closeOnSignals(window);
+#endif
     window.show();
+    // The start-up sequence runs once the window is up, before the first tick.
+    QTimer::singleShot(0, &controller, &beamtide::Controller::startUp);
     return QApplication::exec();
 }

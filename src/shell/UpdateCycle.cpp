@@ -2,6 +2,7 @@
 
 #include "base/Clock.h"
 #include "base/DateFormats.h"
+#include "spots/SpotRules.h"
 
 namespace beamtide {
 
@@ -55,11 +56,6 @@ int slotProgress(const QTime& localTime)
 {
     const int s = localTime.second() + (localTime.minute() % 2 == 1 ? 60 : 0);
     return (s + 1) * 5 / 6;
-}
-
-QString utcClockText(const QDateTime& utc)
-{
-    return utc.toString(QStringLiteral("HH:mm")) + QStringLiteral(" UTC");
 }
 
 QDateTime nextUpdateAfterIntervalChange(const QDateTime& lastRetrieval, int minutes)

@@ -53,8 +53,6 @@ private:
 
 // Position of the two-minute WSPR slot, 0..100.
 int slotProgress(const QTime& localTime);
-// "hh:mm UTC"
-QString utcClockText(const QDateTime& utc);
 // The next update after the interval changed: last retrieval + interval, not aligned.
 QDateTime nextUpdateAfterIntervalChange(const QDateTime& lastRetrieval, int minutes);
 

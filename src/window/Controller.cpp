@@ -1,0 +1,450 @@
+#include "window/Controller.h"
+
+#include "base/Clock.h"
+#include "base/Config.h"
+#include "base/DateFormats.h"
+#include "platform/InstanceLock.h"
+#include "Version.h"
+#include "net/HttpClient.h"
+#include "window/MainWindow.h"
+#include "window/Prompt.h"
+#include "window/SpotGrid.h"
+
+#include <QCheckBox>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QComboBox>
+#include <QFrame>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QProgressBar>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QTableView>
+
+namespace beamtide {
+
+namespace {
+void paint(QFrame* shape, const QColor& colour)
+{
+    QPalette p = shape->palette();
+    p.setColor(QPalette::Window, colour);
+    shape->setPalette(p);
+}
+
+QColor toColor(quint32 rgb)
+{
+    return QColor((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
+}
+} // namespace
+
+Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock, QObject* parent)
+    : QObject(parent),
+      m_window(window),
+      m_identity(identity),
+      m_clock(clock),
+      m_log(identity, clock),
+      m_http(std::make_shared<HttpClient>()),
+      m_alerts(AlertsHistory::filePath(identity)),
+      m_myCallSpots(std::make_unique<MyCallSpots>(QString())),
+      m_cycle(*this, clock)
+{
+    m_fetcher = std::make_unique<SpotFetcher>(m_worker, m_http, m_log, m_clock);
+    m_fetcher->setBaseUrl(config::spotDatabaseBaseUrl());
+    m_lookup = std::make_unique<AddressLookup>(m_worker, m_http, m_log);
+    m_lookup->setBaseUrl(config::echoBaseUrl());
+    m_grid = std::make_unique<SpotGrid>(*window.grid);
+    m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
+    m_grid->setColourSource([this] { return m_working.colours; });
+    m_prompt = std::make_unique<Prompt>(&window);
+
+    connect(m_fetcher.get(), &SpotFetcher::myCallControls, this, [this] {
+        m_window.timeWindow->setChecked(false);
+        m_window.entriesLimit->setChecked(false);
+        m_window.intervalBar->setValue(10);
+    });
+    connect(m_fetcher.get(), &SpotFetcher::finished, this, [this](const FetchOutcome& outcome) {
+        applyFetchOutcome(outcome);
+        filterPass(true);
+        m_refreshing = false;
+        Q_EMIT refreshFinished();
+    });
+    connect(m_lookup.get(), &AddressLookup::finished, this, [this](const AddressOutcome& outcome) {
+        applyAddressOutcome(outcome);
+        Q_EMIT addressLookupFinished();
+    });
+    connect(&m_watch, &AddressWatch::onlineChanged, this, [this](bool online) {
+        if (!online)
+            applyAddressOutcome(OfflineAddress(m_identity.showAddress));
+    });
+
+    connect(&window, &MainWindow::filterPassRequested, this, [this] { filterPass(true); });
+    connect(&window, &MainWindow::filterPassKeepFocusRequested, this, [this] { filterPass(false); });
+    connect(&window, &MainWindow::refreshRequested, this, &Controller::refresh);
+    connect(&window, &MainWindow::pendingRefilterRequested, this, [this] { m_cycle.markPendingRefilter(); });
+    connect(&window, &MainWindow::intervalChanged, this, &Controller::intervalChanged);
+    connect(window.hideTxMi, &QCheckBox::toggled, this, [this](bool on) { m_grid->setHideTxMi(on); });
+
+    m_timer.setInterval(1000);
+    connect(&m_timer, &QTimer::timeout, this, [this] { m_cycle.tick(); });
+}
+
+Controller::~Controller() = default;
+
+// --- UpdateHost ---------------------------------------------------------------------------
+
+void Controller::showLocalTime(const QString& text)
+{
+    m_window.localTime->setText(text);
+}
+
+bool Controller::utcFieldEmpty() const
+{
+    return m_window.utcTime->text().isEmpty();
+}
+
+void Controller::showUtc(const QString& text)
+{
+    m_window.utcTime->setText(text);
+}
+
+bool Controller::bandIsMyCall() const
+{
+    return m_window.bandBox->currentText() == kBandMyCall;
+}
+
+void Controller::showSlotProgress(int percent)
+{
+    m_window.slotBar->setValue(percent);
+}
+
+void Controller::checkAddress()
+{
+    m_watch.switchOn();
+    m_watch.poll();
+    m_localAddress = m_watch.localAddress();
+    if (!m_localAddress.isEmpty() && m_localAddress != kLoopbackAddress)
+        lookupAddress();
+}
+
+void Controller::lookupAddress()
+{
+    AddressRequest request;
+    request.localAddress = m_localAddress;
+    request.publicAddress = m_publicAddress;
+    request.showAddress = m_identity.showAddress;
+    request.instance = m_identity.instance;
+    m_lookup->LookupPublicAddress(request);
+}
+
+void Controller::applyAddressOutcome(const AddressOutcome& outcome)
+{
+    m_publicAddress = outcome.publicAddress;
+    setIndicator(outcome.indicator, true);
+    m_window.addressLabel->setText(outcome.addressLabel);
+}
+
+void Controller::setIndicator(Indicator indicator, bool visible)
+{
+    if (indicator == Indicator::ButtonFace)
+        paint(m_window.netIndicator, m_window.palette().color(QPalette::Button));
+    else
+        paint(m_window.netIndicator, toColor(indicatorRgb(indicator)));
+    m_window.netIndicator->setVisible(visible);
+    m_window.netIndicator->repaint();
+}
+
+// --- Refresh ------------------------------------------------------------------------------
+
+FetchRequest Controller::fetchRequest() const
+{
+    FetchRequest request;
+    request.publicAddress = m_publicAddress;
+    request.showAddress = m_identity.showAddress;
+    request.band = m_window.bandBox->currentText();
+    request.sortByKm = m_window.sortByKm->isChecked();
+    request.historical = m_window.historical->isChecked();
+    request.updateInterval = m_window.intervalBox->text().toInt();
+    request.identity = m_identity;
+    if (!m_identity.myCall.isEmpty())
+        request.myCallSpots = m_myCallSpots->lines();
+    return request;
+}
+
+void Controller::refresh()
+{
+    // A tick or a click while a refresh runs does nothing more.
+    if (m_refreshing)
+        return;
+    m_refreshing = true;
+    m_spots.clear();
+    m_allBands.reset();
+    m_grid->model().setRowCount(1);
+
+    const std::optional<FetchStart> start = m_fetcher->FetchSpots(fetchRequest());
+    if (!start) {
+        m_refreshing = false;
+        return;
+    }
+    m_window.addressLabel->setText(start->addressLabel);
+    if (start->gateOpen) {
+        m_window.grid->setCursor(Qt::BusyCursor);
+        setIndicator(Indicator::Lime, true);
+    }
+}
+
+void Controller::applyFetchOutcome(const FetchOutcome& outcome)
+{
+    m_window.addressLabel->setText(outcome.addressLabel);
+    if (outcome.gateOpen) {
+        m_window.grid->unsetCursor();
+        setIndicator(Indicator::ButtonFace, false);
+    }
+    if (outcome.fetchedBand)
+        m_fetchedBand = *outcome.fetchedBand;
+    m_spots += outcome.spots;
+    if (outcome.parse && outcome.parse->completed) {
+        m_window.entriesBox->setText(QString::number(m_spots.size()));
+        m_pageParsed = true;
+    }
+    if (outcome.gateOpen) {
+        m_lastRetrieval = outcome.lastRetrieval;
+        m_nextUpdate = outcome.nextUpdate;
+        m_window.lastUpdate->setText(outcome.lastUpdateText);
+        m_window.nextUpdate->setText(outcome.nextUpdateText);
+        m_identity.instance = outcome.instance;
+    }
+    if (outcome.myCallCount)
+        m_window.myCallLines->setText(QString::number(*outcome.myCallCount));
+    if (outcome.untickHistorical)
+        m_window.historical->setChecked(false);
+}
+
+void Controller::intervalChanged(int minutes)
+{
+    if (m_window.lastUpdate->text().isEmpty() || !m_lastRetrieval.isValid())
+        return;
+    m_nextUpdate = nextUpdateAfterIntervalChange(m_lastRetrieval, minutes);
+    m_window.nextUpdate->setText(longTime(m_nextUpdate.time()));
+}
+
+// --- Filter pass --------------------------------------------------------------------------
+
+FilterControls Controller::filterControls() const
+{
+    const MainWindow& w = m_window;
+    FilterControls c;
+    c.bandText = w.bandBox->currentText();
+    c.perBandLayout = m_grid->model().perBandHeaderInPlace();
+    c.spottedFilter = w.spottedFilter->text();
+    c.spotterFilter = w.spotterFilter->text();
+    c.logic = w.logicBox->currentText();
+    c.exclusionList = w.exclusions->text();
+    c.timeWindow = w.timeWindow->isChecked();
+    c.elapsedMinutes = w.elapsedBar->value();
+    c.rowLimit = w.entriesLimit->isChecked();
+    c.maxLines = w.maxLinesBar->value();
+    // "Shown" is the control's own flag, so the rules hold before the window is on screen.
+    c.distanceControlsShown = !w.minKmBox->isHidden();
+    c.distanceWindow = w.vhfDistMode->isChecked() && !w.vhfDistMode->isHidden();
+    c.minDistancePosition = w.minKmBar->value();
+    c.maxDistancePosition = w.maxKmBar->value();
+    c.distanceScale = w.distanceScale();
+    c.snrAlert = w.snrAlert->isChecked();
+    c.snrPosition = w.snrBar->value();
+    c.far = w.farAlerts->isChecked();
+    c.farAlertDistance = w.farAlertDistance();
+    c.updateIntervalMinutes = w.intervalBar->value();
+    c.fetchedBand = m_fetchedBand;
+    c.myCall = m_identity.myCall;
+    c.pageParsed = m_pageParsed;
+    return c;
+}
+
+void Controller::filterPass(bool focusGrid)
+{
+    const FilterResult r = FilterSpots(m_spots, filterControls(), m_clock, m_allBands, m_alerts,
+                                       *m_myCallSpots);
+    if (r.end == FilterEnd::NotParsed)
+        return;
+    SpotGridModel& model = m_grid->model();
+    if (r.changesGrid()) {
+        if (r.allBands) {
+            model.setAllBandsColumns(r.bandColumns);
+            model.setRowCount(r.rowCount);
+            m_window.firstSpotTime->setText(r.oldestTime);
+            m_window.lastSpotTime->setText(r.newestTime);
+            m_window.linesBox->setText(r.lineCount);
+        } else {
+            QVector<QStringList> rows;
+            rows.reserve(r.rows.size());
+            for (const SpotRow& row : r.rows)
+                rows.append(row.cells());
+            model.setPerBandRows(rows);
+            model.setRowCount(r.rowCount);
+            m_window.diagBox->setText(r.diagnostics);
+            m_window.alertMemo->setPlainText(r.memo.join(u'\n'));
+        }
+    }
+    if (!m_identity.myCall.isEmpty())
+        m_window.myCallLines->setText(QString::number(m_myCallSpots->size()));
+
+    if (r.end == FilterEnd::ConversionError) {
+        // One box at a time: the minute's pass may raise the same error again and again.
+        m_prompt->showOnce(QStringLiteral("conversion"),
+                           {QStringLiteral("Beamtide"), r.conversionError, QMessageBox::Ok,
+                            QMessageBox::Critical});
+    }
+    if (!r.saveError.isEmpty()) {
+        m_prompt->showOnce(QStringLiteral("alertsfile"),
+                           {QStringLiteral("Beamtide"), r.saveError, QMessageBox::Ok,
+                            QMessageBox::Critical});
+    }
+    if (r.finalStep()) {
+        m_window.grid->setCurrentIndex(model.index(0, 0));
+        m_grid->repaintNow();
+        m_window.updateNow->setFocus();
+    }
+    m_grid->repaintNow();
+    if (focusGrid)
+        m_window.grid->setFocus();
+}
+
+// --- Alert check --------------------------------------------------------------------------
+
+void Controller::alertCheck()
+{
+}
+
+// --- Start-up and shut-down ---------------------------------------------------------------
+
+namespace {
+
+// Band options in the order they are tested; the last one found wins.
+const char* const kBandOptions[] = {"/2",  "/4",  "/6",  "/8",  "/u",  "/80",  "/40",  "/30",
+                                    "/20", "/17", "/15", "/12", "/10", "/160", "/220", "/432"};
+
+QString editorFromOption(const QString& commandLine)
+{
+    static const QString key = QStringLiteral("/texteditor=");
+    const qsizetype at = commandLine.indexOf(key);
+    if (at < 0)
+        return {};
+    QString value = commandLine.mid(at + key.size()).left(244);
+    if (value.startsWith(u'"'))
+        value.remove(0, 1);
+    value = value.trimmed();
+    if (value.endsWith(u'"'))
+        value.chop(1);
+    return value.trimmed();
+}
+
+} // namespace
+
+QString Controller::windowCaption() const
+{
+    const QFileInfo program(QCoreApplication::applicationFilePath());
+    return QStringLiteral("Beamtide Drovix - Version ") + QString::fromLatin1(kVersionText)
+        + QStringLiteral("  Build: ") + shortDate(program.lastModified().date());
+}
+
+void Controller::startUp()
+{
+    // Once per process: a later activation (after a message box, say) does nothing.
+    if (m_started)
+        return;
+    m_started = true;
+    MainWindow& w = m_window;
+    const QString& cmd = m_identity.commandLine;
+
+    m_identity.filePrefix = filePrefixFor(cmd, hostName());
+    const QString editor = editorFromOption(cmd);
+    if (!editor.isEmpty())
+        m_working.textEditor = editor;
+    w.exclusions->clear();
+    m_fetchedBand.clear();
+    m_publicAddress.clear();
+    m_localAddress.clear();
+    m_working.lastAnnouncedAlert.clear();
+    w.slotBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: rgb(255, 0, 0); }"));
+
+    m_alerts = AlertsHistory(AlertsHistory::filePath(m_identity));
+    m_alerts.load();
+    if (m_identity.hasOption(u"/trimalerts"))
+        (void)m_alerts.trim(m_clock.nowUtc());
+    w.instanceBox->setText(u'#' + QString::number(m_identity.instance));
+    w.emailTest->setVisible(m_identity.hasOption(u"/emailtest"));
+
+    m_identity.myCall = myCallFor(cmd);
+    if (!m_identity.myCall.isEmpty()) {
+        m_myCallSpots = std::make_unique<MyCallSpots>(MyCallSpots::filePath(m_identity));
+        m_myCallSpots->load();
+        w.mySpots->setVisible(true);
+        w.bandBox->insertItem(0, kBandMyCall);
+        w.myCallLines->setText(QString::number(m_myCallSpots->size()));
+    }
+    w.summary->setVisible(!m_identity.myCall.isEmpty()
+                          && QFileInfo::exists(m_identity.plainFile(summaryProgramName())));
+
+    Q_EMIT loadSettingsRequested();
+
+    w.diagBox->setVisible(m_identity.hasOption(u"/diagcol"));
+    m_grid->setDiagColumns(m_identity.hasOption(u"/diagcol"));
+    if (m_identity.hasOption(u"/noalert"))
+        w.alerts->setChecked(false);
+    m_identity.showAddress = showAddressFor(cmd);
+    w.setWindowTitle(windowCaption());
+
+    applyLayouts();
+    m_spots.clear();
+    m_log.writeTagged(QStringLiteral("CMD ") + cmd);
+
+    for (const char* option : kBandOptions) {
+        if (cmd.contains(QLatin1String(option)))
+            w.bandBox->setCurrentText(QString::fromLatin1(option + 1));
+    }
+    applyLayouts();
+    m_timer.start();
+
+    // The first refresh follows the address lookup, which it needs to pass its gate.
+    m_watch.switchOn();
+    m_watch.poll();
+    m_localAddress = m_watch.localAddress();
+    if (!m_localAddress.isEmpty() && m_localAddress != kLoopbackAddress) {
+        connect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh,
+                Qt::SingleShotConnection);
+        lookupAddress();
+    } else {
+        firstRefresh();
+    }
+}
+
+void Controller::firstRefresh()
+{
+    m_window.repaint();
+    refresh();
+    Q_EMIT startUpFinished();
+}
+
+void Controller::applyLayouts()
+{
+    m_window.applyBandLayout();
+    if (m_window.bandBox->currentText() == kBandAll)
+        m_grid->setAllBandsLayout();
+    else
+        m_grid->setPerBandLayout();
+    m_window.applyDistanceControlsRule();
+}
+
+void Controller::shutDown()
+{
+    m_timer.stop();
+    if (!m_identity.myCall.isEmpty())
+        m_myCallSpots->saveIfAny();
+    m_watch.switchOff();
+    (void)m_alerts.saveIfChanged();
+    m_log.writeTagged(QStringLiteral("CLOSING"));
+}
+
+} // namespace beamtide

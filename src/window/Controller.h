@@ -1,0 +1,142 @@
+#pragma once
+
+#include "base/Identity.h"
+#include "base/RunLog.h"
+#include "net/AddressWatch.h"
+#include "net/NetWorker.h"
+#include "retrieval/AddressLookup.h"
+#include "retrieval/SpotFetcher.h"
+#include "shell/UpdateCycle.h"
+#include "spots/AlertsHistory.h"
+#include "spots/AllBandsTable.h"
+#include "spots/FilterSpots.h"
+#include "spots/MyCallSpots.h"
+#include "window/WorkingValues.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QTimer>
+
+#include <memory>
+
+namespace beamtide {
+
+class Clock;
+class HttpClient;
+class MainWindow;
+class Prompt;
+class SpotGrid;
+
+// Ties the window to the core: the update cycle, the refresh, the filter pass, the address
+// lookup and the alert check. The window's controls are read into value structs here and
+// results written back; the rules themselves live in the core.
+class Controller final : public QObject, public UpdateHost
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Controller)
+
+public:
+    Controller(MainWindow& window, Identity& identity, const Clock& clock,
+               QObject* parent = nullptr);
+    ~Controller() override;
+
+    // The start-up sequence, once, after the window is first shown.
+    void startUp();
+    // The shut-down sequence, when the window closes.
+    void shutDown();
+
+    // UpdateHost
+    void showLocalTime(const QString& text) override;
+    bool utcFieldEmpty() const override;
+    void showUtc(const QString& text) override;
+    bool bandIsMyCall() const override;
+    void runFilterPass() override { filterPass(true); }
+    void showSlotProgress(int percent) override;
+    void checkAddress() override;
+    QDateTime nextUpdateTime() const override { return m_nextUpdate; }
+    void refresh() override;
+    void alertCheck() override;
+
+    void filterPass(bool focusGrid);
+    bool refreshRunning() const { return m_refreshing; }
+
+    // For tests and the start-up sequence.
+    UpdateCycle& cycle() { return m_cycle; }
+    QTimer& timer() { return m_timer; }
+    SpotGrid& grid() { return *m_grid; }
+    Prompt& prompt() { return *m_prompt; }
+    RunLog& runLog() { return m_log; }
+    AlertsHistory& alertsHistory() { return m_alerts; }
+    MyCallSpots& myCallSpots() { return *m_myCallSpots; }
+    const QStringList& spotList() const { return m_spots; }
+    SpotFetcher& fetcher() { return *m_fetcher; }
+    AddressLookup& addressLookup() { return *m_lookup; }
+    AddressWatch& addressWatch() { return m_watch; }
+    QString publicAddress() const { return m_publicAddress; }
+    void setPublicAddress(const QString& address) { m_publicAddress = address; }
+    WorkingValues& working() { return m_working; }
+    bool started() const { return m_started; }
+
+    // The sibling summary program, looked for in the working folder.
+    static QString summaryProgramName()
+    {
+#ifdef Q_OS_WIN
+        return QStringLiteral("Beamtide_summary.exe");
+#else
+        return QStringLiteral("Beamtide_summary");
+#endif
+    }
+
+Q_SIGNALS:
+    void refreshFinished();
+    void addressLookupFinished();
+    void startUpFinished();
+    // Start-up steps 13 to 20: the reset option, the settings load, the launch count and the
+    // account file. The settings binding answers it.
+    void loadSettingsRequested();
+
+private:
+    void firstRefresh();
+    void applyLayouts();
+    QString windowCaption() const;
+    FilterControls filterControls() const;
+    FetchRequest fetchRequest() const;
+    void applyFetchOutcome(const FetchOutcome& outcome);
+    void applyAddressOutcome(const AddressOutcome& outcome);
+    void lookupAddress();
+    void setIndicator(Indicator indicator, bool visible);
+    void bandChangedByUser(const QString& band);
+    void intervalChanged(int minutes);
+
+    MainWindow& m_window;
+    Identity& m_identity;
+    const Clock& m_clock;
+    RunLog m_log;
+    NetWorker m_worker;
+    std::shared_ptr<HttpClient> m_http;
+    std::unique_ptr<SpotFetcher> m_fetcher;
+    std::unique_ptr<AddressLookup> m_lookup;
+    AddressWatch m_watch;
+    std::unique_ptr<SpotGrid> m_grid;
+    std::unique_ptr<Prompt> m_prompt;
+
+    AlertsHistory m_alerts;
+    std::unique_ptr<MyCallSpots> m_myCallSpots;
+    AllBandsTable m_allBands;
+    QStringList m_spots;
+    bool m_pageParsed = false;
+    QString m_fetchedBand;
+    QString m_publicAddress;
+    QString m_localAddress;
+    QDateTime m_lastRetrieval;
+    QDateTime m_nextUpdate;
+    bool m_refreshing = false;
+    WorkingValues m_working;
+    QString m_currentAlert;
+    bool m_started = false;
+
+    UpdateCycle m_cycle;
+    QTimer m_timer;
+};
+
+} // namespace beamtide
