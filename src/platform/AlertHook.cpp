@@ -4,6 +4,10 @@
 #include <QFileInfo>
 #include <QProcess>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace beamtide {
 
 AlertHook::AlertHook(QString folder) : m_folder(std::move(folder))
@@ -37,6 +41,10 @@ AlertHook::Start AlertHook::run(const QString& alert) const
     process.setProgram(QStringLiteral("cmd.exe"));
     process.setNativeArguments(QStringLiteral("/c ") + kAlertHookScript + QStringLiteral(" \"")
                                + forCommandInterpreter(alert) + u'"');
+    process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments* args) {
+        args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
+        args->startupInfo->wShowWindow = SW_SHOWMAXIMIZED;
+    });
 #else
     process.setProgram(QStringLiteral("/bin/sh"));
     process.setArguments({scriptPath(), alert});

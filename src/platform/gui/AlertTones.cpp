@@ -1,0 +1,113 @@
+#include "platform/gui/AlertTones.h"
+
+#include <QAudioDevice>
+#include <QAudioFormat>
+#include <QAudioSink>
+#include <QMediaDevices>
+
+#include <QtMath>
+
+#include <algorithm>
+#include <cstring>
+
+namespace beamtide {
+
+namespace {
+
+void appendSample(QByteArray& out, const QAudioFormat& format, double value)
+{
+    auto put = [&out](const auto sample) {
+        char bytes[sizeof(sample)];
+        std::memcpy(bytes, &sample, sizeof(sample));
+        out.append(bytes, qsizetype(sizeof(sample)));
+    };
+    for (int channel = 0; channel < format.channelCount(); ++channel) {
+        switch (format.sampleFormat()) {
+        case QAudioFormat::UInt8:
+            put(quint8(128 + qRound(value * 127)));
+            break;
+        case QAudioFormat::Int16:
+            put(qint16(qRound(value * 32767)));
+            break;
+        case QAudioFormat::Int32:
+            put(qint32(qRound64(value * 2147483647.0)));
+            break;
+        case QAudioFormat::Float:
+            put(float(value));
+            break;
+        default:
+            return;
+        }
+    }
+}
+
+QByteArray toneSamples(const QAudioFormat& format, int frequencyHz)
+{
+    const int rate = format.sampleRate();
+    const int toneFrames = rate * AlertTones::kToneMs / 1000;
+    const int gapFrames = rate * AlertTones::kGapMs / 1000;
+    const int rampFrames = std::max(1, rate / 200); // 5 ms in and out, to avoid clicks
+    QByteArray out;
+    for (int tone = 0; tone < AlertTones::kToneCount; ++tone) {
+        for (int i = 0; i < toneFrames; ++i) {
+            const double ramp = std::min({1.0, double(i) / rampFrames, double(toneFrames - i) / rampFrames});
+            appendSample(out, format, 0.5 * ramp * qSin(2 * M_PI * frequencyHz * i / rate));
+        }
+        for (int i = 0; i < gapFrames; ++i)
+            appendSample(out, format, 0.0);
+    }
+    return out;
+}
+
+} // namespace
+
+AlertTones::AlertTones(QObject* parent) : QObject(parent)
+{
+}
+
+AlertTones::~AlertTones()
+{
+    stop();
+}
+
+void AlertTones::stop()
+{
+    if (m_sink)
+        m_sink->stop();
+    m_sink.reset();
+    m_buffer.close();
+}
+
+bool AlertTones::play(int frequencyHz)
+{
+    stop();
+    const QAudioDevice device = QMediaDevices::defaultAudioOutput();
+    if (device.isNull() || frequencyHz <= 0)
+        return false;
+    QAudioFormat format;
+    format.setSampleRate(22050);
+    format.setChannelCount(1);
+    format.setSampleFormat(QAudioFormat::Int16);
+    if (!device.isFormatSupported(format))
+        format = device.preferredFormat();
+    if (!format.isValid())
+        return false;
+    // Above half the sample rate a sine cannot be drawn; such a tone would only alias.
+    frequencyHz = std::min(frequencyHz, format.sampleRate() / 2 - 1);
+
+    m_samples = toneSamples(format, frequencyHz);
+    if (m_samples.isEmpty())
+        return false;
+    m_buffer.setData(m_samples);
+    if (!m_buffer.open(QIODevice::ReadOnly))
+        return false;
+    m_sink = std::make_unique<QAudioSink>(device, format);
+    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
+        if (state == QAudio::IdleState && m_sink)
+            m_sink->stop();
+    });
+    m_sink->start(&m_buffer);
+    return m_sink->error() == QAudio::NoError;
+}
+
+} // namespace beamtide
