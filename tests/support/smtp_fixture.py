@@ -2,8 +2,8 @@
 
 Usage: /usr/bin/python3 smtp_fixture.py FOLDER
 
-Makes a throw-away certificate authority and a server certificate for 127.0.0.1 and localhost,
-writes the authority to FOLDER/ca.pem, starts five servers on free loopback ports and prints one
+Makes, with the openssl command, a throw-away certificate authority and a server certificate
+for 127.0.0.1 and localhost, writes the authority to FOLDER/ca.pem, starts five servers on free loopback ports and prints one
 JSON line with their ports. Every accepted message is stored as FOLDER/messages/<server>-<n>.json.
 The servers stop when standard input is closed.
 
@@ -15,86 +15,49 @@ The servers stop when standard input is closed.
 """
 
 import asyncio
-import datetime
 import email
 import email.policy
-import ipaddress
 import json
 import os
+import secrets
 import ssl
+import subprocess
 import sys
 import warnings
 
 from aiosmtpd.smtp import SMTP, AuthResult, LoginPassword
-from cryptography import x509
-from cryptography.hazmat.primitives import hashes, serialization
-from cryptography.hazmat.primitives.asymmetric import ec
-from cryptography.x509.oid import NameOID
 
 USER = "alerts@test.invalid"
 PASSWORD = "s3cret,pw"
 
 
+def openssl(*args):
+    subprocess.run(["openssl", *args], check=True, stdout=subprocess.DEVNULL,
+                   stderr=subprocess.PIPE)
+
+
 def make_certificates(folder):
-    now = datetime.datetime.now(datetime.timezone.utc)
-    ca_key = ec.generate_private_key(ec.SECP256R1())
-    ca_name = x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "Beamtide test authority")])
-    ca_cert = (
-        x509.CertificateBuilder()
-        .subject_name(ca_name)
-        .issuer_name(ca_name)
-        .public_key(ca_key.public_key())
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(days=1))
-        .not_valid_after(now + datetime.timedelta(days=2))
-        .add_extension(x509.BasicConstraints(ca=True, path_length=None), critical=True)
-        .add_extension(
-            x509.KeyUsage(digital_signature=True, key_cert_sign=True, crl_sign=True,
-                          content_commitment=False, key_encipherment=False,
-                          data_encipherment=False, key_agreement=False,
-                          encipher_only=False, decipher_only=False),
-            critical=True)
-        .add_extension(x509.SubjectKeyIdentifier.from_public_key(ca_key.public_key()),
-                       critical=False)
-        .sign(ca_key, hashes.SHA256())
-    )
-    key = ec.generate_private_key(ec.SECP256R1())
-    cert = (
-        x509.CertificateBuilder()
-        .subject_name(x509.Name([x509.NameAttribute(NameOID.COMMON_NAME, "127.0.0.1")]))
-        .issuer_name(ca_name)
-        .public_key(key.public_key())
-        .serial_number(x509.random_serial_number())
-        .not_valid_before(now - datetime.timedelta(days=1))
-        .not_valid_after(now + datetime.timedelta(days=2))
-        .add_extension(
-            x509.SubjectAlternativeName([
-                x509.DNSName("localhost"),
-                x509.IPAddress(ipaddress.ip_address("127.0.0.1")),
-            ]),
-            critical=False)
-        .add_extension(x509.BasicConstraints(ca=False, path_length=None), critical=True)
-        .add_extension(x509.ExtendedKeyUsage([x509.oid.ExtendedKeyUsageOID.SERVER_AUTH]),
-                       critical=False)
-        .add_extension(
-            x509.AuthorityKeyIdentifier.from_issuer_public_key(ca_key.public_key()),
-            critical=False)
-        .sign(ca_key, hashes.SHA256())
-    )
-    ca_path = os.path.join(folder, "ca.pem")
-    cert_path = os.path.join(folder, "server.pem")
-    key_path = os.path.join(folder, "server.key")
-    with open(ca_path, "wb") as f:
-        f.write(ca_cert.public_bytes(serialization.Encoding.PEM))
-    with open(cert_path, "wb") as f:
-        f.write(cert.public_bytes(serialization.Encoding.PEM))
-    with open(key_path, "wb") as f:
-        f.write(key.private_bytes(serialization.Encoding.PEM,
-                                  serialization.PrivateFormat.PKCS8,
-                                  serialization.NoEncryption()))
+    def path(name):
+        return os.path.join(folder, name)
+
+    curve = ["-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes"]
+    openssl("req", "-x509", *curve, "-keyout", path("ca.key"), "-out", path("ca.pem"),
+            "-days", "2", "-subj", "/CN=Beamtide test authority",
+            "-addext", "basicConstraints=critical,CA:TRUE",
+            "-addext", "keyUsage=critical,keyCertSign,cRLSign")
+    openssl("req", *curve, "-keyout", path("server.key"), "-out", path("server.csr"),
+            "-subj", "/CN=127.0.0.1")
+    with open(path("server.ext"), "w") as f:
+        f.write("subjectAltName=DNS:localhost,IP:127.0.0.1\n"
+                "basicConstraints=critical,CA:FALSE\n"
+                "extendedKeyUsage=serverAuth\n"
+                "authorityKeyIdentifier=keyid\n")
+    openssl("x509", "-req", "-in", path("server.csr"), "-CA", path("ca.pem"),
+            "-CAkey", path("ca.key"), "-set_serial", str(secrets.randbits(63)),
+            "-days", "2", "-extfile", path("server.ext"), "-out", path("server.pem"))
     context = ssl.create_default_context(ssl.Purpose.CLIENT_AUTH)
-    context.load_cert_chain(cert_path, key_path)
-    return ca_path, context
+    context.load_cert_chain(path("server.pem"), path("server.key"))
+    return path("ca.pem"), context
 
 
 class Store:
