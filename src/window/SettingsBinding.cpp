@@ -1,0 +1,508 @@
+#include "window/SettingsBinding.h"
+
+#include "settings/SettingsReport.h"
+#include "window/MainWindow.h"
+#include "window/Prompt.h"
+#include "window/SetupPanel.h"
+#include "window/SpotGrid.h"
+#include "window/WorkingValues.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QDir>
+#include <QFileInfo>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScrollBar>
+#include <QSignalBlocker>
+
+namespace beamtide {
+
+namespace {
+
+// Setting a combo box's text from code runs no handler.
+void setComboText(QComboBox* box, const QString& text)
+{
+    const QSignalBlocker blocker(box);
+    box->setCurrentText(text);
+}
+
+QString backgroundName(const GridColours& colours, int index)
+{
+    switch (static_cast<Background>(index)) {
+    case Background::OddLine: return colours.oddLine;
+    case Background::EvenLine: return colours.evenLine;
+    case Background::Highlight: return colours.highlight;
+    }
+    return {};
+}
+
+void setBackgroundName(GridColours& colours, int index, const QString& name)
+{
+    switch (static_cast<Background>(index)) {
+    case Background::OddLine: colours.oddLine = name; break;
+    case Background::EvenLine: colours.evenLine = name; break;
+    case Background::Highlight: colours.highlight = name; break;
+    }
+}
+
+QString accountPath(const Identity& identity)
+{
+    return identity.plainFile(QString(identity.filePrefix + u"WSPRsmtp.txt"));
+}
+
+constexpr quint32 kWhite = 0xFFFFFF;
+
+} // namespace
+
+SettingsBinding::SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid& grid,
+                                 WorkingValues& working, Prompt& prompt, const Identity& identity,
+                                 std::function<SettingsStore&()> store,
+                                 std::function<QDateTime()> lastRetrieval, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_panel(panel)
+    , m_grid(grid)
+    , m_working(working)
+    , m_prompt(prompt)
+    , m_identity(identity)
+    , m_store(std::move(store))
+    , m_lastRetrieval(std::move(lastRetrieval))
+    , m_presets(identity.folder, identity.filePrefix)
+    , m_accountFile(accountPath(identity))
+{
+    m_panel.custom->setVisible(identity.hasOption(u"/custom"));
+    connectHandlers();
+}
+
+SettingsBinding::~SettingsBinding() = default;
+
+void SettingsBinding::connectHandlers()
+{
+    MainWindow& w = m_window;
+    SetupPanel& p = m_panel;
+
+    // Only the user changes the band: a pick from the list, or each key typed into the box.
+    connect(w.bandBox, &QComboBox::textActivated, this, &SettingsBinding::switchBand);
+    if (QLineEdit* typed = w.bandBox->lineEdit())
+        connect(typed, &QLineEdit::textEdited, this, &SettingsBinding::switchBand);
+    // clicked, not toggled: the load sets the box without saving a preset.
+    connect(w.useLast, &QCheckBox::clicked, this, &SettingsBinding::useLastClicked);
+
+    connect(w.setupButton, &QPushButton::clicked, this, &SettingsBinding::openPanel);
+    connect(p.saveClose, &QPushButton::clicked, this, [this] { saveAndClose(); });
+    connect(p.showRegistry, &QPushButton::clicked, this, &SettingsBinding::showReport);
+    connect(p.distanceScale, &QScrollBar::valueChanged, this, [this](int scale) {
+        m_window.setDistanceScale(scale);
+        m_panel.distanceScaleBox->setText(QString::number(scale));
+    });
+
+    connect(p.server, &QLineEdit::textChanged, this, [this](const QString& host) { m_working.smtpHost = host; });
+    connect(p.showPassword, &QCheckBox::toggled, this, &SettingsBinding::applyMaskRule);
+    connect(p.password, &QLineEdit::textEdited, this, &SettingsBinding::maskFromShowBox);
+    connect(p.defaultTls, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::DefaultTls); });
+    connect(p.defaultSsl, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::DefaultSsl); });
+    connect(p.gmail, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::Gmail); });
+    connect(p.custom, &QPushButton::clicked, this, &SettingsBinding::loadCustomAccount);
+
+    for (int i = 0; i < kTextClassCount; ++i) {
+        connect(p.textColour[i], &QComboBox::currentTextChanged, this, [this, i] { textColourChanged(i); });
+        connect(p.textBold[i], &QCheckBox::toggled, this, [this, i](bool bold) { boldClicked(i, bold); });
+    }
+    for (int i = 0; i < kBackgroundCount; ++i)
+        connect(p.background[i], &QComboBox::currentTextChanged, this, [this, i] { backgroundChanged(i); });
+}
+
+StartupSettings SettingsBinding::startUpLoad(SettingsStore& store, bool resetOption)
+{
+    StartupSettings result = loadAtStartup(store, m_accountFile, resetOption);
+    applyLoad(result.settings);
+    // The account fields as the relay preset and the account file left them; Show starts unticked.
+    m_panel.showPassword->setChecked(result.account.show);
+    m_panel.emailTo->setText(result.account.emailTo);
+    m_panel.server->setText(result.account.server);
+    m_panel.userName->setText(result.account.userName);
+    m_panel.password->setText(result.account.password);
+    setComboText(m_panel.portBox, result.account.portText);
+    m_working.smtpPort = result.smtpPort;
+    maskFromShowBox();
+    return result;
+}
+
+void SettingsBinding::load(const SettingsStore& store)
+{
+    applyLoad(StoredSettings::load(store));
+}
+
+void SettingsBinding::applyLoad(const StoredSettings& settings)
+{
+    for (const LoadStep& step : loadSteps(settings))
+        applyStep(step);
+}
+
+void SettingsBinding::applyStep(const LoadStep& step)
+{
+    const QString& target = step.target;
+    const QVariant& value = step.value;
+
+    if (target.startsWith(u"MainWindow.")) {
+        const int v = value.toInt();
+        if (target == u"MainWindow.left")
+            m_window.move(v, m_window.y());
+        else if (target == u"MainWindow.top")
+            m_window.move(m_window.x(), v);
+        else if (target == u"MainWindow.width")
+            m_window.resize(v, m_window.height());
+        else if (target == u"MainWindow.height")
+            m_window.resize(m_window.width(), v);
+        return;
+    }
+    if (target.endsWith(u".visible")) {
+        if (auto* w = m_window.findChild<QWidget*>(target.chopped(8)))
+            w->setVisible(value.toBool());
+        return;
+    }
+
+    // Working values. The minimum, maximum and far alert distances follow their bars through
+    // the window's handlers and the distance scale, so they need nothing here.
+    if (target == u"launchCount") {
+        m_working.launchCount = value.toInt();
+    } else if (target == u"distanceScale") {
+        m_window.setDistanceScale(value.toInt());
+    } else if (target == u"smtp.userName") {
+        m_working.smtpUserName = value.toString();
+    } else if (target == u"smtpHost" || target == u"smtp.host") {
+        m_working.smtpHost = value.toString();
+    } else if (target == u"smtp.helo") {
+        m_working.heloName = value.toString();
+    } else if (target == u"smtpPassword" || target == u"smtp.password") {
+        m_working.smtpPassword = value.toString();
+    } else if (target == u"smtpPort" || target == u"smtp.port") {
+        m_working.smtpPort = value.toInt();
+    } else if (target == u"lastAlert") {
+        m_working.lastAnnouncedAlert = value.toString();
+    } else if (target == u"toneFrequency") {
+        m_window.setToneFrequency(value.toInt());
+    }
+
+    QWidget* control = m_window.findChild<QWidget*>(target);
+    if (!control)
+        return;
+
+    for (int i = 0; i < kTextClassCount; ++i) {
+        if (control == m_panel.textColour[i])
+            m_working.colours.classes[static_cast<std::size_t>(i)].colour = value.toString();
+        else if (control == m_panel.textBold[i])
+            m_working.colours.classes[static_cast<std::size_t>(i)].bold = value.toBool();
+    }
+    for (int i = 0; i < kBackgroundCount; ++i) {
+        if (control == m_panel.background[i])
+            setBackgroundName(m_working.colours, i, value.toString());
+    }
+
+    if (auto* bar = qobject_cast<QScrollBar*>(control))
+        bar->setValue(value.toInt());
+    else if (auto* box = qobject_cast<QCheckBox*>(control))
+        box->setChecked(value.toBool());
+    else if (auto* combo = qobject_cast<QComboBox*>(control))
+        setComboText(combo, value.toString());
+    else if (auto* edit = qobject_cast<QLineEdit*>(control))
+        edit->setText(value.toString());
+    else if (auto* label = qobject_cast<QLabel*>(control))
+        label->setText(value.toString());
+}
+
+StoredSettings SettingsBinding::collect() const
+{
+    const MainWindow& w = m_window;
+    const SetupPanel& p = m_panel;
+    StoredSettings s;
+    s.windowLeft = w.x();
+    s.windowTop = w.y();
+    s.windowWidth = w.width();
+    s.windowHeight = w.height();
+    s.launchCount = m_working.launchCount;
+    s.distanceScale = w.distanceScale();
+    s.useLast = w.useLast->isChecked();
+    s.band = w.bandBox->currentText();
+    s.spotted = w.spottedFilter->text();
+    s.spotter = w.spotterFilter->text();
+    s.logic = w.logicBox->currentText();
+    s.emailTo = p.emailTo->text();
+    s.smtpUserName = p.userName->text();
+    s.smtpHost = m_working.smtpHost;
+    s.smtpPassword = m_working.smtpPassword;
+    s.smtpPort = m_working.smtpPort;
+    s.exclusionList = w.exclusions->text();
+    s.updateInterval = w.intervalBar->value();
+    s.minDistanceBar = w.minKmBar->value();
+    s.farAlertBar = w.farAlertBar->value();
+    s.snrBar = w.snrBar->value();
+    s.maxLines = w.maxLinesBar->value();
+    s.elapsedTime = w.elapsedBar->value();
+    s.maxDistanceBar = w.maxKmBar->value();
+    s.sortByKm = w.sortByKm->isChecked();
+    s.hideTxMi = w.hideTxMi->isChecked();
+    s.historical = w.historical->isChecked();
+    s.snrAlert = w.snrAlert->isChecked();
+    s.farAlert = w.farAlerts->isChecked();
+    s.lastAlert = m_working.lastAnnouncedAlert;
+    s.alerts = w.alerts->isChecked();
+    s.alertTones = w.alertTones->isChecked();
+    s.toneFrequency = w.toneFrequency();
+    s.timeSet = w.timeWindow->isChecked();
+    s.linesSet = w.entriesLimit->isChecked();
+    s.vhfDistMode = w.vhfDistMode->isChecked();
+    s.textLooks = m_working.colours.classes;
+    for (int i = 0; i < kBackgroundCount; ++i)
+        s.backgroundColours[static_cast<std::size_t>(i)] = backgroundName(m_working.colours, i);
+    return s;
+}
+
+SaveResult SettingsBinding::save(SettingsStore& store, const QDateTime& lastRetrieval)
+{
+    const QString folder = m_identity.folder.isEmpty() ? QDir::currentPath() : m_identity.folder;
+    collect().save(store, SaveContext{folder, lastRetrieval});
+    return store.sync();
+}
+
+BandPreset SettingsBinding::currentPreset() const
+{
+    const MainWindow& w = m_window;
+    BandPreset p;
+    p.spotted = w.spottedFilter->text();
+    p.spotter = w.spotterFilter->text();
+    p.logic = w.logicBox->currentText();
+    p.updateInterval = w.intervalBar->value();
+    p.minDistanceBar = w.minKmBar->value();
+    p.maxDistanceBar = w.maxKmBar->value();
+    p.elapsedTime = w.elapsedBar->value();
+    p.maxLines = w.maxLinesBar->value();
+    p.snrBar = w.snrBar->value();
+    p.toneBar = w.toneBar->value();
+    p.vhfDistMode = w.vhfDistMode->isChecked();
+    p.sortByKm = w.sortByKm->isChecked();
+    p.hideTxMi = w.hideTxMi->isChecked();
+    p.alerts = w.alerts->isChecked();
+    p.alertTones = w.alertTones->isChecked();
+    p.timeSet = w.timeWindow->isChecked();
+    p.entriesSet = w.entriesLimit->isChecked();
+    p.snrAlert = w.snrAlert->isChecked();
+    return p;
+}
+
+void SettingsBinding::applyPreset(const BandPreset& p)
+{
+    MainWindow& w = m_window;
+    w.spottedFilter->setText(p.spotted);
+    w.spotterFilter->setText(p.spotter);
+    setComboText(w.logicBox, p.logic);
+    // Each bar's handler runs when its position changes; the boxes are set either way.
+    w.intervalBar->setValue(p.updateInterval);
+    w.intervalBox->setText(QString::number(w.intervalBar->value()));
+    w.minKmBar->setValue(p.minDistanceBar);
+    w.minKmBox->setText(QString::number(w.minKmBar->value() * w.distanceScale()));
+    w.maxKmBar->setValue(p.maxDistanceBar);
+    w.maxKmBox->setText(QString::number(w.maxKmBar->value() * w.distanceScale()));
+    w.elapsedBar->setValue(p.elapsedTime);
+    w.elapsedBox->setText(QString::number(w.elapsedBar->value()));
+    w.maxLinesBar->setValue(p.maxLines);
+    w.maxLinesBox->setText(QString::number(w.maxLinesBar->value()));
+    w.snrBar->setValue(p.snrBar);
+    w.snrBox->setText(QString::number(w.snrBar->value() - 30));
+    w.toneBar->setValue(p.toneBar);
+    // File order, so the boxes' own cascades run as they would line by line.
+    w.vhfDistMode->setChecked(p.vhfDistMode);
+    w.sortByKm->setChecked(p.sortByKm);
+    w.hideTxMi->setChecked(p.hideTxMi);
+    w.alerts->setChecked(p.alerts);
+    w.alertTones->setChecked(p.alertTones);
+    w.timeWindow->setChecked(p.timeSet);
+    w.entriesLimit->setChecked(p.entriesSet);
+    w.snrAlert->setChecked(p.snrAlert);
+}
+
+void SettingsBinding::savePreset(const QString& band)
+{
+    // A text that names no file (a path typed into the box) has no preset to keep.
+    if (m_presets.pathFor(band).isEmpty())
+        return;
+    const SaveResult saved = m_presets.save(band, currentPreset());
+    if (!saved.ok)
+        showProblem(QStringLiteral("The settings of band ") + band + QStringLiteral(" were not saved: ")
+                    + saved.error);
+}
+
+void SettingsBinding::switchBand(const QString& newBand)
+{
+    const BandSwitchPlan plan = planBandSwitch(m_previousBand, newBand, m_window.useLast->isChecked());
+    if (plan.saveBand)
+        savePreset(*plan.saveBand);
+    m_window.applyDistanceControlsRule(true);
+    if (plan.loadBand) {
+        const std::optional<PresetRead> read = m_presets.load(*plan.loadBand, currentPreset());
+        if (read) {
+            applyPreset(read->preset);
+            if (!read->problems.isEmpty())
+                showProblem(QStringLiteral("Some settings of band ") + *plan.loadBand
+                            + QStringLiteral(" were not used:\n") + read->problems.join(u'\n'));
+        } else {
+            const QString path = m_presets.pathFor(*plan.loadBand);
+            if (!path.isEmpty() && QFileInfo::exists(path))
+                showProblem(QStringLiteral("The settings of band ") + *plan.loadBand
+                            + QStringLiteral(" could not be read from ") + path);
+        }
+    }
+    if (plan.allBandsLayout)
+        m_grid.setAllBandsLayout();
+    else
+        m_grid.setPerBandLayout();
+    m_window.applyBandLayout();
+    // Remembered before the refresh, so a switch started from inside it sees this one done.
+    m_previousBand = plan.previousBand;
+    Q_EMIT refreshRequested();
+}
+
+void SettingsBinding::useLastClicked()
+{
+    savePreset(useLastClickBand(m_window.bandBox->currentText()));
+}
+
+AccountFields SettingsBinding::accountFields() const
+{
+    AccountFields f;
+    f.emailTo = m_panel.emailTo->text();
+    f.server = m_panel.server->text();
+    f.userName = m_panel.userName->text();
+    f.password = m_panel.password->text();
+    f.portText = m_panel.portBox->currentText();
+    f.show = m_panel.showPassword->isChecked();
+    return f;
+}
+
+void SettingsBinding::setAccountFields(const AccountFields& f)
+{
+    // The Show box first, so its mask rule runs before the fields change, as a preset does.
+    m_panel.showPassword->setChecked(f.show);
+    m_panel.emailTo->setText(f.emailTo);
+    m_panel.server->setText(f.server);
+    m_panel.userName->setText(f.userName);
+    m_panel.password->setText(f.password);
+    setComboText(m_panel.portBox, f.portText);
+}
+
+void SettingsBinding::applyAccountPreset(AccountPreset preset)
+{
+    if (preset == AccountPreset::Gmail)
+        setComboText(m_panel.portBox, QStringLiteral("587"));
+    const PresetResult result = beamtide::applyAccountPreset(preset, accountFields());
+    setAccountFields(result.fields);
+    m_working.smtpPort = result.smtpPort;
+    m_panel.password->setEchoMode(result.inClear ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void SettingsBinding::loadCustomAccount()
+{
+    m_panel.showPassword->setChecked(true);
+    const AccountFile::Load load = m_accountFile.load(accountFields());
+    if (!load.found) {
+        if (QFileInfo::exists(m_accountFile.path()))
+            showProblem(QStringLiteral("The account file could not be read: ") + m_accountFile.path());
+        return;
+    }
+    setAccountFields(load.fields);
+    if (load.smtpPort)
+        m_working.smtpPort = *load.smtpPort;
+    if (!load.error.isEmpty())
+        showProblem(load.error);
+}
+
+void SettingsBinding::applyMaskRule()
+{
+    const bool clear = passwordInClear(m_panel.showPassword->isChecked(), m_panel.password->text(),
+                                       m_panel.server->text());
+    m_panel.password->setEchoMode(clear ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void SettingsBinding::maskFromShowBox()
+{
+    m_panel.password->setEchoMode(m_panel.showPassword->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
+}
+
+void SettingsBinding::textColourChanged(int index)
+{
+    const QString name = m_panel.textColour[index]->currentText();
+    m_panel.setPreviewTextColour(colourRgb(name));
+    // Bold makes the preview bold; a plain class leaves its weight as it was.
+    if (m_panel.textBold[index]->isChecked())
+        m_panel.setPreviewBold(true);
+    m_working.colours.classes[static_cast<std::size_t>(index)].colour = name;
+}
+
+void SettingsBinding::backgroundChanged(int index)
+{
+    const QString name = m_panel.background[index]->currentText();
+    setBackgroundName(m_working.colours, index, name);
+    m_panel.setPreviewBackground(colourRgb(name, kWhite));
+}
+
+void SettingsBinding::boldClicked(int index, bool bold)
+{
+    m_panel.setPreviewBold(bold);
+    m_working.colours.classes[static_cast<std::size_t>(index)].bold = bold;
+}
+
+void SettingsBinding::openPanel()
+{
+    // Opening shows what is stored: unsaved edits in the window and the panel are replaced.
+    load(m_store());
+    maskFromShowBox();
+    for (int i = 0; i < kTextClassCount; ++i) {
+        const TextLook& look = m_working.colours.classes[static_cast<std::size_t>(i)];
+        setComboText(m_panel.textColour[i], look.colour);
+        m_panel.textBold[i]->setChecked(look.bold);
+    }
+    m_panel.showOverGrid();
+}
+
+bool SettingsBinding::saveAndClose()
+{
+    const AccountFields fields = accountFields();
+    const AccountFile::Save account = m_accountFile.save(fields, m_working.smtpPort);
+    if (account.outcome == AccountFile::Outcome::Refused) {
+        // Nothing is stored and the panel stays open, so the port can be corrected.
+        m_prompt.ask(PromptRequest{QStringLiteral("Beamtide"), account.error, QMessageBox::Ok,
+                                   QMessageBox::Warning});
+        return false;
+    }
+    m_working.smtpPassword = fields.password;
+    m_working.smtpHost = fields.server;
+    m_working.smtpPort = account.smtpPort;
+    if (account.outcome == AccountFile::Outcome::Failed)
+        showProblem(QStringLiteral("The account file ") + m_accountFile.path()
+                    + QStringLiteral(" could not be changed: ") + account.error);
+
+    SettingsStore& store = m_store();
+    const SaveResult saved = save(store, m_lastRetrieval ? m_lastRetrieval() : QDateTime());
+    if (!saved.ok)
+        showProblem(QStringLiteral("The settings could not be saved: ") + saved.error);
+    load(store);
+    m_panel.hide();
+    return true;
+}
+
+void SettingsBinding::showReport()
+{
+    m_panel.report->clear();
+    m_panel.report->setPlainText(settingsReport(m_store(), m_window.distanceScale()).join(u'\n'));
+}
+
+void SettingsBinding::showProblem(const QString& text)
+{
+    m_prompt.showOnce(QStringLiteral("settings"),
+                      PromptRequest{QStringLiteral("Beamtide"), text, QMessageBox::Ok, QMessageBox::Warning});
+}
+
+} // namespace beamtide

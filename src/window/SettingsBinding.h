@@ -1,0 +1,103 @@
+#pragma once
+
+#include "base/Identity.h"
+#include "settings/BandPresets.h"
+#include "settings/EmailAccount.h"
+#include "settings/Settings.h"
+#include "settings/StartupSettings.h"
+
+#include <QDateTime>
+#include <QObject>
+
+#include <functional>
+
+namespace beamtide {
+
+class MainWindow;
+class Prompt;
+class SetupPanel;
+class SpotGrid;
+struct WorkingValues;
+
+// Binds the stored settings, the band presets, the e-mail account and the colours to the
+// window's controls, and gives the setup panel its handlers.
+//
+// Values go in through the controls, so that setting a check box or a bar runs its own
+// handler when the value changes, as a user action would; setting a combo box's text runs
+// none. The store is reached through a function because the panel reads and writes it long
+// after construction; it must return the same open store for the whole run.
+class SettingsBinding final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(SettingsBinding)
+
+public:
+    SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid& grid, WorkingValues& working,
+                    Prompt& prompt, const Identity& identity, std::function<SettingsStore&()> store,
+                    std::function<QDateTime()> lastRetrieval, QObject* parent = nullptr);
+    ~SettingsBinding() override;
+
+    // The start-up part of the settings: the "/reset" option, the load, the raised launch count
+    // with the first-launch reset and relay preset, then the account file. An account file port
+    // that is no number is left out and comes back in accountError (for the run log).
+    StartupSettings startUpLoad(SettingsStore& store, bool resetOption);
+
+    // The settings load: reads the store and applies every value in load order.
+    void load(const SettingsStore& store);
+    void applyLoad(const StoredSettings& settings);
+    // What the settings save writes: the controls and working values as they stand now.
+    StoredSettings collect() const;
+    // Writes collect(), the working folder and the last retrieval time, and flushes the store.
+    SaveResult save(SettingsStore& store, const QDateTime& lastRetrieval);
+
+    // The band switch (the user changing the band box). Also run by the box itself.
+    void switchBand(const QString& newBand);
+    const QString& previousBand() const { return m_previousBand; }
+
+    // The filter set of the band presets, read from and applied to the controls.
+    BandPreset currentPreset() const;
+    void applyPreset(const BandPreset& preset);
+
+    // The setup panel: Button9, Button7 (false when refused: the panel stays open) and Button11.
+    void openPanel();
+    bool saveAndClose();
+    void showReport();
+
+    AccountFields accountFields() const;
+    void setAccountFields(const AccountFields& fields);
+    void applyAccountPreset(AccountPreset preset);
+    void loadCustomAccount();
+
+    const BandPresets& bandPresets() const { return m_presets; }
+    const AccountFile& accountFile() const { return m_accountFile; }
+
+Q_SIGNALS:
+    // The band switch ends with a refresh of the new band.
+    void refreshRequested();
+
+private:
+    void connectHandlers();
+    void applyStep(const LoadStep& step);
+    void applyMaskRule();
+    void maskFromShowBox();
+    void textColourChanged(int index);
+    void backgroundChanged(int index);
+    void boldClicked(int index, bool bold);
+    void useLastClicked();
+    void savePreset(const QString& band);
+    void showProblem(const QString& text);
+
+    MainWindow& m_window;
+    SetupPanel& m_panel;
+    SpotGrid& m_grid;
+    WorkingValues& m_working;
+    Prompt& m_prompt;
+    const Identity& m_identity;
+    std::function<SettingsStore&()> m_store;
+    std::function<QDateTime()> m_lastRetrieval;
+    BandPresets m_presets;
+    AccountFile m_accountFile;
+    QString m_previousBand; // empty until the first switch of the run
+};
+
+} // namespace beamtide
