@@ -6,6 +6,8 @@
 
 #include <QVarLengthArray>
 
+#include <optional>
+
 namespace beamtide {
 
 namespace {
@@ -18,9 +20,21 @@ QVarLengthArray<qsizetype, 16> commasOf(QStringView line)
     return commas;
 }
 
-QString middle(const QString& line, qsizetype from, qsizetype to)
+// An alert line starts with a 16-character date-time. Where a line holds it, its first field
+// ends one of the line's comma-separated fields; the key pairs the last 16 characters of
+// that field with the four whole fields after it.
+constexpr qsizetype kTail = 16;
+
+// The key at the comma at commas[i]; nothing when the field before it is too short.
+std::optional<size_t> keyAt(QStringView line, const QVarLengthArray<qsizetype, 16>& commas,
+                            qsizetype i)
 {
-    return line.mid(from + 1, to - from - 1);
+    const qsizetype fieldStart = i == 0 ? 0 : commas[i - 1] + 1;
+    if (commas[i] - fieldStart < kTail)
+        return std::nullopt;
+    const QStringView tail = line.mid(commas[i] - kTail, kTail);
+    const QStringView middle = line.mid(commas[i] + 1, commas[i + 4] - commas[i] - 1);
+    return qHash(middle, qHash(tail));
 }
 
 } // namespace
@@ -35,17 +49,21 @@ QString AlertsHistory::filePath(const Identity& identity)
 void AlertsHistory::load()
 {
     m_lines.load(m_path);
+    m_changed = false;
     rebuildIndex();
 }
 
-SaveResult AlertsHistory::save() const
+SaveResult AlertsHistory::save()
 {
-    return m_lines.save(m_path);
+    const SaveResult saved = m_lines.save(m_path);
+    if (saved.ok)
+        m_changed = false;
+    return saved;
 }
 
-SaveResult AlertsHistory::saveIfAny() const
+SaveResult AlertsHistory::saveIfChanged()
 {
-    if (m_lines.isEmpty())
+    if (m_lines.isEmpty() || !m_changed)
         return {};
     return save();
 }
@@ -64,8 +82,14 @@ SaveResult AlertsHistory::trim(const QDateTime& nowUtc)
 
 QString AlertsHistory::alertLine(const QStringList& cells)
 {
-    return cells.value(0) + u',' + cells.value(1) + u',' + cells.value(2) + u',' + cells.value(3)
-        + u"dBm," + cells.value(8) + u',' + cells.value(10) + u"Km. ";
+    return alertLine(cells.value(0), cells.value(1), cells.value(2), cells.value(3), cells.value(8),
+                     cells.value(10));
+}
+
+QString AlertsHistory::alertLine(QStringView time, QStringView call, QStringView mhz,
+                                 QStringView snr, QStringView reporter, QStringView km)
+{
+    return time + u',' + call + u',' + mhz + u',' + snr + u"dBm," + reporter + u',' + km + u"Km. ";
 }
 
 bool AlertsHistory::RecordAlertRow(int rowIndex, const QStringList& cells, int maxLines)
@@ -81,6 +105,7 @@ bool AlertsHistory::record(const QString& alertLine)
         return false;
     if (!m_lines.insert(alertLine))
         return false;
+    m_changed = true;
     indexLine(alertLine);
     return true;
 }
@@ -88,15 +113,16 @@ bool AlertsHistory::record(const QString& alertLine)
 bool AlertsHistory::heldWithin(const QString& line) const
 {
     const auto commas = commasOf(line);
-    if (commas.size() != 5) {
+    const std::optional<size_t> key = commas.size() == 5 ? keyAt(line, commas, 0) : std::nullopt;
+    if (!key) {
         // Not the shape the index knows; a rare, slow look.
         for (const QString& held : m_lines.lines())
             if (held.contains(line))
                 return true;
         return false;
     }
-    const auto found = m_byMiddle.constFind(middle(line, commas[0], commas[4]));
-    if (found == m_byMiddle.cend())
+    const auto found = m_byKey.constFind(*key);
+    if (found == m_byKey.cend())
         return false;
     for (const QString& held : *found)
         if (held.contains(line))
@@ -108,12 +134,13 @@ void AlertsHistory::indexLine(const QString& line)
 {
     const auto commas = commasOf(line);
     for (qsizetype i = 0; i + 4 < commas.size(); ++i)
-        m_byMiddle[middle(line, commas[i], commas[i + 4])].append(line);
+        if (const std::optional<size_t> key = keyAt(line, commas, i))
+            m_byKey[*key].append(line);
 }
 
 void AlertsHistory::rebuildIndex()
 {
-    m_byMiddle.clear();
+    m_byKey.clear();
     for (const QString& line : m_lines.lines())
         indexLine(line);
 }

@@ -27,15 +27,18 @@ public:
     // Replaces the list with the file's lines; a missing file leaves it empty.
     void load();
     // Writes the list, even an empty one (the user asked to see it).
-    SaveResult save() const;
-    // The save of the filter pass and of shut-down: nothing to write for an empty list.
-    SaveResult saveIfAny() const;
+    SaveResult save();
+    // The save of the filter pass and of shut-down: writes a list of one line or more that
+    // changed since it was loaded or last written. A failed write is tried again next time.
+    SaveResult saveIfChanged();
     // Drops the alerts of more than 7 days before nowUtc and saves what is left. Lines whose
     // leading date-time cannot be read are kept: they are the user's, not ours to lose.
     SaveResult trim(const QDateTime& nowUtc);
 
-    // The alert line of a per-band grid row (13 cells).
+    // The alert line of a per-band grid row (13 cells), or of its cells 0, 1, 2, 3, 8 and 10.
     static QString alertLine(const QStringList& cells);
+    static QString alertLine(QStringView time, QStringView call, QStringView mhz, QStringView snr,
+                             QStringView reporter, QStringView km);
     // Adds the alert line of the row unless the row lies at or past maxLines, or a line
     // already held contains it. Whether it was added.
     bool RecordAlertRow(int rowIndex, const QStringList& cells, int maxLines);
@@ -49,9 +52,10 @@ private:
 
     QString m_path;
     SortedLines m_lines;
-    // An alert line has five commas; a line holding it holds its four middle fields as
-    // four whole comma-separated fields. Keyed by each such run, the held lines that have it.
-    QHash<QString, QStringList> m_byMiddle;
+    bool m_changed = false;
+    // The held lines by the hash of a run of their text that any alert line inside them
+    // shares (see keyAt), so a record looks at a few lines, not the whole history.
+    QHash<size_t, QStringList> m_byKey;
 };
 
 } // namespace beamtide

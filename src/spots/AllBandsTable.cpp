@@ -6,15 +6,16 @@ namespace {
 const QString kBlank = QStringLiteral(" ");
 }
 
-bool AllBandsTable::add(int column, const QString& call)
+bool AllBandsTable::add(int column, QStringView call)
 {
     if (column < 0 || column >= kColumns)
         return false;
     // The free cell under the last call holds a blank, so a blank call is never listed.
-    if (call == kBlank || m_listed[column].contains(call))
+    if (call == kBlank || m_listed[column].contains(QString::fromRawData(call.data(), call.size())))
         return false;
-    m_listed[column].insert(call);
-    m_calls[column].append(call);
+    const QString listed = call.toString();
+    m_listed[column].insert(listed);
+    m_calls[column].append(listed);
     return true;
 }
 

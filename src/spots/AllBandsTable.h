@@ -17,7 +17,7 @@ public:
     static constexpr int kColumns = 17;
 
     // Whether the call was new to the column.
-    bool add(int column, const QString& call);
+    bool add(int column, QStringView call);
     void reset();
 
     // Grid rows, the header row included: one more than the longest column, at least 1.

@@ -48,12 +48,17 @@ int integerOrZero(QStringView text)
     return text.isEmpty() ? 0 : integerOf(text);
 }
 
-QDateTime dateTimeOf(QStringView text)
+qint64 dateTimeOf(QStringView text)
 {
-    const QDateTime value = readDateTime(text);
-    if (!value.isValid())
+    const std::optional<qint64> value = readUtcMSecs(text);
+    if (!value)
         throw ConversionFailed{notDateTime(text)};
-    return value;
+    return *value;
+}
+
+QDateTime utcOf(qint64 msecs)
+{
+    return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
 class PerBandPass
@@ -63,9 +68,9 @@ public:
                 MyCallSpots& myCallSpots, FilterResult& result)
         : m_c(c), m_alerts(alerts), m_myCallSpots(myCallSpots), m_result(result)
     {
-        const QDateTime now = clock.nowUtc();
-        m_timeCutoff = now.addSecs(-60 * (qint64(c.elapsedMinutes) + 1));
-        m_alertCutoff = now.addSecs(-60 * (qint64(c.updateIntervalMinutes) + 1));
+        const qint64 now = clock.nowUtc().toMSecsSinceEpoch();
+        m_timeCutoff = now - 60000 * (qint64(c.elapsedMinutes) + 1);
+        m_alertCutoff = now - 60000 * (qint64(c.updateIntervalMinutes) + 1);
         m_minKm = c.minDistancePosition * c.distanceScale;
         m_maxKm = c.maxDistancePosition * c.distanceScale;
         m_s = callFilterText(c.spottedFilter);
@@ -77,6 +82,7 @@ public:
     void run(const QStringList& spots)
     {
         try {
+            m_result.rows.reserve(spots.size());
             for (const QString& line : spots)
                 if (!spot(line))
                     return finish();
@@ -98,7 +104,7 @@ private:
             throw ConversionFailed{notDecimal(f[7])};
 
         if (!m_c.myCall.isEmpty()) {
-            const QDateTime at = dateTimeOf(f[0]);
+            const qint64 at = dateTimeOf(f[0]);
             if (MyCallSpots::isMyCall(f[1], m_c.myCall))
                 collectMyCall(MyCallSpots::perBandLine(f, at));
         }
@@ -111,7 +117,7 @@ private:
                 return true;
         }
 
-        const std::optional<QDateTime> at = spotTime(f[0]);
+        const std::optional<qint64> at = spotTime(f[0]);
         if (!at)
             throw ConversionFailed{notDateTime(f[0])};
         if (m_c.timeWindow && *at <= m_timeCutoff) {
@@ -141,8 +147,9 @@ private:
             m_result.memo.append(alertTextLine(f));
         }
 
-        const QString call = f[1].toString().toUpper();
-        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, f[8].toString().toUpper());
+        QString upperCall, upperReporter;
+        const QStringView call = upperCased(f[1], upperCall);
+        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, upperCased(f[8], upperReporter));
         if (excludedCall(m_c.exclusionList, call))
             match = false;
         if (m_c.fetchedBand == u"MyCall")
@@ -152,12 +159,7 @@ private:
 
         const QString tag = classificationTag(flags, m_c.myCall, f[1], f[10], integerOf(f[10]),
                                               m_c.farAlertDistance);
-        QStringList cells;
-        cells.reserve(13);
-        for (int k = 0; k < 12; ++k)
-            cells.append(k == 7 ? *watts : f[k].toString());
-        cells.append(tag);
-        m_result.rows.append(cells);
+        m_result.rows.append(SpotRow(line, f, *watts, tag));
         if (m_c.rowLimit && m_c.maxLines < m_result.rows.size() + 1) {
             m_result.end = FilterEnd::RowLimit;
             return false;
@@ -184,16 +186,21 @@ private:
     {
         m_result.rowCount = int(m_result.rows.size()) + 1;
         if (alertBandTest(m_c.bandText, m_c.perBandLayout)) {
-            for (int i = 0; i < m_result.rows.size(); ++i) {
-                const QStringList& cells = m_result.rows[i];
-                const QString& tag = cells[12];
-                const int rowIndex = i + 1;
-                const bool alerting = tag.contains(u"al") || (m_c.far && tag.contains(u"ld"));
-                if (alerting && m_alerts.RecordAlertRow(rowIndex, cells, m_c.maxLines))
-                    m_result.recordedAlerts.append(AlertsHistory::alertLine(cells));
+            // Row 0 is the header, so rows 1 to max-lines - 1 are the ones recorded.
+            const qsizetype rows = qMin<qsizetype>(m_result.rows.size(), m_c.maxLines - 1);
+            for (qsizetype i = 0; i < rows; ++i) {
+                const SpotRow& row = m_result.rows[i];
+                const QString& tag = row.tag();
+                if (!tag.contains(u"al") && !(m_c.far && tag.contains(u"ld")))
+                    continue;
+                QString line = AlertsHistory::alertLine(row.cellView(0), row.cellView(1),
+                                                        row.cellView(2), row.cellView(3),
+                                                        row.cellView(8), row.cellView(10));
+                if (m_alerts.record(line))
+                    m_result.recordedAlerts.append(std::move(line));
             }
         }
-        const SaveResult saved = m_alerts.saveIfAny();
+        const SaveResult saved = m_alerts.saveIfChanged();
         if (!saved.ok)
             m_result.saveError = saved.error;
     }
@@ -202,8 +209,8 @@ private:
     AlertsHistory& m_alerts;
     MyCallSpots& m_myCallSpots;
     FilterResult& m_result;
-    QDateTime m_timeCutoff;
-    QDateTime m_alertCutoff;
+    qint64 m_timeCutoff = 0;
+    qint64 m_alertCutoff = 0;
     int m_minKm = 0;
     int m_maxKm = 0;
     QString m_s;
@@ -216,8 +223,8 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
 {
     const QString s = callFilterText(c.spottedFilter);
     const QString r = callFilterText(c.spotterFilter);
+    std::optional<qint64> newest, oldest;
     try {
-        QDateTime newest;
         for (qsizetype i = 0; i < spots.size(); ++i) {
             const SpotFields f = splitSpotLine(spots[i], false);
             if (MyCallSpots::isMyCall(f[1], c.myCall)) {
@@ -225,14 +232,13 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
                 myCallSpots.add(line);
                 result.myCallLines.append(line);
             }
-            const QDateTime at = dateTimeOf(f[0]);
+            oldest = dateTimeOf(f[0]);
             if (i == 0)
-                newest = at;
-            result.oldestTime = utcClockText(at);
-            result.newestTime = utcClockText(newest);
+                newest = oldest;
 
-            const QString call = f[1].toString().toUpper();
-            if (!callFilterMatch(s, r, c.logic, call, f[8].toString().toUpper()))
+            QString upperCall, upperReporter;
+            const QStringView call = upperCased(f[1], upperCall);
+            if (!callFilterMatch(s, r, c.logic, call, upperCased(f[8], upperReporter)))
                 continue;
             const std::optional<double> mhz = readDecimal(f[2]);
             if (!mhz)
@@ -244,6 +250,10 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
         result.end = FilterEnd::ConversionError;
         result.conversionError = failed.text;
     }
+    if (oldest)
+        result.oldestTime = utcClockText(utcOf(*oldest));
+    if (newest)
+        result.newestTime = utcClockText(utcOf(*newest));
     // Even a pass cut short shows what the table holds, never a run of empty rows.
     result.rowCount = table.rowCount();
     result.lineCount = QString::number(result.rowCount);
@@ -251,6 +261,37 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
 }
 
 } // namespace
+
+SpotRow::SpotRow(const QString& line, const SpotFields& trimmed, QString watts, QString tag)
+    : m_line(line), m_watts(std::move(watts)), m_tag(std::move(tag))
+{
+    for (int k = 0; k < 12; ++k) {
+        if (trimmed[k].isEmpty())
+            continue;
+        m_start[k] = quint32(trimmed[k].data() - line.data());
+        m_size[k] = quint32(trimmed[k].size());
+    }
+}
+
+QStringView SpotRow::cellView(int column) const
+{
+    if (column == 7)
+        return m_watts;
+    if (column == 12)
+        return m_tag;
+    if (column < 0 || column > 12)
+        return {};
+    return QStringView(m_line).mid(m_start[column], m_size[column]);
+}
+
+QStringList SpotRow::cells() const
+{
+    QStringList all;
+    all.reserve(kCells);
+    for (int k = 0; k < kCells; ++k)
+        all.append(cell(k));
+    return all;
+}
 
 FilterResult FilterSpots(const QStringList& spots, const FilterControls& controls,
                          const Clock& clock, AllBandsTable& allBands, AlertsHistory& alerts,

@@ -1,8 +1,12 @@
 #pragma once
 
+#include "spots/SpotRules.h"
+
 #include <QString>
 #include <QStringList>
 #include <QVector>
+
+#include <array>
 
 namespace beamtide {
 
@@ -39,6 +43,31 @@ struct FilterControls
     bool pageParsed = true;
 };
 
+// One per-band grid row: cells 0 to 11 are the spot's fields (cell 7 the reformatted Watts),
+// cell 12 the classification tag. The fields are cut from the spot line only when asked for,
+// so a pass over thousands of spots does not build strings that are never drawn.
+class SpotRow final
+{
+public:
+    static constexpr int kCells = 13;
+
+    SpotRow() = default;
+    // trimmed: the fields of line, as views into it.
+    SpotRow(const QString& line, const SpotFields& trimmed, QString watts, QString tag);
+
+    QStringView cellView(int column) const;
+    QString cell(int column) const { return cellView(column).toString(); }
+    QStringList cells() const;
+    const QString& tag() const { return m_tag; }
+
+private:
+    QString m_line;
+    std::array<quint32, 12> m_start{};
+    std::array<quint32, 12> m_size{};
+    QString m_watts;
+    QString m_tag;
+};
+
 enum class FilterEnd {
     NotParsed,       // no page parsed yet: nothing done, nothing to show
     NoSpots,         // empty spot list: the grid stays as it is; the final step only
@@ -53,8 +82,8 @@ struct FilterResult
     FilterEnd end = FilterEnd::NotParsed;
     bool allBands = false;
 
-    // Per-band layout: grid rows from row 1, 13 cells each, cell 12 the classification tag.
-    QVector<QStringList> rows;
+    // Per-band layout: grid rows from row 1.
+    QVector<SpotRow> rows;
     // All-bands layout: the 17 band columns, rows 1 to rowCount - 1 each.
     QVector<QStringList> bandColumns;
     int rowCount = 1; // grid rows, the header row included

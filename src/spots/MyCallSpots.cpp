@@ -1,6 +1,5 @@
 #include "spots/MyCallSpots.h"
 
-#include "base/DateFormats.h"
 #include "base/Identity.h"
 #include "spots/SpotRules.h"
 
@@ -18,9 +17,9 @@ bool MyCallSpots::isMyCall(QStringView call, QStringView myCall)
     return !myCall.isEmpty() && call.startsWith(myCall);
 }
 
-QString MyCallSpots::perBandLine(const SpotFields& fields, const QDateTime& spotTime)
+QString MyCallSpots::perBandLine(const SpotFields& fields, qint64 spotTimeMSecs)
 {
-    return alertTextLine(fields) + dateTimeText(spotTime);
+    return alertTextLine(fields) + dateTimeTextOf(spotTimeMSecs);
 }
 
 QString MyCallSpots::allBandsLine(const SpotFields& fields)

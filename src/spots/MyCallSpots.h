@@ -22,7 +22,7 @@ public:
     // Whether a spotted call counts as the user's: it starts with the whole call sign.
     static bool isMyCall(QStringView call, QStringView myCall);
     // The line of a per-band pass: the alert text line, then the spot time.
-    static QString perBandLine(const SpotFields& trimmedFields, const QDateTime& spotTime);
+    static QString perBandLine(const SpotFields& trimmedFields, qint64 spotTimeMSecs);
     // The line of an all-bands pass: the same seven fields as they stand, no time.
     static QString allBandsLine(const SpotFields& fields);
 

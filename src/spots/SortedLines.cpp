@@ -18,11 +18,20 @@ qsizetype SortedLines::lowerBound(const QString& line) const
 
 bool SortedLines::insert(const QString& line)
 {
+    if (m_exact.contains(line))
+        return false;
     const qsizetype at = lowerBound(line);
     if (at < m_lines.size() && QString::compare(m_lines[at], line, Qt::CaseInsensitive) == 0)
         return false;
     m_lines.insert(at, line);
+    m_exact.insert(line);
     return true;
+}
+
+void SortedLines::clear()
+{
+    m_lines.clear();
+    m_exact.clear();
 }
 
 bool SortedLines::contains(const QString& line) const
@@ -41,6 +50,7 @@ void SortedLines::assign(QStringList lines)
     });
     lines.erase(end, lines.end());
     m_lines = std::move(lines);
+    m_exact = QSet<QString>(m_lines.cbegin(), m_lines.cend());
 }
 
 void SortedLines::load(const QString& path)

@@ -2,6 +2,7 @@
 
 #include "base/TextFile.h"
 
+#include <QSet>
 #include <QString>
 #include <QStringList>
 
@@ -18,11 +19,17 @@ public:
     const QStringList& lines() const { return m_lines; }
     qsizetype size() const { return m_lines.size(); }
     bool isEmpty() const { return m_lines.isEmpty(); }
-    void clear() { m_lines.clear(); }
+    void clear();
     // Replaces the content with these lines, put in order and without duplicates.
     void assign(QStringList lines);
     template <typename Pred>
-    qsizetype removeIf(Pred pred) { return m_lines.removeIf(pred); }
+    qsizetype removeIf(Pred pred)
+    {
+        const qsizetype removed = m_lines.removeIf(pred);
+        if (removed > 0)
+            m_exact = QSet<QString>(m_lines.cbegin(), m_lines.cend());
+        return removed;
+    }
 
     // Replaces the content with the file's lines; a missing file leaves the list empty.
     void load(const QString& path);
@@ -32,6 +39,9 @@ private:
     qsizetype lowerBound(const QString& line) const;
 
     QStringList m_lines;
+    // The lines as they are: a pass offers the same lines again and again, and a hash
+    // answers those quicker than the sorted search.
+    QSet<QString> m_exact;
 };
 
 } // namespace beamtide

@@ -128,8 +128,63 @@ std::optional<int> readInteger(QStringView text)
     return int(negative ? -value : value);
 }
 
+namespace {
+
+// Plain "[-+]digits[.digits]" of up to 15 digits, the form every page number takes: one
+// correctly rounded division gives the same double as the general reader.
+std::optional<double> readPlainDecimal(QStringView text)
+{
+    static constexpr double kPowers[] = {1, 1e1, 1e2, 1e3, 1e4, 1e5, 1e6, 1e7,
+                                         1e8, 1e9, 1e10, 1e11, 1e12, 1e13, 1e14, 1e15};
+    qsizetype i = 0;
+    const bool negative = !text.isEmpty() && text[0] == u'-';
+    if (!text.isEmpty() && (text[0] == u'-' || text[0] == u'+'))
+        ++i;
+    qint64 mantissa = 0;
+    int digits = 0;
+    int decimals = -1;
+    for (; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c == u'.' && decimals < 0) {
+            decimals = 0;
+            continue;
+        }
+        if (c < u'0' || c > u'9' || ++digits > 15)
+            return std::nullopt;
+        mantissa = mantissa * 10 + (c - u'0');
+        if (decimals >= 0)
+            ++decimals;
+    }
+    if (digits == 0)
+        return std::nullopt;
+    const double value = double(mantissa) / kPowers[qMax(decimals, 0)];
+    return negative ? -value : value;
+}
+
+// "0.2", "-0.25", "0" from a count of hundredths.
+QString hundredthsText(qint64 hundredths)
+{
+    QString text;
+    if (hundredths < 0)
+        text += u'-';
+    const qint64 magnitude = qAbs(hundredths);
+    text += QString::number(magnitude / 100);
+    const int cents = int(magnitude % 100);
+    if (cents != 0) {
+        text += u'.';
+        text += QChar(u'0' + cents / 10);
+        if (cents % 10 != 0)
+            text += QChar(u'0' + cents % 10);
+    }
+    return text;
+}
+
+} // namespace
+
 std::optional<double> readDecimal(QStringView text)
 {
+    if (const auto plain = readPlainDecimal(text))
+        return plain;
     bool ok = false;
     const double value = text.toDouble(&ok);
     if (!ok || !std::isfinite(value))
@@ -142,26 +197,98 @@ std::optional<QString> reformatWatts(QStringView watts)
     const std::optional<double> w = readDecimal(watts);
     if (!w)
         return std::nullopt;
-    if (*w > 1)
-        return QString::number(std::floor(*w + 0.5), 'f', 0);
+    if (*w > 1) {
+        const double whole = std::floor(*w + 0.5);
+        if (whole < 1e15)
+            return QString::number(qint64(whole));
+        return QString::number(whole, 'f', 0);
+    }
     // Binary fractions put 0.29 x 100 just below 29; the nudge keeps the cut where the
     // decimal text puts it without ever rounding 0.005 up.
     const double hundredths = std::trunc(*w * 100 + (*w < 0 ? -1e-7 : 1e-7));
     if (hundredths == 0)
         return QStringLiteral("0");
+    if (std::abs(hundredths) < 1e15)
+        return hundredthsText(qint64(hundredths));
     return QString::number(hundredths / 100, 'g', 15);
 }
 
-std::optional<QDateTime> spotTime(QStringView dateTime)
+std::optional<qint64> readUtcMSecs(QStringView text)
+{
+    const QStringView t = text.trimmed();
+    const auto digit = [&](qsizetype i) { return t[i] >= u'0' && t[i] <= u'9'; };
+    const auto number = [&](qsizetype at, qsizetype n) {
+        int v = 0;
+        for (qsizetype i = at; i < at + n; ++i)
+            v = v * 10 + (t[i].unicode() - u'0');
+        return v;
+    };
+    const bool usual = (t.size() == 16 || t.size() == 19) && t[4] == u'-' && t[7] == u'-'
+        && t[10] == u' ' && t[13] == u':' && (t.size() == 16 || t[16] == u':')
+        && digit(0) && digit(1) && digit(2) && digit(3) && digit(5) && digit(6) && digit(8)
+        && digit(9) && digit(11) && digit(12) && digit(14) && digit(15)
+        && (t.size() == 16 || (digit(17) && digit(18)));
+    if (usual) {
+        const QDate date(number(0, 4), number(5, 2), number(8, 2));
+        const int hh = number(11, 2), mm = number(14, 2), ss = t.size() == 19 ? number(17, 2) : 0;
+        if (!date.isValid() || hh > 23 || mm > 59 || ss > 59)
+            return std::nullopt;
+        constexpr qint64 kEpochDay = 2440588; // Julian day of 1970-01-01
+        return ((date.toJulianDay() - kEpochDay) * 86400 + hh * 3600 + mm * 60 + ss) * 1000;
+    }
+    const QDateTime read = readDateTime(t);
+    if (!read.isValid())
+        return std::nullopt;
+    return read.toMSecsSinceEpoch();
+}
+
+std::optional<qint64> spotTime(QStringView dateTime)
 {
     const qsizetype dash = dateTime.indexOf(u'-');
     const qsizetype colon = dateTime.indexOf(u':');
     if (dash < 2 || colon < 9)
-        return QDateTime(QDate(2000, 1, 1), QTime(0, 1), Qt::UTC);
-    const QDateTime read = readDateTime(dateTime);
-    if (!read.isValid())
-        return std::nullopt;
-    return read;
+        return QDateTime(QDate(2000, 1, 1), QTime(0, 1), Qt::UTC).toMSecsSinceEpoch();
+    return readUtcMSecs(dateTime);
+}
+
+QString dateTimeTextOf(qint64 msecs)
+{
+    constexpr qint64 kDay = 86400000;
+    const qint64 days = msecs >= 0 ? msecs / kDay : -((-msecs + kDay - 1) / kDay);
+    const qint64 rest = (msecs - days * kDay) / 1000;
+    const QDate date = QDate::fromJulianDay(days + 2440588);
+    if (date.year() < 1000 || date.year() > 9999)
+        return dateTimeText(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+    char16_t text[19];
+    const auto put = [&](int at, int value, int width) {
+        for (int i = width - 1; i >= 0; --i, value /= 10)
+            text[at + i] = char16_t(u'0' + value % 10);
+    };
+    put(0, date.year(), 4);
+    text[4] = u'-';
+    put(5, date.month(), 2);
+    text[7] = u'-';
+    put(8, date.day(), 2);
+    if (rest == 0)
+        return QString(reinterpret_cast<const QChar*>(text), 10);
+    text[10] = u' ';
+    put(11, int(rest / 3600), 2);
+    text[13] = u':';
+    put(14, int(rest / 60 % 60), 2);
+    text[16] = u':';
+    put(17, int(rest % 60), 2);
+    return QString(reinterpret_cast<const QChar*>(text), 19);
+}
+
+QStringView upperCased(QStringView text, QString& storage)
+{
+    for (QChar c : text) {
+        if ((c >= u'a' && c <= u'z') || c.unicode() >= 128) {
+            storage = text.toString().toUpper();
+            return storage;
+        }
+    }
+    return text;
 }
 
 QString utcClockText(const QDateTime& utc)

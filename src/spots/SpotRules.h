@@ -37,10 +37,21 @@ std::optional<double> readDecimal(QStringView text);
 // Nothing when the text is no number.
 std::optional<QString> reformatWatts(QStringView watts);
 
-// The time a spot counts as for the time window: texts without a date and time in their
-// usual places count as 2000-01-01 00:01 (long past); nothing when a well-placed text
-// cannot be read.
-std::optional<QDateTime> spotTime(QStringView dateTime);
+// A UTC "yyyy-mm-dd hh:mm[:ss]" as milliseconds since 1970; nothing when it cannot be read.
+// The usual shape is read without building a QDateTime.
+std::optional<qint64> readUtcMSecs(QStringView dateTime);
+
+// The time (UTC milliseconds since 1970) a spot counts as for the time window: texts without
+// a date and time in their usual places count as 2000-01-01 00:01 (long past); nothing when
+// a well-placed text cannot be read.
+std::optional<qint64> spotTime(QStringView dateTime);
+
+// The date and time of UTC milliseconds as the program writes them ("yyyy-mm-dd hh:mm:ss",
+// the time left out at midnight), without a trip through QDateTime for the usual years.
+QString dateTimeTextOf(qint64 msecs);
+
+// The text itself when it holds nothing to upper-case, else its upper-cased copy in storage.
+QStringView upperCased(QStringView text, QString& storage);
 
 // "hh:mm UTC"
 QString utcClockText(const QDateTime& utc);

@@ -99,6 +99,8 @@ TEST(AlertsHistory, LineHeldInsideAnotherIsNotAdded)
     EXPECT_FALSE(history.record("2024-05-01 10:24 VK2XYZ"));
     EXPECT_TRUE(history.record("2024-05-01 10:24,A,B"));
     EXPECT_FALSE(history.record("10:24,A,"));
+    EXPECT_TRUE(history.record("2024-05-01 10:24,VK2XYZ,14.097100,-12dBm,VK3ABC,712Km. heard"));
+    EXPECT_FALSE(history.record("10:24,VK2XYZ,14.097100,-12dBm,VK3ABC,712Km. "));
 }
 
 TEST(AlertsHistory, LoadSortsAndSavesFromOneLine)
@@ -110,18 +112,25 @@ TEST(AlertsHistory, LoadSortsAndSavesFromOneLine)
     AlertsHistory history(dir.file("alerts.txt"));
     history.load();
     EXPECT_EQ(history.lines(), (QStringList{a, b}));
+    // Nothing new: the file is left as it is until an alert is added.
+    EXPECT_TRUE(history.saveIfChanged().ok);
+    EXPECT_EQ(dir.read("alerts.txt"), crlf({b, a, b}));
+    const QString c = "2024-05-01 11:00,K1JT,14.097100,-12dBm,VK3ABC,712Km. ";
+    history.record(c);
+    EXPECT_TRUE(history.saveIfChanged().ok);
+    EXPECT_EQ(dir.read("alerts.txt"), crlf({a, b, c}));
 
     AlertsHistory missing(dir.file("none.txt"));
     missing.load();
     EXPECT_EQ(missing.size(), 0);
-    EXPECT_TRUE(missing.saveIfAny().ok);
+    EXPECT_TRUE(missing.saveIfChanged().ok);
     EXPECT_FALSE(dir.exists("none.txt"));
     EXPECT_TRUE(missing.save().ok); // the user asked to see it, even empty
     EXPECT_TRUE(dir.exists("none.txt"));
 
     AlertsHistory one(dir.file("one.txt"));
     one.record(a);
-    EXPECT_TRUE(one.saveIfAny().ok);
+    EXPECT_TRUE(one.saveIfChanged().ok);
     EXPECT_EQ(dir.read("one.txt"), crlf({a}));
 }
 
@@ -130,7 +139,7 @@ TEST(AlertsHistory, SaveFailureIsReportedAndTheListKept)
     test::TempFolder dir;
     AlertsHistory history(dir.file("no such folder/alerts.txt"));
     history.record("2024-05-01 09:00,ZL1AA,14.097100,-12dBm,VK3ABC,712Km. ");
-    const SaveResult saved = history.saveIfAny();
+    const SaveResult saved = history.saveIfChanged();
     EXPECT_FALSE(saved.ok);
     EXPECT_FALSE(saved.error.isEmpty());
     EXPECT_EQ(history.size(), 1);
@@ -179,9 +188,10 @@ TEST(MyCallSpots, PrefixRuleAndLineForms)
 
     const QString line = "2024-05-01 10:24, VK2XYZ ,14.097100,-12,0,QF56,37,5.012,VK3ABC,QF22,712,442,";
     const QDateTime at(QDate(2024, 5, 1), QTime(10, 24), Qt::UTC);
-    EXPECT_EQ(MyCallSpots::perBandLine(splitSpotLine(line, true), at),
+    EXPECT_EQ(MyCallSpots::perBandLine(splitSpotLine(line, true), at.toMSecsSinceEpoch()),
               "2024-05-01 10:24,VK2XYZ,14.097100,-12,VK3ABC,QF22,712,2024-05-01 10:24:00");
-    EXPECT_EQ(MyCallSpots::perBandLine(splitSpotLine(line, true), QDateTime(QDate(2024, 5, 1), QTime(0, 0), Qt::UTC)),
+    EXPECT_EQ(MyCallSpots::perBandLine(splitSpotLine(line, true),
+                                       QDateTime(QDate(2024, 5, 1), QTime(0, 0), Qt::UTC).toMSecsSinceEpoch()),
               "2024-05-01 10:24,VK2XYZ,14.097100,-12,VK3ABC,QF22,712,2024-05-01");
     EXPECT_EQ(MyCallSpots::allBandsLine(splitSpotLine(line, false)),
               "2024-05-01 10:24, VK2XYZ ,14.097100,-12,VK3ABC,QF22,712,");

@@ -7,6 +7,8 @@
 #include "PageMaker.h"
 #include "TempFolder.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace beamtide;
@@ -87,8 +89,8 @@ FilterControls vhf(const char* text = "2")
 QStringList column(const FilterResult& r, int cell)
 {
     QStringList cells;
-    for (const QStringList& row : r.rows)
-        cells << row.value(cell);
+    for (const SpotRow& row : r.rows)
+        cells << row.cell(cell);
     return cells;
 }
 
@@ -138,7 +140,7 @@ TEST(FilterSpots, RowsCarryTheSpotFields)
     s.watts = "0.567";
     const FilterResult r = m.run({s.spotLine()}, band("20"));
     ASSERT_EQ(r.rows.size(), 1); // a page of one spot shows it
-    EXPECT_EQ(r.rows[0], (QStringList{s.time, "VK2XYZ", "14.097100", "-12", "0", "QF56", "37",
+    EXPECT_EQ(r.rows[0].cells(), (QStringList{s.time, "VK2XYZ", "14.097100", "-12", "0", "QF56", "37",
                                       "0.56", "VK3ABC", "QF22", "712", "442", ""}));
     EXPECT_TRUE(r.finalStep());
 }
@@ -335,6 +337,11 @@ TEST(FilterSpots, AlertsFileErrorIsReported)
     EXPECT_EQ(r.end, FilterEnd::Normal);
     EXPECT_FALSE(r.saveError.isEmpty());
     EXPECT_EQ(unwritable.size(), 1); // kept for the next save
+
+    ASSERT_TRUE(QDir(m.dir.path()).mkdir("missing folder"));
+    const FilterResult again = FilterSpots(page({{"A1", "R1", 300, 0}}), c, m.clock, m.table, unwritable, m.mine);
+    EXPECT_TRUE(again.saveError.isEmpty());
+    EXPECT_TRUE(m.dir.exists("missing folder/WSPR_Alerts1.txt"));
 }
 
 TEST(FilterSpots, MyCallSpotsCollected)

@@ -1,4 +1,5 @@
 #include "spots/AlertBand.h"
+#include "base/DateFormats.h"
 #include "spots/SpotRules.h"
 
 #include <gtest/gtest.h>
@@ -88,7 +89,8 @@ TEST(SpotRules, WattsReformat)
     const Case cases[] = {
         {"5.012", "5"}, {"1.5", "2"}, {"1.0", "1"}, {"1", "1"}, {"0.2", "0.2"},
         {"0.005", "0"}, {"0.29", "0.29"}, {"0.567", "0.56"}, {"0", "0"}, {"200", "200"},
-        {"2.5", "3"}, {"-0.257", "-0.25"}, {"0.01", "0.01"},
+        {"2.5", "3"}, {"-0.257", "-0.25"}, {"0.01", "0.01"}, {"1e3", "1000"}, {".5", "0.5"},
+        {"5.", "5"}, {"0.10", "0.1"}, {"1234567.89", "1234568"}, {"+0.75", "0.75"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.in);
@@ -98,6 +100,38 @@ TEST(SpotRules, WattsReformat)
     for (const char* bad : {"", "abc", "5,0", "nan", "inf"}) {
         SCOPED_TRACE(bad);
         EXPECT_FALSE(reformatWatts(QString(bad)).has_value());
+    }
+}
+
+TEST(SpotRules, QuickDecimalReadingAgreesWithTheGeneralOne)
+{
+    for (const char* text : {"14.097100", "0.475700", "144.490500", "7.0401", "-12", "+3",
+                             "0.1", "0.3", "123456789012345", "1234567890123456", "1.5e2", "0x10",
+                             "1.2.3", "-", ".", "", " 5", "5 "}) {
+        SCOPED_TRACE(text);
+        bool ok = false;
+        const double general = QString(text).toDouble(&ok);
+        const std::optional<double> quick = readDecimal(QString(text));
+        ASSERT_EQ(quick.has_value(), ok);
+        if (quick) {
+            EXPECT_EQ(*quick, general);
+        }
+    }
+}
+
+TEST(SpotRules, QuickDateTextAgreesWithTheGeneralOne)
+{
+    const QDateTime times[] = {
+        QDateTime(QDate(2024, 5, 1), QTime(10, 24), Qt::UTC),
+        QDateTime(QDate(2024, 5, 1), QTime(0, 0), Qt::UTC),
+        QDateTime(QDate(2024, 5, 1), QTime(0, 0, 1), Qt::UTC),
+        QDateTime(QDate(1969, 12, 31), QTime(23, 59, 59), Qt::UTC),
+        QDateTime(QDate(1899, 12, 30), QTime(6, 0), Qt::UTC),
+        QDateTime(QDate(999, 1, 1), QTime(6, 0), Qt::UTC),
+    };
+    for (const QDateTime& t : times) {
+        SCOPED_TRACE(t.toString(Qt::ISODate).toStdString());
+        EXPECT_EQ(dateTimeTextOf(t.toMSecsSinceEpoch()), dateTimeText(t));
     }
 }
 
@@ -124,7 +158,24 @@ TEST(SpotRules, SpotTimePlacesOfDashAndColon)
         const auto at = spotTime(QString(c.text));
         ASSERT_EQ(at.has_value(), c.readable);
         if (c.readable) {
-            EXPECT_EQ(*at, c.expected);
+            EXPECT_EQ(*at, c.expected.toMSecsSinceEpoch());
+        }
+    }
+}
+
+TEST(SpotRules, QuickDateReadingAgreesWithTheGeneralOne)
+{
+    for (const char* text : {"2024-05-01 10:24", "2024-05-01 10:24:59", " 2024-05-01 10:24 ",
+                             "2024-02-29 00:00", "2023-02-29 10:00", "2024-05-01 24:00",
+                             "2024-05-01 10:60", "2024-05-01 10:24:60", "2024-05-01 9:05",
+                             "2024-5-1 10:24", "2024-05-01", "2024-05-01 10", "1969-12-31 23:59",
+                             "2024-05-01T10:24", "", "yyyy-mm-dd hh:mm"}) {
+        SCOPED_TRACE(text);
+        const QDateTime general = readDateTime(QString(text));
+        const std::optional<qint64> quick = readUtcMSecs(QString(text));
+        ASSERT_EQ(quick.has_value(), general.isValid());
+        if (quick) {
+            EXPECT_EQ(*quick, general.toMSecsSinceEpoch());
         }
     }
 }
