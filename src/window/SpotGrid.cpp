@@ -49,6 +49,11 @@ QString SpotGrid::bandText() const
     return m_bandText ? m_bandText() : QString();
 }
 
+void SpotGrid::setColourSource(std::function<GridColours()> colours)
+{
+    m_delegate->setColourSource(std::move(colours));
+}
+
 void SpotGrid::setDiagColumns(bool on)
 {
     m_diagColumns = on;

@@ -30,6 +30,8 @@ public:
     // The band box text, read by the drawing and by the band pick.
     void setBandSource(std::function<QString()> bandText);
     QString bandText() const;
+    // The colour working values, read at every paint.
+    void setColourSource(std::function<GridColours()> colours);
 
     // The tag column is 100 pixels wide instead of 0 (the "/diagcol" option).
     void setDiagColumns(bool on);
