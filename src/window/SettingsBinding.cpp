@@ -70,14 +70,22 @@ SettingsBinding::SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid
     , m_identity(identity)
     , m_store(std::move(store))
     , m_lastRetrieval(std::move(lastRetrieval))
-    , m_presets(identity.folder, identity.filePrefix)
-    , m_accountFile(accountPath(identity))
 {
     m_panel.custom->setVisible(identity.hasOption(u"/custom"));
     connectHandlers();
 }
 
 SettingsBinding::~SettingsBinding() = default;
+
+BandPresets SettingsBinding::bandPresets() const
+{
+    return BandPresets(m_identity.folder, m_identity.filePrefix);
+}
+
+AccountFile SettingsBinding::accountFile() const
+{
+    return AccountFile(accountPath(m_identity));
+}
 
 void SettingsBinding::connectHandlers()
 {
@@ -117,7 +125,8 @@ void SettingsBinding::connectHandlers()
 
 StartupSettings SettingsBinding::startUpLoad(SettingsStore& store, bool resetOption)
 {
-    StartupSettings result = loadAtStartup(store, m_accountFile, resetOption);
+    m_panel.custom->setVisible(m_identity.hasOption(u"/custom"));
+    StartupSettings result = loadAtStartup(store, accountFile(), resetOption);
     applyLoad(result.settings);
     // The account fields as the relay preset and the account file left them; Show starts unticked.
     m_panel.showPassword->setChecked(result.account.show);
@@ -327,9 +336,9 @@ void SettingsBinding::applyPreset(const BandPreset& p)
 void SettingsBinding::savePreset(const QString& band)
 {
     // A text that names no file (a path typed into the box) has no preset to keep.
-    if (m_presets.pathFor(band).isEmpty())
+    if (bandPresets().pathFor(band).isEmpty())
         return;
-    const SaveResult saved = m_presets.save(band, currentPreset());
+    const SaveResult saved = bandPresets().save(band, currentPreset());
     if (!saved.ok)
         showProblem(QStringLiteral("The settings of band ") + band + QStringLiteral(" were not saved: ")
                     + saved.error);
@@ -342,14 +351,14 @@ void SettingsBinding::switchBand(const QString& newBand)
         savePreset(*plan.saveBand);
     m_window.applyDistanceControlsRule(true);
     if (plan.loadBand) {
-        const std::optional<PresetRead> read = m_presets.load(*plan.loadBand, currentPreset());
+        const std::optional<PresetRead> read = bandPresets().load(*plan.loadBand, currentPreset());
         if (read) {
             applyPreset(read->preset);
             if (!read->problems.isEmpty())
                 showProblem(QStringLiteral("Some settings of band ") + *plan.loadBand
                             + QStringLiteral(" were not used:\n") + read->problems.join(u'\n'));
         } else {
-            const QString path = m_presets.pathFor(*plan.loadBand);
+            const QString path = bandPresets().pathFor(*plan.loadBand);
             if (!path.isEmpty() && QFileInfo::exists(path))
                 showProblem(QStringLiteral("The settings of band ") + *plan.loadBand
                             + QStringLiteral(" could not be read from ") + path);
@@ -406,10 +415,11 @@ void SettingsBinding::applyAccountPreset(AccountPreset preset)
 void SettingsBinding::loadCustomAccount()
 {
     m_panel.showPassword->setChecked(true);
-    const AccountFile::Load load = m_accountFile.load(accountFields());
+    const AccountFile file = accountFile();
+    const AccountFile::Load load = file.load(accountFields());
     if (!load.found) {
-        if (QFileInfo::exists(m_accountFile.path()))
-            showProblem(QStringLiteral("The account file could not be read: ") + m_accountFile.path());
+        if (QFileInfo::exists(file.path()))
+            showProblem(QStringLiteral("The account file could not be read: ") + file.path());
         return;
     }
     setAccountFields(load.fields);
@@ -470,7 +480,8 @@ void SettingsBinding::openPanel()
 bool SettingsBinding::saveAndClose()
 {
     const AccountFields fields = accountFields();
-    const AccountFile::Save account = m_accountFile.save(fields, m_working.smtpPort);
+    const AccountFile file = accountFile();
+    const AccountFile::Save account = file.save(fields, m_working.smtpPort);
     if (account.outcome == AccountFile::Outcome::Refused) {
         // Nothing is stored and the panel stays open, so the port can be corrected.
         m_prompt.ask(PromptRequest{QStringLiteral("Beamtide"), account.error, QMessageBox::Ok,
@@ -481,7 +492,7 @@ bool SettingsBinding::saveAndClose()
     m_working.smtpHost = fields.server;
     m_working.smtpPort = account.smtpPort;
     if (account.outcome == AccountFile::Outcome::Failed)
-        showProblem(QStringLiteral("The account file ") + m_accountFile.path()
+        showProblem(QStringLiteral("The account file ") + file.path()
                     + QStringLiteral(" could not be changed: ") + account.error);
 
     SettingsStore& store = m_store();

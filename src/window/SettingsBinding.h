@@ -68,8 +68,9 @@ public:
     void applyAccountPreset(AccountPreset preset);
     void loadCustomAccount();
 
-    const BandPresets& bandPresets() const { return m_presets; }
-    const AccountFile& accountFile() const { return m_accountFile; }
+    // Named from the identity when used: the file-name prefix is only known at start-up.
+    BandPresets bandPresets() const;
+    AccountFile accountFile() const;
 
 Q_SIGNALS:
     // The band switch ends with a refresh of the new band.
@@ -95,8 +96,6 @@ private:
     const Identity& m_identity;
     std::function<SettingsStore&()> m_store;
     std::function<QDateTime()> m_lastRetrieval;
-    BandPresets m_presets;
-    AccountFile m_accountFile;
     QString m_previousBand; // empty until the first switch of the run
 };
 

@@ -117,14 +117,22 @@ TEST(BandSwitch, UseLastClickRecordsTheBandShownEvenWhenUntickedAgain)
     EXPECT_EQ(ui.refreshes.count(), 0);
 }
 
-// With "/pcname" two computers share one folder, each with its own presets.
-TEST(BandSwitch, PresetFilesCarryTheFilePrefix)
+// With "/pcname" two computers share one folder, each with its own presets and account file.
+// The prefix is learned at start-up, after the binding was made.
+TEST(BandSwitch, PresetAndAccountFilesCarryTheFilePrefix)
 {
     TempFolder folder;
-    SettingsUi ui(folder.path(), 1, " /pcname", "SHACK#");
+    SettingsUi ui(folder.path(), 1, " /pcname");
+    ui.identity.filePrefix = "SHACK#";
     ui.pickBand("40");
     ui.pickBand("20");
     EXPECT_EQ(presetFiles(folder), QStringList({"SHACK#Band-40.txt"}));
+
+    ui.click("Button9");
+    ui.find<QLineEdit>("Edit22")->setText("mail.example.org");
+    ui.click("Button7");
+    EXPECT_TRUE(folder.exists("SHACK#WSPRsmtp.txt"));
+    EXPECT_FALSE(folder.exists("WSPRsmtp.txt"));
 }
 
 // Damaged preset lines never stop the switch: what can be used is used, the rest is named in
