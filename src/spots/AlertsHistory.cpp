@@ -121,11 +121,8 @@ bool AlertsHistory::heldWithin(const QString& line) const
                 return true;
         return false;
     }
-    const auto found = m_byKey.constFind(*key);
-    if (found == m_byKey.cend())
-        return false;
-    for (const QString& held : *found)
-        if (held.contains(line))
+    for (auto it = m_byKey.constFind(*key); it != m_byKey.cend() && it.key() == *key; ++it)
+        if (it.value().contains(line))
             return true;
     return false;
 }
@@ -135,7 +132,7 @@ void AlertsHistory::indexLine(const QString& line)
     const auto commas = commasOf(line);
     for (qsizetype i = 0; i + 4 < commas.size(); ++i)
         if (const std::optional<size_t> key = keyAt(line, commas, i))
-            m_byKey[*key].append(line);
+            m_byKey.insert(*key, line);
 }
 
 void AlertsHistory::rebuildIndex()

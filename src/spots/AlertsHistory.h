@@ -55,7 +55,7 @@ private:
     bool m_changed = false;
     // The held lines by the hash of a run of their text that any alert line inside them
     // shares (see keyAt), so a record looks at a few lines, not the whole history.
-    QHash<size_t, QStringList> m_byKey;
+    QMultiHash<size_t, QString> m_byKey;
 };
 
 } // namespace beamtide

@@ -8,6 +8,8 @@
 #include "spots/MyCallSpots.h"
 #include "spots/SpotRules.h"
 
+#include <QHash>
+
 namespace beamtide {
 
 namespace {
@@ -99,9 +101,7 @@ private:
     bool spot(const QString& line)
     {
         const SpotFields f = splitSpotLine(line, true);
-        const std::optional<QString> watts = reformatWatts(f[7]);
-        if (!watts)
-            throw ConversionFailed{notDecimal(f[7])};
+        const QString watts = wattsOf(f[7]);
 
         if (!m_c.myCall.isEmpty()) {
             const qint64 at = dateTimeOf(f[0]);
@@ -159,12 +159,25 @@ private:
 
         const QString tag = classificationTag(flags, m_c.myCall, f[1], f[10], integerOf(f[10]),
                                               m_c.farAlertDistance);
-        m_result.rows.append(SpotRow(line, f, *watts, tag));
+        m_result.rows.append(SpotRow(line, f, watts, tag));
         if (m_c.rowLimit && m_c.maxLines < m_result.rows.size() + 1) {
             m_result.end = FilterEnd::RowLimit;
             return false;
         }
         return true;
+    }
+
+    // A page holds a few distinct power figures; each is reformatted once a pass.
+    QString wattsOf(QStringView text)
+    {
+        const auto known = m_watts.constFind(QString::fromRawData(text.data(), text.size()));
+        if (known != m_watts.cend())
+            return *known;
+        const std::optional<QString> watts = reformatWatts(text);
+        if (!watts)
+            throw ConversionFailed{notDecimal(text)};
+        m_watts.insert(text.toString(), *watts);
+        return *watts;
     }
 
     void flag(int& flags, SpotFlag which, QStringView word)
@@ -216,6 +229,7 @@ private:
     QString m_s;
     QString m_r;
     bool m_distanceWindow = false;
+    QHash<QString, QString> m_watts;
 };
 
 void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTable& table,

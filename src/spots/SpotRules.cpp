@@ -25,19 +25,35 @@ bool beginsWithAnyTerm(QStringView s, QStringView list)
 
 } // namespace
 
+namespace {
+bool isBlank(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u == u' ' || (u >= u'\t' && u <= u'\r') || (u >= 128 && c.isSpace());
+}
+} // namespace
+
 SpotFields splitSpotLine(QStringView line, bool trimmed)
 {
+    // One walk over the line: it runs for every spot of every pass.
     SpotFields fields;
+    const QChar* data = line.data();
+    const qsizetype size = line.size();
     qsizetype start = 0;
     for (QStringView& field : fields) {
-        if (start > line.size())
+        if (start > size)
             break;
-        qsizetype end = line.indexOf(u',', start);
-        if (end < 0)
-            end = line.size();
-        field = line.mid(start, end - start);
-        if (trimmed)
-            field = field.trimmed();
+        qsizetype end = start;
+        while (end < size && data[end] != u',')
+            ++end;
+        qsizetype from = start, to = end;
+        if (trimmed) {
+            while (from < to && isBlank(data[from]))
+                ++from;
+            while (to > from && isBlank(data[to - 1]))
+                --to;
+        }
+        field = QStringView(data + from, to - from);
         start = end + 1;
     }
     return fields;
@@ -319,7 +335,10 @@ QString classificationTag(int flags, QStringView myCall, QStringView call, QStri
 QString alertTextLine(const SpotFields& fields)
 {
     QString line;
-    line.reserve(64);
+    qsizetype size = 7;
+    for (int n : {1, 2, 3, 4, 9, 10, 11})
+        size += fields[n - 1].size();
+    line.reserve(size);
     for (int n : {1, 2, 3, 4, 9, 10, 11}) {
         line += fields[n - 1];
         line += u',';

@@ -143,6 +143,12 @@ TEST(FilterSpots, RowsCarryTheSpotFields)
     EXPECT_EQ(r.rows[0].cells(), (QStringList{s.time, "VK2XYZ", "14.097100", "-12", "0", "QF56", "37",
                                       "0.56", "VK3ABC", "QF22", "712", "442", ""}));
     EXPECT_TRUE(r.finalStep());
+
+    // Blanks around the fields do not reach the cells.
+    const QString padded = " " + s.time + " , VK2XYZ ,14.097100, -12 ,0,QF56,37, 5.012 ,VK3ABC,QF22, 712 ,442,";
+    const QStringList cells = m.run({padded}, band("20")).rows.value(0).cells();
+    EXPECT_EQ(cells, (QStringList{s.time, "VK2XYZ", "14.097100", "-12", "0", "QF56", "37", "5",
+                                  "VK3ABC", "QF22", "712", "442", ""}));
 }
 
 TEST(FilterSpots, DistanceWindowBothWays)
