@@ -143,7 +143,7 @@ private:
         const bool recent = *at >= m_alertCutoff && (flags & int(SpotFlag::Alert));
         const bool far = m_c.far && km >= m_c.farAlertDistance;
         if (recent || far) {
-            dateTimeOf(f[0]);
+            dateTimeOf(f[0]); // an alert whose time does not read ends the pass
             m_result.memo.append(alertTextLine(f));
         }
 

@@ -77,6 +77,8 @@ enum class FilterEnd {
     ConversionError, // a field that must be a number or date-time was not; rows so far stay
 };
 
+// What the window shows and does after a pass. Nothing here applies unless changesGrid():
+// then the per-band fields or the all-bands fields, by allBands, replace what is shown.
 struct FilterResult
 {
     FilterEnd end = FilterEnd::NotParsed;
