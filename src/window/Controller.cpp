@@ -6,8 +6,12 @@
 #include "platform/InstanceLock.h"
 #include "Version.h"
 #include "net/HttpClient.h"
+#include "platform/gui/AlertTones.h"
+#include "shell/AlertCheck.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
+#include "window/SettingsBinding.h"
+#include "window/SetupPanel.h"
 #include "window/SpotGrid.h"
 
 #include <QCheckBox>
@@ -48,8 +52,13 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
       m_http(std::make_shared<HttpClient>()),
       m_alerts(AlertsHistory::filePath(identity)),
       m_myCallSpots(std::make_unique<MyCallSpots>(QString())),
-      m_cycle(*this, clock)
+      m_cycle(*this, clock),
+      m_hook(identity.folder)
 {
+    m_store = SettingsStore::openDefault(identity.instance);
+    m_mailer = std::make_unique<AlertMailer>(m_worker, m_log);
+    m_tones = new AlertTones(this);
+    connect(window.emailTest, &QPushButton::clicked, this, &Controller::emailTest);
     m_fetcher = std::make_unique<SpotFetcher>(m_worker, m_http, m_log, m_clock);
     m_fetcher->setBaseUrl(config::spotDatabaseBaseUrl());
     m_lookup = std::make_unique<AddressLookup>(m_worker, m_http, m_log);
@@ -58,6 +67,11 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
     m_grid->setColourSource([this] { return m_working.colours; });
     m_prompt = std::make_unique<Prompt>(&window);
+    m_panel = std::make_unique<SetupPanel>(window);
+    m_binding = std::make_unique<SettingsBinding>(
+        window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
+        [this]() -> SettingsStore& { return *m_store; }, [this] { return m_lastRetrieval; });
+    connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::refresh);
 
     connect(m_fetcher.get(), &SpotFetcher::myCallControls, this, [this] {
         m_window.timeWindow->setChecked(false);
@@ -313,8 +327,83 @@ void Controller::filterPass(bool focusGrid)
 
 // --- Alert check --------------------------------------------------------------------------
 
+MailAccount Controller::mailAccount() const
+{
+    MailAccount account;
+    account.alertsEnabled = m_window.alerts->isChecked();
+    account.server = m_working.smtpHost;
+    account.port = m_working.smtpPort;
+    account.userName = m_working.smtpUserName;
+    account.password = m_working.smtpPassword;
+    if (auto* to = m_window.findChild<QLineEdit*>(QStringLiteral("Edit21")))
+        account.recipient = to->text();
+    account.verifyPeer = !m_identity.hasOption(u"/noverify");
+    return account;
+}
+
+QString Controller::alertEmail() const
+{
+    auto* to = m_window.findChild<QLineEdit*>(QStringLiteral("Edit21"));
+    return to ? to->text() : QString();
+}
+
 void Controller::alertCheck()
 {
+    AlertCheckInput input;
+    input.lastAnnounced = m_working.lastAnnouncedAlert;
+    input.tick = m_cycle.tickCounter();
+    input.emailTo = alertEmail();
+    input.alertsTicked = m_window.alerts->isChecked();
+    input.tonesTickedAndShown = m_window.alertTones->isChecked() && !m_window.alertTones->isHidden();
+    const AlertCheckOutcome outcome = runAlertCheck(m_alerts.lines(), input);
+    m_working.lastAnnouncedAlert = outcome.lastAnnounced;
+    m_window.alertMemo->setPlainText(outcome.memo.join(u'\n'));
+    if (!outcome.announce)
+        return;
+    m_log.writeTagged(outcome.logLine);
+    switch (outcome.channel) {
+    case AlertChannel::Mail:
+        if (outcome.tones)
+            m_tones->play(m_window.toneFrequency());
+        sendMail(m_mailer->send(mailAccount(), {outcome.alert, outcome.memo}, this,
+                                [this](const MailResult& r) { mailDone(r); }));
+        m_window.alertMemo->setPlainText(outcome.memoAfter.join(u'\n'));
+        break;
+    case AlertChannel::Hook:
+        (void)m_hook.run(outcome.alert);
+        break;
+    case AlertChannel::Nothing:
+        break;
+    }
+}
+
+void Controller::emailTest()
+{
+    const QStringList memo = m_window.alertMemo->toPlainText().split(u'\n');
+    sendMail(m_mailer->emailTest(mailAccount(), memo, this, [this](const MailResult& r) { mailDone(r); }));
+}
+
+void Controller::sendMail(MailCheck check)
+{
+    if (check == MailCheck::NotSetUp) {
+        m_prompt->showOnce(QStringLiteral("mail"), {QStringLiteral("Beamtide"), kMailNotSetUp,
+                                                    QMessageBox::Ok, QMessageBox::Warning});
+    } else if (check == MailCheck::Ready) {
+        m_window.mailIndicator->setVisible(true);
+        m_window.label18->setVisible(true);
+    }
+}
+
+void Controller::mailDone(const MailResult& result)
+{
+    if (result.sent) {
+        m_window.mailIndicator->setVisible(false);
+        m_window.label18->setVisible(false);
+        return;
+    }
+    // The indicator stays on so the user sees the mail did not go; one box at a time.
+    m_prompt->showOnce(QStringLiteral("mail"), {QStringLiteral("Beamtide"), result.error,
+                                                QMessageBox::Ok, QMessageBox::Critical});
 }
 
 // --- Start-up and shut-down ---------------------------------------------------------------
@@ -387,7 +476,9 @@ void Controller::startUp()
     w.summary->setVisible(!m_identity.myCall.isEmpty()
                           && QFileInfo::exists(m_identity.plainFile(summaryProgramName())));
 
-    Q_EMIT loadSettingsRequested();
+    const StartupSettings loaded = m_binding->startUpLoad(*m_store, m_identity.hasOption(u"/reset"));
+    if (!loaded.accountError.isEmpty())
+        m_log.writeTagged(loaded.accountError);
 
     w.diagBox->setVisible(m_identity.hasOption(u"/diagcol"));
     m_grid->setDiagColumns(m_identity.hasOption(u"/diagcol"));
@@ -439,11 +530,18 @@ void Controller::applyLayouts()
 
 void Controller::shutDown()
 {
+    if (!m_started || m_closed)
+        return;
+    m_closed = true;
     m_timer.stop();
-    if (!m_identity.myCall.isEmpty())
-        m_myCallSpots->saveIfAny();
-    m_watch.switchOff();
+    // Alerts recorded since the last pass are saved too: none is lost at closing.
     (void)m_alerts.saveIfChanged();
+    if (!m_identity.myCall.isEmpty())
+        (void)m_myCallSpots->saveIfAny();
+    m_watch.switchOff();
+    const SaveResult saved = m_binding->save(*m_store, m_lastRetrieval);
+    if (!saved.ok)
+        m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
     m_log.writeTagged(QStringLiteral("CLOSING"));
 }
 

@@ -2,7 +2,9 @@
 
 #include "base/Identity.h"
 #include "base/RunLog.h"
+#include "mail/AlertMailer.h"
 #include "net/AddressWatch.h"
+#include "platform/AlertHook.h"
 #include "net/NetWorker.h"
 #include "retrieval/AddressLookup.h"
 #include "retrieval/SpotFetcher.h"
@@ -26,6 +28,9 @@ class HttpClient;
 class MainWindow;
 class Prompt;
 class SpotGrid;
+class SettingsBinding;
+class SettingsStore;
+class SetupPanel;
 
 // Ties the window to the core: the update cycle, the refresh, the filter pass, the address
 // lookup and the alert check. The window's controls are read into value structs here and
@@ -58,6 +63,7 @@ public:
     void alertCheck() override;
 
     void filterPass(bool focusGrid);
+    void emailTest();
     bool refreshRunning() const { return m_refreshing; }
 
     // For tests and the start-up sequence.
@@ -65,6 +71,7 @@ public:
     QTimer& timer() { return m_timer; }
     SpotGrid& grid() { return *m_grid; }
     Prompt& prompt() { return *m_prompt; }
+    SettingsBinding& settings() { return *m_binding; }
     RunLog& runLog() { return m_log; }
     AlertsHistory& alertsHistory() { return m_alerts; }
     MyCallSpots& myCallSpots() { return *m_myCallSpots; }
@@ -91,12 +98,13 @@ Q_SIGNALS:
     void refreshFinished();
     void addressLookupFinished();
     void startUpFinished();
-    // Start-up steps 13 to 20: the reset option, the settings load, the launch count and the
-    // account file. The settings binding answers it.
-    void loadSettingsRequested();
 
 private:
     void firstRefresh();
+    MailAccount mailAccount() const;
+    QString alertEmail() const;
+    void sendMail(MailCheck check);
+    void mailDone(const MailResult& result);
     void applyLayouts();
     QString windowCaption() const;
     FilterControls filterControls() const;
@@ -119,6 +127,9 @@ private:
     AddressWatch m_watch;
     std::unique_ptr<SpotGrid> m_grid;
     std::unique_ptr<Prompt> m_prompt;
+    std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<SetupPanel> m_panel;
+    std::unique_ptr<SettingsBinding> m_binding;
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;
@@ -134,8 +145,12 @@ private:
     WorkingValues m_working;
     QString m_currentAlert;
     bool m_started = false;
+    bool m_closed = false;
 
     UpdateCycle m_cycle;
+    AlertHook m_hook;
+    std::unique_ptr<AlertMailer> m_mailer;
+    class AlertTones* m_tones = nullptr;
     QTimer m_timer;
 };
 
