@@ -35,7 +35,7 @@ QMessageBox::StandardButton Prompt::ask(const QString& title, const QString& tex
 
 bool Prompt::isShowing(const QString& kind) const
 {
-    if (m_sinkOpen.value(kind))
+    if (m_sinkOpen.contains(kind))
         return true;
     const auto box = m_open.value(kind);
     return box && box->isVisible();
@@ -46,7 +46,7 @@ bool Prompt::showOnce(const QString& kind, const PromptRequest& request)
     if (isShowing(kind))
         return false;
     if (m_sink) {
-        m_sinkOpen.insert(kind, true);
+        m_sinkOpen.insert(kind);
         m_sink->answer(request);
         return true;
     }

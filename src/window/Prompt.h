@@ -5,6 +5,7 @@
 #include <QMessageBox>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QString>
 
 #include <functional>
@@ -60,7 +61,7 @@ private:
     QWidget* m_parent;
     PromptSink* m_sink = nullptr;
     QHash<QString, QPointer<QMessageBox>> m_open;
-    QHash<QString, bool> m_sinkOpen; // kinds "up" in a sink until dismissed
+    QSet<QString> m_sinkOpen; // kinds "up" in a sink until dismissed
 };
 
 // A sink for tests: records every request and answers from a queue (then with the box's

@@ -175,20 +175,23 @@ void SpotExport::openMySpots(const QStringList& myCallSpots)
         openInEditor(myCallSpotsFile());
 }
 
+QString SpotExport::summaryProgram() const
+{
+    return QFileInfo(m_identity.plainFile(summaryProgramName())).absoluteFilePath();
+}
+
 bool SpotExport::summaryAvailable() const
 {
-    return QFileInfo::exists(m_identity.plainFile(summaryProgramName()));
+    return QFileInfo::exists(summaryProgram());
 }
 
 void SpotExport::startSummary(const QStringList& myCallSpots)
 {
     if (m_identity.myCall.isEmpty() || !save(myCallSpotsFile(), myCallSpots))
         return;
-    if (summaryAvailable()) {
-        // The summary program is given the literal suffix, not our file name.
-        m_openers.startProgram(QFileInfo(m_identity.plainFile(summaryProgramName())).absoluteFilePath(),
-                               {QStringLiteral("-spots.txt")}, m_identity.folder);
-    }
+    // The summary program is given the literal suffix, not our file name.
+    if (summaryAvailable())
+        m_openers.startProgram(summaryProgram(), {QStringLiteral("-spots.txt")}, m_identity.folder);
 }
 
 void SpotExport::openUpdateLink()

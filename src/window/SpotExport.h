@@ -61,6 +61,7 @@ public:
     QString alertsFile() const;
     QString spotListFile() const;
     QString myCallSpotsFile() const;
+    QString summaryProgram() const;
     QUrl updateLinkUrl() const;
     QUrl spotDatabaseUrl() const;
 

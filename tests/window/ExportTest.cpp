@@ -171,6 +171,22 @@ TEST(ExportTest, ViewersSaveFirstThenOpenInTheEditor)
     EXPECT_EQ(f.exporter.textEditor(), defaultTextEditor());
 }
 
+// Opening the old file would show a list the program no longer holds, as if saved.
+TEST(ExportTest, AListThatCannotBeSavedIsReportedAndNotOpened)
+{
+    ExportFixture f;
+    f.identity.myCall = "G4ABC";
+    f.identity.folder = f.temp.file("no such folder");
+    f.exporter.openAlertsHistory({"an alert"});
+    f.exporter.openMySpots({"a spot"});
+    f.exporter.startSummary({"a spot"});
+    EXPECT_TRUE(f.openers.starts.isEmpty());
+    ASSERT_EQ(f.recorder.requests.size(), 3);
+    EXPECT_EQ(f.recorder.requests[0].title, "WSPR_Alerts1.txt");
+    EXPECT_EQ(f.recorder.requests[1].title, "G4ABC-spots.txt");
+    EXPECT_FALSE(f.recorder.requests[0].text.isEmpty());
+}
+
 TEST(ExportTest, MySpotsAndSummaryNeedAMyCall)
 {
     ExportFixture f;
