@@ -137,12 +137,19 @@ StartupSettings SettingsBinding::startUpLoad(SettingsStore& store, bool resetOpt
     setComboText(m_panel.portBox, result.account.portText);
     m_working.smtpPort = result.smtpPort;
     maskFromShowBox();
+    m_launchCounted = true;
     return result;
 }
 
 void SettingsBinding::load(const SettingsStore& store)
 {
-    applyLoad(StoredSettings::load(store));
+    StoredSettings settings = StoredSettings::load(store);
+    // The raised count of this start-up is stored only by the next save. A later load must not
+    // put the old count back: saved again, a first launch would count as one once more, and
+    // its reset would wipe the settings at the next start.
+    if (m_launchCounted)
+        settings.launchCount = m_working.launchCount;
+    applyLoad(settings);
 }
 
 void SettingsBinding::applyLoad(const StoredSettings& settings)

@@ -42,7 +42,8 @@ public:
     // that is no number is left out and comes back in accountError (for the run log).
     StartupSettings startUpLoad(SettingsStore& store, bool resetOption);
 
-    // The settings load: reads the store and applies every value in load order.
+    // The settings load: reads the store and applies every value in load order. After
+    // startUpLoad the launch count of this start-up stays.
     void load(const SettingsStore& store);
     void applyLoad(const StoredSettings& settings);
     // What the settings save writes: the controls and working values as they stand now.
@@ -97,6 +98,7 @@ private:
     std::function<SettingsStore&()> m_store;
     std::function<QDateTime()> m_lastRetrieval;
     QString m_previousBand; // empty until the first switch of the run
+    bool m_launchCounted = false;
 };
 
 } // namespace beamtide

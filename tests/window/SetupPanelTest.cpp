@@ -47,6 +47,27 @@ TEST(SetupPanel, OpenBringsBackWhatIsStored)
     EXPECT_TRUE(ui.panel.geometry().intersects(ui.window.gridArea->geometry()));
 }
 
+// The count raised at start-up is stored by the next save; opening the panel before that
+// must not bring the old count back, or a first launch would be taken for one again (and
+// reset every setting) at the next start.
+TEST(SetupPanel, OpenKeepsTheLaunchCountOfThisStartUp)
+{
+    TempFolder folder;
+    {
+        SettingsUi ui(folder.path());
+        EXPECT_TRUE(ui.binding.startUpLoad(ui.store, false).firstLaunch);
+        ui.click("Button9");
+        EXPECT_EQ(ui.text("Label38"), "1");
+        ui.find<QLineEdit>("Edit1")->setText("VK*");
+        ui.click("Button7");
+        EXPECT_EQ(stored(folder, "WSPRRunCount1"), "1");
+    }
+    SettingsUi next(folder.path());
+    EXPECT_FALSE(next.binding.startUpLoad(next.store, false).firstLaunch);
+    EXPECT_EQ(next.text("Label38"), "2");
+    EXPECT_EQ(next.text("Edit1"), "VK*");
+}
+
 TEST(SetupPanel, DistanceScaleAppliesToTheDistancesShownAfterSaveClose)
 {
     TempFolder folder;
