@@ -137,18 +137,21 @@ StartupSettings SettingsBinding::startUpLoad(SettingsStore& store, bool resetOpt
     setComboText(m_panel.portBox, result.account.portText);
     m_working.smtpPort = result.smtpPort;
     maskFromShowBox();
-    m_launchCounted = true;
+    m_started = true;
     return result;
 }
 
 void SettingsBinding::load(const SettingsStore& store)
 {
     StoredSettings settings = StoredSettings::load(store);
-    // The raised count of this start-up is stored only by the next save. A later load must not
-    // put the old count back: saved again, a first launch would count as one once more, and
-    // its reset would wipe the settings at the next start.
-    if (m_launchCounted)
+    // The launch count and the last announced alert are state of this run, stored only by the
+    // next save. A later load must not put the stored ones back: an old count saved again makes
+    // a first launch count as one once more (its reset wipes the settings at the next start),
+    // and an old last alert makes the alert check announce the newest alert a second time.
+    if (m_started) {
         settings.launchCount = m_working.launchCount;
+        settings.lastAlert = m_working.lastAnnouncedAlert;
+    }
     applyLoad(settings);
 }
 

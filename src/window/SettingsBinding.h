@@ -43,7 +43,7 @@ public:
     StartupSettings startUpLoad(SettingsStore& store, bool resetOption);
 
     // The settings load: reads the store and applies every value in load order. After
-    // startUpLoad the launch count of this start-up stays.
+    // startUpLoad the launch count and last announced alert of this run stay.
     void load(const SettingsStore& store);
     void applyLoad(const StoredSettings& settings);
     // What the settings save writes: the controls and working values as they stand now.
@@ -98,7 +98,7 @@ private:
     std::function<SettingsStore&()> m_store;
     std::function<QDateTime()> m_lastRetrieval;
     QString m_previousBand; // empty until the first switch of the run
-    bool m_launchCounted = false;
+    bool m_started = false; // startUpLoad has run
 };
 
 } // namespace beamtide

@@ -47,20 +47,23 @@ TEST(SetupPanel, OpenBringsBackWhatIsStored)
     EXPECT_TRUE(ui.panel.geometry().intersects(ui.window.gridArea->geometry()));
 }
 
-// The count raised at start-up is stored by the next save; opening the panel before that
-// must not bring the old count back, or a first launch would be taken for one again (and
-// reset every setting) at the next start.
-TEST(SetupPanel, OpenKeepsTheLaunchCountOfThisStartUp)
+// The raised count and the last announced alert are stored by the next save; opening the
+// panel before that must not bring the old ones back, or a first launch would be taken for
+// one again (and reset every setting) at the next start, and an alert announced twice.
+TEST(SetupPanel, OpenKeepsTheLaunchCountAndLastAlertOfThisRun)
 {
     TempFolder folder;
     {
         SettingsUi ui(folder.path());
         EXPECT_TRUE(ui.binding.startUpLoad(ui.store, false).firstLaunch);
+        ui.working.lastAnnouncedAlert = "2026-12-10 10:02 VK3XYZ";
         ui.click("Button9");
         EXPECT_EQ(ui.text("Label38"), "1");
+        EXPECT_EQ(ui.working.lastAnnouncedAlert, "2026-12-10 10:02 VK3XYZ");
         ui.find<QLineEdit>("Edit1")->setText("VK*");
         ui.click("Button7");
         EXPECT_EQ(stored(folder, "WSPRRunCount1"), "1");
+        EXPECT_EQ(stored(folder, "WSPRLastAlert1"), "2026-12-10 10:02 VK3XYZ");
     }
     SettingsUi next(folder.path());
     EXPECT_FALSE(next.binding.startUpLoad(next.store, false).firstLaunch);
