@@ -177,3 +177,29 @@ TEST(BandSwitch, TypedBandsSwitchPerKeyAndNeverLeaveTheFolder)
     EXPECT_FALSE(QFileInfo::exists(folder.path() + "/../Band-x.txt"));
     EXPECT_TRUE(ui.recorder.requests.isEmpty());
 }
+
+// A preset or account file that is there but cannot be read leaves the controls as they are
+// and says so, since the user asked for it.
+TEST(BandSwitch, UnreadablePresetAndAccountFilesChangeNothingAndSaySo)
+{
+    TempFolder folder;
+    SettingsUi ui(folder.path(), 1, " /custom");
+    ASSERT_TRUE(QDir(folder.path()).mkdir("Band-20.txt"));
+    ASSERT_TRUE(QDir(folder.path()).mkdir("WSPRsmtp.txt"));
+    ui.window.useLast->setChecked(true);
+    ui.window.spottedFilter->setText("JA*");
+
+    ui.pickBand("20");
+    EXPECT_EQ(ui.text("Edit1"), "JA*");
+    EXPECT_EQ(ui.refreshes.count(), 1);
+    ASSERT_EQ(ui.recorder.requests.size(), 1);
+    EXPECT_TRUE(ui.recorder.requests[0].text.contains("Band-20.txt"));
+    ui.prompt.dismiss("settings");
+
+    ui.click("Button9");
+    const QString emailTo = ui.text("Edit21");
+    ui.click("Button14");
+    EXPECT_EQ(ui.text("Edit21"), emailTo);
+    ASSERT_EQ(ui.recorder.requests.size(), 2);
+    EXPECT_TRUE(ui.recorder.requests[1].text.contains("WSPRsmtp.txt"));
+}
