@@ -10,11 +10,15 @@
 #include "shell/AlertCheck.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
+#include "platform/gui/Openers.h"
+#include "window/FindPanel.h"
 #include "window/SettingsBinding.h"
+#include "window/SpotExport.h"
 #include "window/SetupPanel.h"
 #include "window/SpotGrid.h"
 
 #include <QCheckBox>
+#include <QKeyEvent>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QComboBox>
@@ -43,7 +47,8 @@ QColor toColor(quint32 rgb)
 }
 } // namespace
 
-Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock, QObject* parent)
+Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock, Openers* openers,
+                       QObject* parent)
     : QObject(parent),
       m_window(window),
       m_identity(identity),
@@ -72,6 +77,15 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_lastRetrieval; });
     connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::refresh);
+    if (!openers) {
+        m_ownOpeners = std::make_unique<DesktopOpeners>();
+        openers = m_ownOpeners.get();
+    }
+    m_export = std::make_unique<SpotExport>(m_identity, m_clock, *m_prompt, *openers);
+    m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);
+    connect(m_find, &FindPanel::bandPicked, this, &Controller::bandPicked);
+    window.installEventFilter(this);
+    connectViewers();
 
     connect(m_fetcher.get(), &SpotFetcher::myCallControls, this, [this] {
         m_window.timeWindow->setChecked(false);
@@ -100,11 +114,84 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     connect(&window, &MainWindow::intervalChanged, this, &Controller::intervalChanged);
     connect(window.hideTxMi, &QCheckBox::toggled, this, [this](bool on) { m_grid->setHideTxMi(on); });
 
+    window.spottedFilter->installEventFilter(this);
+    window.spotterFilter->installEventFilter(this);
+
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, [this] { m_cycle.tick(); });
 }
 
 Controller::~Controller() = default;
+
+bool Controller::eventFilter(QObject* watched, QEvent* event)
+{
+    if (watched == &m_window && event->type() == QEvent::KeyPress)
+        return m_find->handleWindowKey(*static_cast<QKeyEvent*>(event))
+            || QObject::eventFilter(watched, event);
+    if (event->type() == QEvent::MouseButtonRelease) {
+        if (watched == m_window.updateLink) {
+            m_export->openUpdateLink();
+            return true;
+        }
+        if (watched == m_window.siteLink) {
+            m_export->openSpotDatabase();
+            return true;
+        }
+    }
+    if (event->type() != QEvent::KeyPress
+        || (watched != m_window.spottedFilter && watched != m_window.spotterFilter))
+        return QObject::eventFilter(watched, event);
+    // Only one call filter may hold a comma list; judged on the texts before this key.
+    if (m_window.spottedFilter->text().contains(u',') && m_window.spotterFilter->text().contains(u',')) {
+        m_prompt->ask(QStringLiteral("Oh-Oh"),
+                      QStringLiteral("Only ONE spot filter can contain multiple terms separated by commas"));
+        m_window.spotterFilter->clear();
+    }
+    const int key = static_cast<QKeyEvent*>(event)->key();
+    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
+        m_grid->model().setRowCount(1);
+        if (m_window.bandBox->currentText() != kBandAll) {
+            // The filter pass follows the fetch of this refresh.
+            refresh();
+            return true;
+        }
+        filterPass(true);
+        return true;
+    }
+    return QObject::eventFilter(watched, event);
+}
+
+void Controller::connectViewers()
+{
+    MainWindow& w = m_window;
+    w.updateLink->installEventFilter(this);
+    w.siteLink->installEventFilter(this);
+    connect(w.exportCsv, &QPushButton::clicked, this, [this] { m_export->exportCsv(m_grid->model()); });
+    connect(w.alertsHistory, &QPushButton::clicked, this, [this] {
+        // The editor shows the list as it stands, so write it first.
+        m_export->openAlertsHistory(m_alerts.lines());
+    });
+    connect(w.allSpots, &QPushButton::clicked, this, [this] { m_export->openAllSpots(); });
+    connect(w.mySpots, &QPushButton::clicked, this, [this] {
+        if (!m_identity.myCall.isEmpty())
+            m_export->openMySpots(m_myCallSpots->lines());
+    });
+    connect(w.summary, &QPushButton::clicked, this, [this] {
+        if (!m_identity.myCall.isEmpty())
+            m_export->startSummary(m_myCallSpots->lines());
+    });
+}
+
+void Controller::bandPicked(const QString& band)
+{
+    // No band preset is saved or loaded on this path, unlike a switch through the band box.
+    const QSignalBlocker block(m_window.bandBox);
+    m_window.bandBox->setCurrentText(band);
+    m_window.applyDistanceControlsRule(false);
+    m_grid->setPerBandLayout();
+    m_window.applyBandLayout();
+    refresh();
+}
 
 // --- UpdateHost ---------------------------------------------------------------------------
 
@@ -449,8 +536,8 @@ void Controller::startUp()
 
     m_identity.filePrefix = filePrefixFor(cmd, hostName());
     const QString editor = editorFromOption(cmd);
-    if (!editor.isEmpty())
-        m_working.textEditor = editor;
+    m_working.textEditor = editor.isEmpty() ? defaultTextEditor() : editor;
+    m_export->setTextEditor(m_working.textEditor);
     w.exclusions->clear();
     m_fetchedBand.clear();
     m_publicAddress.clear();
@@ -473,8 +560,7 @@ void Controller::startUp()
         w.bandBox->insertItem(0, kBandMyCall);
         w.myCallLines->setText(QString::number(m_myCallSpots->size()));
     }
-    w.summary->setVisible(!m_identity.myCall.isEmpty()
-                          && QFileInfo::exists(m_identity.plainFile(summaryProgramName())));
+    w.summary->setVisible(!m_identity.myCall.isEmpty() && m_export->summaryAvailable());
 
     const StartupSettings loaded = m_binding->startUpLoad(*m_store, m_identity.hasOption(u"/reset"));
     if (!loaded.accountError.isEmpty())

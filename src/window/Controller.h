@@ -31,6 +31,9 @@ class SpotGrid;
 class SettingsBinding;
 class SettingsStore;
 class SetupPanel;
+class FindPanel;
+class Openers;
+class SpotExport;
 
 // Ties the window to the core: the update cycle, the refresh, the filter pass, the address
 // lookup and the alert check. The window's controls are read into value structs here and
@@ -41,8 +44,9 @@ class Controller final : public QObject, public UpdateHost
     Q_DISABLE_COPY_MOVE(Controller)
 
 public:
+    // openers: where files and pages are opened; the desktop's own when not given.
     Controller(MainWindow& window, Identity& identity, const Clock& clock,
-               QObject* parent = nullptr);
+               Openers* openers = nullptr, QObject* parent = nullptr);
     ~Controller() override;
 
     // The start-up sequence, once, after the window is first shown.
@@ -84,15 +88,11 @@ public:
     WorkingValues& working() { return m_working; }
     bool started() const { return m_started; }
 
-    // The sibling summary program, looked for in the working folder.
-    static QString summaryProgramName()
-    {
-#ifdef Q_OS_WIN
-        return QStringLiteral("Beamtide_summary.exe");
-#else
-        return QStringLiteral("Beamtide_summary");
-#endif
-    }
+    FindPanel& findPanel() { return *m_find; }
+    SpotExport& spotExport() { return *m_export; }
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
     void refreshFinished();
@@ -101,6 +101,8 @@ Q_SIGNALS:
 
 private:
     void firstRefresh();
+    void bandPicked(const QString& band);
+    void connectViewers();
     MailAccount mailAccount() const;
     QString alertEmail() const;
     void sendMail(MailCheck check);
@@ -130,6 +132,9 @@ private:
     std::unique_ptr<SettingsStore> m_store;
     std::unique_ptr<SetupPanel> m_panel;
     std::unique_ptr<SettingsBinding> m_binding;
+    std::unique_ptr<Openers> m_ownOpeners;
+    std::unique_ptr<SpotExport> m_export;
+    FindPanel* m_find = nullptr; // a child of the grid area
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;
