@@ -1,5 +1,7 @@
 #include "mail/AlertMail.h"
 
+#include "net/NetWorker.h"
+
 #include "base/Config.h"
 #include "base/RunLog.h"
 
@@ -242,6 +244,12 @@ MailResult sendAlertMail(const MailAccount& account, const AlertMessage& message
     const QString url = (mode == TlsMode::Implicit ? QStringLiteral("smtps://") : QStringLiteral("smtp://"))
         + hostForUrl(server) + u':' + QString::number(account.port);
     curl_easy_setopt(c, CURLOPT_URL, url.toUtf8().constData());
+    // A closing program does not wait for a slow mail server.
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION,
+                     +[](void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t) -> int {
+                         return NetWorker::currentJobCancelled() ? 1 : 0;
+                     });
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
     // Keeps the URL's host and port (and so the TLS host name and the mode) while the
     // connection goes to the test server's port.
     const CurlPtr<curl_slist> connectTo(account.connectPort > 0

@@ -1,5 +1,7 @@
 #include "net/HttpClient.h"
 
+#include "net/NetWorker.h"
+
 #include <curl/curl.h>
 
 #include <memory>
@@ -97,6 +99,14 @@ const char* HttpClient::userAgent()
     return "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0; MAAU)";
 }
 
+namespace {
+// Gives up when the program is closing rather than wait out a slow server.
+int onProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
+{
+    return NetWorker::currentJobCancelled() ? 1 : 0;
+}
+} // namespace
+
 HttpResult HttpClient::get(const QString& url, const HttpLimits& limits)
 {
     const std::lock_guard lock(m_mutex);
@@ -111,7 +121,7 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits)
     std::unique_ptr<curl_slist, ListDeleter> headers;
     curl_slist* list = nullptr;
     list = curl_slist_append(list, "Accept: text/html, */*");
-    // A client setting of the original design, sent with every request though there is no body.
+    // Sent with every request, though none has a body: the database has always seen it.
     list = curl_slist_append(list, "Content-Type: text/html");
     headers.reset(list);
 
@@ -142,6 +152,8 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits)
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);
     curl_easy_setopt(c, CURLOPT_HEADERFUNCTION, onHeader);
     curl_easy_setopt(c, CURLOPT_HEADERDATA, &transfer);
+    curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION, onProgress);
+    curl_easy_setopt(c, CURLOPT_NOPROGRESS, 0L);
 
     const CURLcode code = curl_easy_perform(c);
     long status = 0;

@@ -4,6 +4,15 @@
 
 namespace beamtide {
 
+namespace {
+thread_local const std::atomic<bool>* t_stopping = nullptr;
+} // namespace
+
+bool NetWorker::currentJobCancelled()
+{
+    return t_stopping && t_stopping->load();
+}
+
 NetWorker::NetWorker(QObject* parent)
     : QObject(parent),
       m_pending(std::make_shared<std::atomic<int>>(0)),
@@ -34,8 +43,11 @@ void NetWorker::postRaw(std::function<void()> job)
     QMetaObject::invokeMethod(
         m_context,
         [job = std::move(job), pending = m_pending, stopping = m_stopping] {
-            if (!stopping->load())
+            if (!stopping->load()) {
+                t_stopping = stopping.get();
                 job();
+                t_stopping = nullptr;
+            }
             --*pending;
         },
         Qt::QueuedConnection);

@@ -39,6 +39,10 @@ public:
     // Jobs posted and not yet finished.
     int pending() const;
 
+    // True inside a job whose worker is being destroyed: a transfer checks it from its
+    // progress callback and gives up, so closing the window never waits out a slow server.
+    static bool currentJobCancelled();
+
 private:
     void postRaw(std::function<void()> job);
 

@@ -1,0 +1,58 @@
+#include "net/HttpClient.h"
+#include "net/NetWorker.h"
+
+#include "HttpFixture.h"
+
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <memory>
+
+using namespace beamtide;
+
+TEST(NetWorker, ResultsComeBackInOrderOnTheReceiversThread)
+{
+    NetWorker worker;
+    QObject receiver;
+    QList<int> order;
+    for (int i = 0; i < 3; ++i)
+        worker.post<int>([i] { return i; }, &receiver, [&order](int v) {
+            EXPECT_EQ(QThread::currentThread(), qApp->thread());
+            order << v;
+        });
+    ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 3; }));
+    EXPECT_EQ(order, (QList<int>{0, 1, 2}));
+}
+
+TEST(NetWorker, ClosingCancelsARequestInFlight)
+{
+    test::HttpFixture server;
+    test::Route slow;
+    slow.body = "late";
+    slow.delayMs = 5000;
+    server.setRoute(QStringLiteral("/slow"), slow);
+
+    const QString url = server.baseUrl() + QStringLiteral("/slow");
+    auto result = std::make_shared<HttpResult>();
+    std::atomic<bool> started = false;
+    {
+        NetWorker worker;
+        QObject receiver;
+        auto client = std::make_shared<HttpClient>();
+        worker.post<int>(
+            [client, result, &started, url] {
+                started = true;
+                *result = client->get(url);
+                return 0;
+            },
+            &receiver, [](int) {});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }));
+        QTest::qWait(200);
+    } // the worker is destroyed while the server still holds the answer back
+    EXPECT_FALSE(result->ok);
+    EXPECT_TRUE(result->body.isEmpty());
+    EXPECT_FALSE(result->error.isEmpty());
+}
