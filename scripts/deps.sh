@@ -6,7 +6,7 @@ beamtide_packages=(
   libcurl4-openssl-dev libssl-dev openssl ca-certificates
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   python3 python3-aiosmtpd
-  xvfb xauth fonts-dejavu-core
+  xvfb xauth fonts-dejavu-core fonts-liberation2
 )
 
 beamtide_install_deps() {

@@ -142,15 +142,19 @@ void MainWindow::buildControls()
     updateNow = button(c, "Button1", QStringLiteral("Update NOW"), QStringLiteral("Update directly fromWSPRNET now"));
     label8 = label(c, "Label8", QStringLiteral("Now (Local):"));
     localTime = edit(c, "Edit5", QStringLiteral("Computer time (local time zone)"), true);
-    localTime->setMaximumWidth(70);
+    localTime->setMinimumWidth(76);
+    localTime->setMaximumWidth(84);
     utcTime = edit(c, "Edit18", QStringLiteral("Local time in UTC format"), true);
-    utcTime->setMaximumWidth(70);
+    utcTime->setMinimumWidth(76);
+    utcTime->setMaximumWidth(84);
     label6 = label(c, "Label6", QStringLiteral("Last update:"));
     lastUpdate = edit(c, "Edit3", QStringLiteral("Time that last retrieval from WSPRNET occurred"), true);
-    lastUpdate->setMaximumWidth(70);
+    lastUpdate->setMinimumWidth(76);
+    lastUpdate->setMaximumWidth(84);
     label7 = label(c, "Label7", QStringLiteral("Next update:"));
     nextUpdate = edit(c, "Edit4", QStringLiteral("Time that next automatic update from WSPRNET will occur"), true);
-    nextUpdate->setMaximumWidth(70);
+    nextUpdate->setMinimumWidth(76);
+    nextUpdate->setMaximumWidth(84);
     slotBar = named<QProgressBar>(c, "ProgressBar1", QStringLiteral("Progress of current time versus 2 minute WSPR Tx timeslot"));
     slotBar->setRange(0, 100);
     slotBar->setValue(0);
@@ -330,9 +334,13 @@ void MainWindow::buildLayout()
     }
     left->setRowStretch(row, 1);
     left->setColumnMinimumWidth(1, 60);
-    for (QLineEdit* e : {intervalBox, firstSpotTime, lastSpotTime, minKmBox, maxKmBox, farAlertBox,
-                         elapsedBox, linesBox, maxLinesBox, snrBox})
+    for (QLineEdit* e : {intervalBox, minKmBox, maxKmBox, farAlertBox, elapsedBox, linesBox,
+                         maxLinesBox, snrBox})
         e->setMaximumWidth(56);
+    for (QLineEdit* e : {firstSpotTime, lastSpotTime}) {
+        e->setMinimumWidth(76);
+        e->setMaximumWidth(84);
+    }
 
     auto* gridLayout = new QGridLayout(gridArea);
     gridLayout->setContentsMargins(0, 0, 0, 0);

@@ -32,6 +32,9 @@ SpotGrid::SpotGrid(QTableView& view, QObject* parent)
     rows->setDefaultSectionSize(kGridRowHeight);
 
     QFont font(QStringLiteral("MS Sans Serif"));
+    // Where that face is missing, one with the same narrow metrics keeps the columns readable.
+    font.setFamilies({QStringLiteral("MS Sans Serif"), QStringLiteral("Liberation Sans"),
+                      QStringLiteral("Arial")});
     font.setPixelSize(11);
     m_view.setFont(font);
 
