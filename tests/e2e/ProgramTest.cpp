@@ -2,6 +2,7 @@
 // servers: what an operator sees in the files it leaves behind.
 #include "HttpFixture.h"
 #include "PageMaker.h"
+#include "SmtpFixture.h"
 #include "TempFolder.h"
 
 #include <QDateTime>
@@ -78,6 +79,69 @@ bool waitForText(const test::TempFolder& folder, const QString& file, const QByt
     return QTest::qWaitFor([&] { return folder.read(file).contains(text); }, 60000);
 }
 
+QString utcMinute(const QDateTime& utc)
+{
+    return utc.toString(QStringLiteral("yyyy-MM-dd HH:mm"));
+}
+
+// Two spots on 6 m a minute old: one inside the 0..5000 km window with a strong signal, one
+// beyond the window, which must not alert.
+QByteArray bandSixPage()
+{
+    test::PageSpot near;
+    near.time = utcMinute(QDateTime::currentDateTimeUtc().addSecs(-60));
+    near.call = QStringLiteral("VK2AAA");
+    near.mhz = QStringLiteral("50.293010");
+    near.snr = QStringLiteral("-12");
+    near.km = QStringLiteral("712");
+    near.miles = QStringLiteral("442");
+    test::PageSpot far = near;
+    far.call = QStringLiteral("VK2BBB");
+    far.km = QStringLiteral("9000");
+    far.miles = QStringLiteral("5592");
+    return test::reportPage(std::vector<test::PageSpot>{near, far}).toUtf8();
+}
+
+// Settings of a copy that has run before and alerts on 6 m: distance mode with the window
+// 0..100 x 50 km, the signal alert at -30 dB or more, alerts on. The last announced alert is
+// an old one, so the first new alert is announced rather than taken as already known.
+void storeAlertingSetup(const QString& file, const QString& email, int smtpPort)
+{
+    QSettings ini(file, QSettings::IniFormat);
+    const QList<QPair<const char*, QVariant>> values{
+        {"WSPRRunCount1", 5},
+        {"WSPRBand1", QStringLiteral("6")},
+        {"WSPRDistMode1", 1},
+        {"WSPRdBmAlert1", 1},
+        {"WSPRSigAlert1", 1},
+        {"WSPRDist1", 0},
+        {"WSPRMaxD1", 100},
+        {"WSPRdBmVal1", 0},
+        {"WSPREmail1", email},
+        {"WSPRSMTPHost1", QStringLiteral("127.0.0.1")},
+        {"WSPRSMTPport1", smtpPort},
+        {"WSPRSMPTUserName1", QStringLiteral("alerts@test.invalid")},
+        {"WSPRSMTPpwd1", QStringLiteral("s3cret,pw")},
+        {"WSPRLastAlert1", QStringLiteral("2020-01-01 00:00,K9OLD,50.293000,-20dBm,W1AW,100Km. ")},
+    };
+    for (const auto& [name, value] : values)
+        ini.setValue(QStringLiteral("Drovix/") + QLatin1String(name), value);
+}
+
+// The one line the alerts file holds once the alerting spot is recorded.
+QString recordedAlert(const test::TempFolder& folder)
+{
+    QString line;
+    (void)QTest::qWaitFor([&] {
+        const QByteArray bytes = folder.read(QStringLiteral("WSPR_Alerts1.txt"));
+        if (!bytes.contains("VK2AAA"))
+            return false;
+        line = QString::fromUtf8(bytes).split(QStringLiteral("\r\n"), Qt::SkipEmptyParts).value(0);
+        return true;
+    }, 60000);
+    return line;
+}
+
 struct World
 {
     test::TempFolder folder;
@@ -133,4 +197,101 @@ TEST(Program, TwoCopiesSideBySideKeepTheirOwnFiles)
     QSettings stored(world.settings, QSettings::IniFormat);
     EXPECT_TRUE(stored.contains(QStringLiteral("Drovix/WSPRBand1")));
     EXPECT_TRUE(stored.contains(QStringLiteral("Drovix/WSPRBand2")));
+}
+
+TEST(Program, AlertingSpotOnSixMetresArrivesAsAMail)
+{
+    test::SmtpFixture smtp;
+    ASSERT_TRUE(smtp.running()) << smtp.startError().toStdString();
+    World world;
+    world.server.setBody(QStringLiteral("/olddb.php"), bandSixPage());
+    storeAlertingSetup(world.settings, QStringLiteral("operator@test.invalid"), smtp.port(QStringLiteral("starttls")));
+
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    // The fixture's certificate comes from a test authority the system does not know.
+    program.start({QStringLiteral("/log"), QStringLiteral("/noverify"), QStringLiteral("/6")});
+    const QString alert = recordedAlert(world.folder);
+    EXPECT_TRUE(alert.contains(QStringLiteral(",VK2AAA,50.293010,-12dBm,VK3ABC,712Km."))) << alert.toStdString();
+
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !smtp.messages(QStringLiteral("starttls")).isEmpty(); }, 60000));
+    EXPECT_EQ(program.terminate(), 0);
+
+    const QList<test::StoredMail> mails = smtp.messages(QStringLiteral("starttls"));
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_EQ(mails[0].header(QStringLiteral("Subject")).trimmed(), QString(QStringLiteral("Beamtide Alert ") + alert).trimmed());
+    EXPECT_EQ(mails[0].recipients, QStringList{QStringLiteral("operator@test.invalid")});
+    EXPECT_TRUE(mails[0].tls);
+    EXPECT_TRUE(mails[0].body.contains(alert.trimmed())) << mails[0].body.toStdString();
+    EXPECT_FALSE(mails[0].body.contains(QStringLiteral("VK2BBB")));
+
+    const QByteArray log = world.folder.read(QStringLiteral("WSPRLog1.txt"));
+    EXPECT_EQ(log.count("1: Timer Alert - "), 1) << log.toStdString();
+    EXPECT_TRUE(log.contains(("1: Timer Alert - " + alert + "\r\n").toUtf8())) << log.toStdString();
+    // Announced once and remembered, so the next start does not announce it again.
+    QSettings stored(world.settings, QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRLastAlert1")).toString(), alert);
+}
+
+TEST(Program, WithoutAnAddressTheAlertRunsTheHook)
+{
+    World world;
+    world.server.setBody(QStringLiteral("/olddb.php"), bandSixPage());
+    storeAlertingSetup(world.settings, QString(), 25);
+    // The alert text comes from a web page: it must arrive as one argument and run nothing.
+    world.folder.write(QStringLiteral("runcode.bat"),
+                       "printf '%s|%s' \"$#\" \"$1\" > hook.tmp && mv hook.tmp hook-ran.txt\n");
+
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    program.start({QStringLiteral("/log"), QStringLiteral("/6")});
+    const QString alert = recordedAlert(world.folder);
+    ASSERT_FALSE(alert.isEmpty());
+    ASSERT_TRUE(QTest::qWaitFor([&] { return world.folder.exists(QStringLiteral("hook-ran.txt")); }, 60000));
+    EXPECT_EQ(program.terminate(), 0);
+
+    EXPECT_EQ(QString::fromUtf8(world.folder.read(QStringLiteral("hook-ran.txt"))), QStringLiteral("1|") + alert);
+    EXPECT_TRUE(world.folder.read(QStringLiteral("WSPRLog1.txt")).contains(("1: Timer Alert - " + alert).toUtf8()));
+}
+
+TEST(Program, SettingsSavedOnSigtermAreRestoredByTheNextStart)
+{
+    World world;
+    {
+        Program first(world.folder, world.server, world.settings, world.locks.path());
+        first.start({QStringLiteral("/log"), QStringLiteral("/40")});
+        ASSERT_TRUE(waitForText(world.folder, QStringLiteral("WSPRLog1.txt"), "band=40&limit=1000"));
+        EXPECT_EQ(first.terminate(), 0);
+    }
+    QSettings afterFirst(world.settings, QSettings::IniFormat);
+    EXPECT_EQ(afterFirst.value(QStringLiteral("Drovix/WSPRBand1")).toString(), QStringLiteral("40"));
+    EXPECT_EQ(afterFirst.value(QStringLiteral("Drovix/WSPRRunCount1")).toString(), QStringLiteral("1"));
+
+    // No band option this time: the band comes back from the settings.
+    Program second(world.folder, world.server, world.settings, world.locks.path());
+    second.start({QStringLiteral("/log")});
+    ASSERT_TRUE(waitForText(world.folder, QStringLiteral("WSPRLog1.txt"), "1: CMD  /log\r\n"));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return world.folder.read(QStringLiteral("WSPRLog1.txt")).count("band=40&limit=1000") == 2;
+    }, 60000));
+    EXPECT_EQ(second.terminate(), 0);
+    QSettings afterSecond(world.settings, QSettings::IniFormat);
+    EXPECT_EQ(afterSecond.value(QStringLiteral("Drovix/WSPRRunCount1")).toString(), QStringLiteral("2"));
+    EXPECT_EQ(world.folder.read(QStringLiteral("WSPRLog1.txt")).count("1: CLOSING\r\n"), 2);
+}
+
+TEST(Program, StartsWithAnAlertsFileOfBinaryJunk)
+{
+    World world;
+    QByteArray junk;
+    for (int i = 0; i < 4096; ++i)
+        junk.append(char((i * 131 + 7) % 256));
+    world.folder.write(QStringLiteral("WSPR_Alerts1.txt"), junk);
+
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    program.start({QStringLiteral("/log"), QStringLiteral("/trimalerts"), QStringLiteral("/20")});
+    ASSERT_TRUE(waitForText(world.folder, QStringLiteral("WSPRLog1.txt"), "Get-HTTP result: "));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return world.folder.exists(QStringLiteral("WSPRRep1.csv")); }, 30000));
+    EXPECT_EQ(program.process().state(), QProcess::Running);
+    EXPECT_EQ(program.terminate(), 0);
+    EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
+    EXPECT_TRUE(world.folder.read(QStringLiteral("WSPRLog1.txt")).endsWith("1: CLOSING\r\n"));
 }

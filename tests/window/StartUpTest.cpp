@@ -1,0 +1,303 @@
+// The start-up and shut-down sequences in this process: the real window and controller,
+// the settings in an INI file, the services on a local HTTP server, the clock held still.
+#include "base/Clock.h"
+#include "base/Config.h"
+#include "base/Identity.h"
+#include "platform/gui/Openers.h"
+#include "spots/AlertsHistory.h"
+#include "window/Controller.h"
+#include "window/MainWindow.h"
+#include "window/Prompt.h"
+#include "window/WorkingValues.h"
+
+#include "HttpFixture.h"
+#include "PageMaker.h"
+#include "TempFolder.h"
+
+#include <QComboBox>
+#include <QFile>
+#include <QLabel>
+#include <QLineEdit>
+#include <QMutex>
+#include <QSettings>
+#include <QSignalSpy>
+#include <QTest>
+
+#include <gtest/gtest.h>
+
+#include <memory>
+
+using namespace beamtide;
+
+namespace {
+
+// Nothing is started from these tests.
+struct NoOpeners final : Openers
+{
+    void startProgram(const QString&, const QStringList&, const QString&) override {}
+    void openUrl(const QUrl&) override {}
+};
+
+const QDateTime kNow(QDate(2026, 3, 15), QTime(12, 0, 30), Qt::UTC);
+
+QString alertAt(const QDateTime& utc, const char* call)
+{
+    return utc.toString(QStringLiteral("yyyy-MM-dd HH:mm")) + u',' + QString::fromLatin1(call)
+        + QStringLiteral(",50.293000,-12dBm,VK3ABC,712Km. ");
+}
+
+QByteArray crlfLines(const QStringList& lines)
+{
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toUtf8() + "\r\n";
+    return bytes;
+}
+
+// One copy of the program in a fresh folder. The services and the settings file are named
+// through the environment, which the controller reads when it is made.
+class Copy
+{
+public:
+    explicit Copy(int instance = 1) : clock(kNow, 3600)
+    {
+        server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
+        server.setBody(QStringLiteral("/"), "203.0.113.7");
+        server.setBody(QStringLiteral("/olddb.php"), test::reportPage(test::assortedSpots(8)).toUtf8());
+        identity.instance = instance;
+        identity.folder = folder.path();
+        settingsFile = folder.file(QStringLiteral("settings.ini"));
+    }
+
+    ~Copy()
+    {
+        if (controller && controller->started()) {
+            // A refresh still on the worker thread would come back to a dead window.
+            (void)QTest::qWaitFor([this] { return !controller->refreshRunning(); }, 60000);
+        }
+        controller.reset();
+        qunsetenv("BEAMTIDE_SETTINGS");
+        qunsetenv("BEAMTIDE_SPOTDB_URL");
+        qunsetenv("BEAMTIDE_ECHO_URL");
+    }
+
+    // Stored values before the start, written as the settings store reads them.
+    void store(const QList<QPair<QString, QVariant>>& values)
+    {
+        QSettings ini(settingsFile, QSettings::IniFormat);
+        for (const auto& [name, value] : values)
+            ini.setValue(QStringLiteral("Drovix/") + name, value);
+    }
+
+    void start(const QStringList& arguments)
+    {
+        identity.commandLine = commandLineText(arguments);
+        qputenv("BEAMTIDE_SETTINGS", settingsFile.toUtf8());
+        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toUtf8());
+        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toUtf8());
+        controller = std::make_unique<Controller>(window, identity, clock, &openers);
+        controller->prompt().setSink(&prompts);
+        controller->runLog().setSink([this](const QString& line) { record(line); });
+        refreshed = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
+        controller->startUp();
+    }
+
+    QString text(const char* name) const
+    {
+        const QString objectName = QString::fromLatin1(name);
+        if (auto* e = window.findChild<QLineEdit*>(objectName))
+            return e->text();
+        if (auto* l = window.findChild<QLabel*>(objectName))
+            return l->text();
+        if (auto* c = window.findChild<QComboBox*>(objectName))
+            return c->currentText();
+        ADD_FAILURE() << "control doesn't exist: " << name;
+        return {};
+    }
+
+    // The network thread logs too.
+    void record(const QString& line)
+    {
+        const QMutexLocker lock(&logMutex);
+        logLines.append(line);
+    }
+    QStringList logged(const QString& containing)
+    {
+        const QMutexLocker lock(&logMutex);
+        return logLines.filter(containing);
+    }
+
+    test::TempFolder folder;
+    test::HttpFixture server;
+    QString settingsFile;
+    Identity identity;
+    ManualClock clock;
+    MainWindow window;
+    NoOpeners openers;
+    PromptRecorder prompts;
+    QMutex logMutex;
+    QStringList logLines;
+    std::unique_ptr<Controller> controller;
+    std::unique_ptr<QSignalSpy> refreshed;
+};
+
+} // namespace
+
+TEST(StartUp, BandOptionsFoundAsSubstringsLastOneWins)
+{
+    struct Case { QStringList arguments; QString band; };
+    const Case cases[] = {
+        {{QStringLiteral("/60")}, QStringLiteral("6")},
+        {{QStringLiteral("/2190")}, QStringLiteral("2")},
+        {{QStringLiteral("/20")}, QStringLiteral("20")},
+        {{QStringLiteral("/220"), QStringLiteral("/20")}, QStringLiteral("220")},
+        {{QStringLiteral("/432")}, QStringLiteral("432")},
+        {{QStringLiteral("/log"), QStringLiteral("/80")}, QStringLiteral("80")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        Copy copy;
+        // The stored band is what the options must override.
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}, {QStringLiteral("WSPRBand1"), QStringLiteral("40")}});
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.text("ComboBox1"), c.band);
+        // And the first refresh asks for that band.
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+        QStringList queries;
+        for (const test::RecordedRequest& request : copy.server.requests())
+            if (request.path == u"/olddb.php")
+                queries.append(request.query);
+        EXPECT_EQ(queries, QStringList{u"mode=html&band=" + c.band + u"&limit=1000"});
+    }
+}
+
+TEST(StartUp, ResetActsBeforeTheLoadAndCountsAsAFirstLaunch)
+{
+    struct Case { const char* name; QStringList arguments; QString launches; QString spotted; QString email; QString host; };
+    const Case cases[] = {
+        {"plain start keeps the stored values", {}, QStringLiteral("6"), QStringLiteral("K1ABC"),
+         QStringLiteral("me@example.org"), QStringLiteral("mail.example.org")},
+        {"/reset", {QStringLiteral("/reset")}, QStringLiteral("1"), QString(), QStringLiteral("Your email"),
+         QString::fromLatin1(config::kRelayHost)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 5},
+                    {QStringLiteral("WSPRSpotted1"), QStringLiteral("K1ABC")},
+                    {QStringLiteral("WSPREmail1"), QStringLiteral("me@example.org")},
+                    {QStringLiteral("WSPRSMTPHost1"), QStringLiteral("mail.example.org")},
+                    {QStringLiteral("WSPRSpotted2"), QStringLiteral("K2XYZ")}});
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.text("Label38"), c.launches);
+        EXPECT_EQ(copy.text("Edit1"), c.spotted);
+        EXPECT_EQ(copy.text("Edit21"), c.email);
+        EXPECT_EQ(copy.text("Edit22"), c.host);
+        copy.controller->shutDown();
+
+        QSettings stored(copy.settingsFile, QSettings::IniFormat);
+        EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount1")).toString(), c.launches);
+        // The second copy's values are not this copy's to reset.
+        EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRSpotted2")).toString(), QStringLiteral("K2XYZ"));
+    }
+}
+
+TEST(StartUp, TrimAlertsDropsLinesOlderThanAWeek)
+{
+    const QStringList aged{alertAt(kNow.addDays(-10), "K1OLD"), alertAt(kNow.addDays(-8), "K2OLD"),
+                           alertAt(kNow.addDays(-6), "K3NEW"), alertAt(kNow.addDays(-1), "K4NEW")};
+    const QStringList recent{alertAt(kNow.addDays(-1), "K4NEW")};
+    struct Case { const char* name; QStringList arguments; QStringList onFile; QStringList kept; };
+    const Case cases[] = {
+        {"no option", {}, aged, aged},
+        {"lines of 10, 8, 6 and 1 days", {QStringLiteral("/trimalerts")}, aged, aged.mid(2)},
+        {"one line", {QStringLiteral("/trimalerts")}, recent, recent},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}});
+        copy.folder.write(QStringLiteral("WSPR_Alerts1.txt"), crlfLines(c.onFile));
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.controller->alertsHistory().lines(), c.kept);
+        EXPECT_EQ(copy.folder.read(QStringLiteral("WSPR_Alerts1.txt")), crlfLines(c.kept));
+    }
+}
+
+TEST(StartUp, TextEditorTakesTheRestOfTheCommandLine)
+{
+    struct Case { QStringList arguments; QString editor; bool log; };
+    const Case cases[] = {
+        {{QStringLiteral("/texteditor=notepad2.exe")}, QStringLiteral("notepad2.exe"), false},
+        {{QStringLiteral("/texteditor=notepad2.exe"), QStringLiteral("/log")}, QStringLiteral("notepad2.exe /log"), true},
+        {{QStringLiteral("/texteditor=\"/opt/my editor/ed\"")}, QStringLiteral("/opt/my editor/ed"), false},
+        {{QStringLiteral("/log"), QStringLiteral("/texteditor=")}, defaultTextEditor(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}});
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.controller->working().textEditor, c.editor);
+        EXPECT_EQ(copy.folder.exists(QStringLiteral("WSPRLog1.txt")), c.log);
+    }
+}
+
+TEST(StartUp, InstanceNumberShowsAndNamesTheLogAndTheSettings)
+{
+    for (const int instance : {1, 2}) {
+        SCOPED_TRACE(instance);
+        Copy copy(instance);
+        copy.start({QStringLiteral("/log")});
+        const QString n = QString::number(instance);
+        EXPECT_EQ(copy.text("Edit17"), u'#' + n);
+        EXPECT_TRUE(copy.folder.read(u"WSPRLog" + n + u".txt").contains((n + u": CMD  /log\r\n").toUtf8()));
+        copy.controller->shutDown();
+        QSettings stored(copy.settingsFile, QSettings::IniFormat);
+        EXPECT_EQ(stored.value(u"Drovix/WSPRRunCount" + n).toString(), QStringLiteral("1"));
+        EXPECT_EQ(stored.allKeys().filter(QStringLiteral("RunCount")).size(), 1);
+    }
+}
+
+TEST(StartUp, WithoutArgumentsTheCommandLineIsEmptyAndNothingIsLogged)
+{
+    Copy copy;
+    copy.start({});
+    EXPECT_EQ(copy.identity.commandLine, QString());
+    // Messages reach the sink without their time stamp, logged to file or not.
+    EXPECT_EQ(copy.logged(QStringLiteral("CMD")), QStringList{QStringLiteral("1: CMD ")});
+    copy.controller->shutDown();
+    EXPECT_FALSE(copy.folder.exists(QStringLiteral("WSPRLog1.txt")));
+}
+
+TEST(ShutDown, ClosingIsLoggedAfterTheSettingsAreSaved)
+{
+    QByteArray settingsAtClosing; // outlives the copy, whose log sink writes it
+    Copy copy;
+    copy.start({QStringLiteral("/log")});
+    copy.controller->runLog().setSink([&](const QString& line) {
+        copy.record(line);
+        if (line.endsWith(QStringLiteral("CLOSING"))) {
+            QFile file(copy.settingsFile);
+            if (file.open(QIODevice::ReadOnly))
+                settingsAtClosing = file.readAll();
+        }
+    });
+    copy.controller->shutDown();
+    EXPECT_TRUE(settingsAtClosing.contains("WSPRRunCount1=1")) << settingsAtClosing.toStdString();
+    EXPECT_TRUE(copy.folder.read(QStringLiteral("WSPRLog1.txt")).endsWith("1: CLOSING\r\n"));
+}
+
+TEST(ShutDown, SettingsThatCannotBeSavedAreLoggedBeforeClosing)
+{
+    Copy copy;
+    // A file where the settings folder should be: the store cannot be written.
+    copy.folder.write(QStringLiteral("blocked"), "not a folder");
+    copy.settingsFile = copy.folder.file(QStringLiteral("blocked/settings.ini"));
+    copy.start({QStringLiteral("/log")});
+    copy.controller->shutDown();
+    const QByteArray log = copy.folder.read(QStringLiteral("WSPRLog1.txt"));
+    const qsizetype failed = log.indexOf("1: Settings not saved: ");
+    EXPECT_GE(failed, 0) << log.toStdString();
+    EXPECT_GT(log.indexOf("1: CLOSING\r\n"), failed) << log.toStdString();
+}
