@@ -295,3 +295,22 @@ TEST(Program, StartsWithAnAlertsFileOfBinaryJunk)
     EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
     EXPECT_TRUE(world.folder.read(QStringLiteral("WSPRLog1.txt")).endsWith("1: CLOSING\r\n"));
 }
+
+TEST(Program, ACopyKilledWithoutShutDownLeavesItsNumberFree)
+{
+    World world;
+    {
+        Program crashed(world.folder, world.server, world.settings, world.locks.path());
+        crashed.start({QStringLiteral("/log")});
+        ASSERT_TRUE(waitForText(world.folder, QStringLiteral("WSPRLog1.txt"), "1: CMD  /log\r\n"));
+        crashed.process().kill();
+        ASSERT_TRUE(crashed.process().waitForFinished(60000));
+    }
+    Program next(world.folder, world.server, world.settings, world.locks.path());
+    next.start({QStringLiteral("/log")});
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return world.folder.read(QStringLiteral("WSPRLog1.txt")).count("1: CMD  /log\r\n") == 2;
+    }, 60000));
+    EXPECT_EQ(next.terminate(), 0);
+    EXPECT_FALSE(world.folder.exists(QStringLiteral("WSPRLog2.txt")));
+}

@@ -9,11 +9,13 @@
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
 #include "window/WorkingValues.h"
+#include "Version.h"
 
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "TempFolder.h"
 
+#include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
 #include <QLabel>
@@ -171,6 +173,46 @@ TEST(StartUp, BandOptionsFoundAsSubstringsLastOneWins)
     }
 }
 
+TEST(StartUp, DisplayOptionsShowHideAndUntick)
+{
+    struct Case
+    {
+        QStringList arguments;
+        QStringList shown;
+        QStringList hidden;
+        bool alerts;
+        QString address;
+    };
+    const QStringList buttons{QStringLiteral("Button5"), QStringLiteral("Button14"), QStringLiteral("Edit25")};
+    const Case cases[] = {
+        {{}, {}, buttons, true, QStringLiteral("IP: 203.0.113.7")},
+        {{QStringLiteral("/emailtest"), QStringLiteral("/custom"), QStringLiteral("/diagcol")}, buttons, {}, true,
+         QStringLiteral("IP: 203.0.113.7")},
+        // "/noalert" acts after the load, which ticked the box from the stored value.
+        {{QStringLiteral("/noalert")}, {}, buttons, false, QStringLiteral("IP: 203.0.113.7")},
+        {{QStringLiteral("/x/noip")}, {}, buttons, true, QStringLiteral("IP: vvv.www.xxx.yyy")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}, {QStringLiteral("WSPRSigAlert1"), 1}});
+        copy.start(c.arguments);
+        for (const QString& name : c.shown) {
+            auto* w = copy.window.findChild<QWidget*>(name);
+            ASSERT_NE(w, nullptr) << name.toStdString();
+            EXPECT_FALSE(w->isHidden()) << name.toStdString();
+        }
+        for (const QString& name : c.hidden) {
+            auto* w = copy.window.findChild<QWidget*>(name);
+            ASSERT_NE(w, nullptr) << name.toStdString();
+            EXPECT_TRUE(w->isHidden()) << name.toStdString();
+        }
+        EXPECT_EQ(copy.window.findChild<QCheckBox*>(QStringLiteral("CheckBox5"))->isChecked(), c.alerts);
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+        EXPECT_EQ(copy.text("Label15"), c.address);
+    }
+}
+
 TEST(StartUp, ResetActsBeforeTheLoadAndCountsAsAFirstLaunch)
 {
     struct Case { const char* name; QStringList arguments; QString launches; QString spotted; QString email; QString host; };
@@ -263,9 +305,15 @@ TEST(StartUp, WithoutArgumentsTheCommandLineIsEmptyAndNothingIsLogged)
 {
     Copy copy;
     copy.start({});
+    // A later activation, after a message box say, does not start up again.
+    copy.controller->startUp();
     EXPECT_EQ(copy.identity.commandLine, QString());
     // Messages reach the sink without their time stamp, logged to file or not.
     EXPECT_EQ(copy.logged(QStringLiteral("CMD")), QStringList{QStringLiteral("1: CMD ")});
+    EXPECT_EQ(copy.text("Label38"), QStringLiteral("1"));
+    EXPECT_TRUE(copy.window.windowTitle().startsWith(
+        u"Beamtide Drovix - Version " + QString::fromLatin1(kVersionText) + u"  Build: "))
+        << copy.window.windowTitle().toStdString();
     copy.controller->shutDown();
     EXPECT_FALSE(copy.folder.exists(QStringLiteral("WSPRLog1.txt")));
 }
