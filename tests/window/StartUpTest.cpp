@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/Identity.h"
+#include "platform/InstanceLock.h"
 #include "platform/gui/Openers.h"
 #include "spots/AlertsHistory.h"
 #include "window/Controller.h"
@@ -211,6 +212,52 @@ TEST(StartUp, DisplayOptionsShowHideAndUntick)
         ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
         EXPECT_EQ(copy.text("Label15"), c.address);
     }
+}
+
+TEST(StartUp, MyCallModeLoadsItsSpotsAndSavesThemAtClosing)
+{
+    const QStringList onFile{QStringLiteral("2026-03-01 10:00,VK2XYZ,14.097100,-12,QF56,VK3ABC,712,"),
+                             QStringLiteral("2026-03-02 11:00,VK2XYZ,7.040100,-20,QF56,VK4DEF,1210,")};
+    struct Case { QStringList arguments; QString call; bool log; };
+    const Case cases[] = {
+        {{QStringLiteral("/mycall=vk2xyz"), QStringLiteral("/log")}, QStringLiteral("VK2XYZ"), true},
+        {{QStringLiteral("/mycall=vk2xyz/log")}, QStringLiteral("VK2XYZ"), true},
+        {{QStringLiteral("/mycall="), QStringLiteral("/log")}, QString(), true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.arguments.join(u' ').toStdString());
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}, {QStringLiteral("WSPRBand1"), QStringLiteral("20")}});
+        copy.folder.write(QStringLiteral("VK2XYZ-spots.txt"), crlfLines(onFile));
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.identity.myCall, c.call);
+        EXPECT_EQ(copy.folder.exists(QStringLiteral("WSPRLog1.txt")), c.log);
+        const bool myCall = !c.call.isEmpty();
+        EXPECT_EQ(copy.window.bandBox->itemText(0) == u"MyCall", myCall);
+        EXPECT_EQ(copy.text("ComboBox1"), QStringLiteral("20"));
+        EXPECT_EQ(!copy.window.findChild<QWidget*>(QStringLiteral("Button15"))->isHidden(), myCall);
+        if (myCall)
+            EXPECT_EQ(copy.text("Edit29"), QStringLiteral("2"));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+        copy.controller->shutDown();
+        const QByteArray saved = copy.folder.read(QStringLiteral("VK2XYZ-spots.txt"));
+        for (const QString& line : onFile)
+            EXPECT_TRUE(saved.contains((line + u"\r\n").toUtf8())) << saved.toStdString();
+    }
+}
+
+TEST(StartUp, PcNamePrefixesTheDataFiles)
+{
+    Copy copy;
+    const QString prefix = hostName() + u'#';
+    copy.store({{QStringLiteral("WSPRRunCount1"), 3}});
+    copy.folder.write(prefix + u"WSPR_Alerts1.txt", crlfLines({alertAt(kNow.addDays(-1), "K4NEW")}));
+    copy.start({QStringLiteral("/pcname"), QStringLiteral("/log")});
+    EXPECT_EQ(copy.identity.filePrefix, prefix);
+    EXPECT_EQ(copy.controller->alertsHistory().lines(), QStringList{alertAt(kNow.addDays(-1), "K4NEW")});
+    copy.controller->shutDown();
+    EXPECT_TRUE(copy.folder.read(prefix + u"WSPRLog1.txt").endsWith("1: CLOSING\r\n"));
+    EXPECT_FALSE(copy.folder.exists(QStringLiteral("WSPRLog1.txt")));
 }
 
 TEST(StartUp, ResetActsBeforeTheLoadAndCountsAsAFirstLaunch)
