@@ -17,6 +17,7 @@
 
 #include <QComboBox>
 #include <QElapsedTimer>
+#include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
 #include <QPushButton>
@@ -424,4 +425,60 @@ TEST_F(ControllerTest, LargeRefreshStallIsMeasured)
     RecordProperty("worstStallMs", int(worst));
     std::printf("[ stall    ] worst event-loop stall during a 5000-row refresh: %lld ms (%d probes)\n",
                 static_cast<long long>(worst), probes);
+}
+
+TEST_F(ControllerTest, FailedSpotQueryEmptiesTheGridAndStillSchedules)
+{
+    test::Route reset;
+    reset.behaviour = test::Behaviour::Reset;
+    test::Route truncated = answer(test::reportPage(spotsCalled({QStringLiteral("VK2DDD")})).toUtf8());
+    truncated.behaviour = test::Behaviour::Truncate;
+    struct Case
+    {
+        const char* name;
+        test::Route route;
+    };
+    const Case cases[] = {
+        {"server error", answer("<html>busy</html>", 503)},
+        {"connection reset", reset},
+        {"page cut short", truncated},
+    };
+    startUp();
+    QTime at(12, 8, 0);
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.setRoute(kSpotsPath, c.route);
+        tickAt(at);
+        waitForRefresh();
+        EXPECT_EQ(controller->grid().model().rows(), 1);
+        EXPECT_EQ(window->lastUpdate->text(), at.toString(QStringLiteral("hh:mm:ss")));
+        EXPECT_EQ(window->nextUpdate->text(), at.addSecs(5 * 60).toString(QStringLiteral("hh:mm:ss")));
+        EXPECT_TRUE(prompts.requests.isEmpty());
+        at = at.addSecs(5 * 60);
+    }
+    // The next good page shows again.
+    setPage(spotsCalled({QStringLiteral("VK2EEE")}));
+    tickAt(at);
+    waitForRefresh();
+    EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2EEE")});
+}
+
+TEST_F(ControllerTest, EveryThreeHundredTicksTheAddressIsLookedUpAgain)
+{
+    startUp();
+    EXPECT_EQ(window->addressLabel->text(), QStringLiteral("IP: 203.0.113.7"));
+    server.setBody(kEchoPath, "198.51.100.9");
+    QSignalSpy looked(controller.get(), &Controller::addressLookupFinished);
+    QDateTime local(QDate(2024, 5, 1), QTime(12, 3, 18), Qt::UTC);
+    for (int i = 1; i < UpdateCycle::kAddressCheckTicks; ++i) {
+        tickAt(local.time());
+        local = local.addSecs(1);
+    }
+    // Let any refresh of these ticks end, so only the 300th tick can ask.
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !controller->refreshRunning(); }, 30000));
+    EXPECT_TRUE(looked.isEmpty());
+    tickAt(local.time());
+    ASSERT_TRUE(!looked.isEmpty() || looked.wait(30000));
+    EXPECT_EQ(controller->publicAddress(), QStringLiteral("198.51.100.9"));
+    EXPECT_EQ(window->addressLabel->text(), QStringLiteral("IP: 198.51.100.9"));
 }
