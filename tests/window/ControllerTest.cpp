@@ -263,14 +263,21 @@ TEST_F(ControllerTest, UpdateNowFetchesAtOnceAndMovesTheSchedule)
 
 TEST_F(ControllerTest, IntervalChangeBeforeAnyFetchOnlyShowsTheMinutes)
 {
+    // The echo service fails, so start-up ends without a fetch.
     server.setRoute(kEchoPath, answer(QByteArray(), 500));
     build();
+    QSignalSpy started(controller.get(), &Controller::startUpFinished);
+    controller->startUp();
+    controller->timer().stop();
+    ASSERT_TRUE(!started.isEmpty() || started.wait(30000));
+    ASSERT_EQ(window->intervalBar->value(), 5);
     const QString nextBefore = window->nextUpdate->text();
     window->intervalBar->setValue(10);
     EXPECT_EQ(window->intervalBox->text(), QStringLiteral("10"));
     EXPECT_EQ(window->nextUpdate->text(), nextBefore);
     EXPECT_TRUE(window->lastUpdate->text().isEmpty());
     EXPECT_FALSE(controller->nextUpdateTime().isValid());
+    EXPECT_EQ(spotQueries(), 0);
 }
 
 TEST_F(ControllerTest, IntervalChangeAfterAFetchCountsFromThatFetch)
