@@ -297,6 +297,7 @@ void MainWindow::buildLayout()
         top->addWidget(w, 0, col++);
     top->setColumnStretch(col, 1);
     auto* second = new QHBoxLayout;
+    second->setSpacing(8);
     for (QWidget* w : std::initializer_list<QWidget*>{slotBar, updateLink, siteLink, addressLabel,
                                                       instanceBox, diagBox, label44, exclusions,
                                                       myCallLines, mailIndicator, label18})

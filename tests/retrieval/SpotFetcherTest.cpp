@@ -117,8 +117,9 @@ TEST_F(SpotFetcherTest, ActivityThresholdDecidesTheQuery)
         EXPECT_EQ(out.activityResult, c.result);
         EXPECT_EQ(out.fetchedBand.has_value(), c.queried);
         EXPECT_EQ(folder.exists(QStringLiteral("Activity1.htm")), c.saved);
-        if (c.saved)
+        if (c.saved) {
             EXPECT_EQ(folder.read(QStringLiteral("Activity1.htm")), crlf(splitLines(decodeText(c.page))));
+        }
         EXPECT_EQ(out.spots.size(), c.queried ? 5 : 0);
         EXPECT_EQ(folder.exists(QStringLiteral("WSPRRep1.csv")), c.queried);
         EXPECT_TRUE(out.gateOpen);
@@ -226,8 +227,9 @@ TEST_F(SpotFetcherTest, PagesAndListsSavedByTheirLineCounts)
         EXPECT_EQ(out.spots, c.spots);
         // A single spot is kept too.
         EXPECT_EQ(folder.exists(QStringLiteral("SHACK#WSPRRep1.csv")), !c.spots.isEmpty());
-        if (!c.spots.isEmpty())
+        if (!c.spots.isEmpty()) {
             EXPECT_EQ(folder.read(QStringLiteral("SHACK#WSPRRep1.csv")), crlf(c.spots));
+        }
     }
 }
 
@@ -257,8 +259,9 @@ TEST_F(SpotFetcherTest, MyCallSpotsListSavedFromOneLine)
         const FetchOutcome out = run(r);
         EXPECT_EQ(out.myCallCount, c.count);
         EXPECT_EQ(folder.exists(QStringLiteral("G4ABC-spots.txt")), c.saved);
-        if (c.saved)
+        if (c.saved) {
             EXPECT_EQ(folder.read(QStringLiteral("G4ABC-spots.txt")), crlf(c.list));
+        }
     }
 }
 

@@ -236,8 +236,9 @@ TEST(StartUp, MyCallModeLoadsItsSpotsAndSavesThemAtClosing)
         EXPECT_EQ(copy.window.bandBox->itemText(0) == u"MyCall", myCall);
         EXPECT_EQ(copy.text("ComboBox1"), QStringLiteral("20"));
         EXPECT_EQ(!copy.window.findChild<QWidget*>(QStringLiteral("Button15"))->isHidden(), myCall);
-        if (myCall)
+        if (myCall) {
             EXPECT_EQ(copy.text("Edit29"), QStringLiteral("2"));
+        }
         ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
         copy.controller->shutDown();
         const QByteArray saved = copy.folder.read(QStringLiteral("VK2XYZ-spots.txt"));
