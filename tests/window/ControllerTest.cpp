@@ -497,3 +497,29 @@ TEST_F(ControllerTest, EveryThreeHundredTicksTheAddressIsLookedUpAgain)
     EXPECT_EQ(controller->publicAddress(), QStringLiteral("198.51.100.9"));
     EXPECT_EQ(window->addressLabel->text(), QStringLiteral("IP: 198.51.100.9"));
 }
+
+TEST_F(ControllerTest, CallFilterKeysRefreshOnEnterAndKeepOneCommaList)
+{
+    startUp();
+    MainWindow& w = *window;
+    const int queries = spotQueries();
+
+    // Enter on a band fetches again and filters with the new text.
+    w.spottedFilter->setText(QStringLiteral("VK2B"));
+    w.spotterFilter->clear();
+    QTest::keyClick(w.spottedFilter, Qt::Key_Return);
+    waitForRefresh();
+    EXPECT_EQ(spotQueries(), queries + 1);
+    EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2BBB")});
+
+    // Both fields holding a comma list: the next key empties the spotter field after a box.
+    w.spottedFilter->setText(QStringLiteral("VK,ZL"));
+    w.spotterFilter->setText(QStringLiteral("K,G"));
+    QTest::keyClick(w.spottedFilter, Qt::Key_A);
+    ASSERT_EQ(prompts.requests.size(), 1);
+    EXPECT_EQ(prompts.requests[0].title, QStringLiteral("Oh-Oh"));
+    EXPECT_EQ(prompts.requests[0].text,
+              QStringLiteral("Only ONE spot filter can contain multiple terms separated by commas"));
+    EXPECT_EQ(w.spotterFilter->text(), QString());
+    EXPECT_EQ(w.spottedFilter->text(), QStringLiteral("VK,ZLA"));
+}
