@@ -1,28 +1,28 @@
 #include "window/Controller.h"
 
+#include "Version.h"
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/DateFormats.h"
-#include "platform/InstanceLock.h"
-#include "Version.h"
 #include "net/HttpClient.h"
+#include "platform/InstanceLock.h"
 #include "platform/gui/AlertTones.h"
+#include "platform/gui/Openers.h"
 #include "shell/AlertCheck.h"
+#include "window/FindPanel.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
-#include "platform/gui/Openers.h"
-#include "window/FindPanel.h"
 #include "window/SettingsBinding.h"
-#include "window/SpotExport.h"
 #include "window/SetupPanel.h"
+#include "window/SpotExport.h"
 #include "window/SpotGrid.h"
 
 #include <QCheckBox>
-#include <QKeyEvent>
+#include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QComboBox>
 #include <QFrame>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
@@ -222,11 +222,18 @@ void Controller::showSlotProgress(int percent)
 
 void Controller::checkAddress()
 {
+    (void)startAddressCheck();
+}
+
+bool Controller::startAddressCheck()
+{
     m_watch.switchOn();
     m_watch.poll();
     m_localAddress = m_watch.localAddress();
-    if (!m_localAddress.isEmpty() && m_localAddress != kLoopbackAddress)
-        lookupAddress();
+    if (m_localAddress.isEmpty() || m_localAddress == kLoopbackAddress)
+        return false;
+    lookupAddress();
+    return true;
 }
 
 void Controller::lookupAddress()
@@ -585,14 +592,10 @@ void Controller::startUp()
     m_timer.start();
 
     // The first refresh follows the address lookup, which it needs to pass its gate.
-    m_watch.switchOn();
-    m_watch.poll();
-    m_localAddress = m_watch.localAddress();
-    if (!m_localAddress.isEmpty() && m_localAddress != kLoopbackAddress) {
-        connect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh,
-                Qt::SingleShotConnection);
-        lookupAddress();
-    } else {
+    connect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh,
+            Qt::SingleShotConnection);
+    if (!startAddressCheck()) {
+        disconnect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh);
         firstRefresh();
     }
 }

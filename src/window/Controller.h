@@ -114,6 +114,7 @@ private:
     void applyFetchOutcome(const FetchOutcome& outcome);
     void applyAddressOutcome(const AddressOutcome& outcome);
     void lookupAddress();
+    bool startAddressCheck(); // false when there is no address to look up from
     void setIndicator(Indicator indicator, bool visible);
     void bandChangedByUser(const QString& band);
     void intervalChanged(int minutes);
