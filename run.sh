@@ -13,6 +13,7 @@ if [ "${1:-}" = "--demo" ]; then
   mkdir -p build/demo
   coproc DEMO { exec /usr/bin/python3 scripts/demo_server.py 0; }
   trap 'kill "$DEMO_PID" 2>/dev/null || true' EXIT
+  trap 'exit 130' INT TERM
   read -r port <&"${DEMO[0]}"
   export BEAMTIDE_SPOTDB_URL="http://127.0.0.1:$port"
   export BEAMTIDE_ECHO_URL="http://127.0.0.1:$port"
