@@ -411,9 +411,9 @@ void Controller::filterPass(bool focusGrid)
     }
     if (r.finalStep()) {
         m_window.grid->setCurrentIndex(model.index(0, 0));
-        m_grid->repaintNow();
         m_window.updateNow->setFocus();
     }
+    // One immediate repaint per pass, whichever way it ended.
     m_grid->repaintNow();
     if (focusGrid)
         m_window.grid->setFocus();
