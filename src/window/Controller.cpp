@@ -64,10 +64,12 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_mailer = std::make_unique<AlertMailer>(m_worker, m_log);
     m_tones = new AlertTones(this);
     connect(window.emailTest, &QPushButton::clicked, this, &Controller::emailTest);
-    m_fetcher = std::make_unique<SpotFetcher>(m_worker, m_http, m_log, m_clock);
-    m_fetcher->setBaseUrl(config::spotDatabaseBaseUrl());
-    m_lookup = std::make_unique<AddressLookup>(m_worker, m_http, m_log);
-    m_lookup->setBaseUrl(config::echoBaseUrl());
+    m_jobs = std::make_unique<WorkerJobs>(m_worker, m_http, m_log, m_clock,
+                                          config::spotDatabaseBaseUrl(), config::echoBaseUrl());
+    m_refresher = std::make_unique<Refresher>(*this, *m_jobs, m_identity);
+    connect(m_refresher.get(), &Refresher::refreshFinished, this, &Controller::refreshFinished);
+    connect(m_refresher.get(), &Refresher::addressLookupFinished, this, &Controller::addressLookupFinished);
+    connect(m_refresher.get(), &Refresher::startUpFinished, this, &Controller::startUpFinished);
     m_grid = std::make_unique<SpotGrid>(*window.grid);
     m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
     m_grid->setColourSource([this] { return m_working.colours; });
@@ -75,8 +77,8 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_panel = std::make_unique<SetupPanel>(window);
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
-        [this]() -> SettingsStore& { return *m_store; }, [this] { return m_lastRetrieval; });
-    connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::refresh);
+        [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
+    connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::askRefresh);
     if (!openers) {
         m_ownOpeners = std::make_unique<DesktopOpeners>();
         openers = m_ownOpeners.get();
@@ -87,38 +89,22 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     window.installEventFilter(this);
     connectViewers();
 
-    connect(m_fetcher.get(), &SpotFetcher::myCallControls, this, [this] {
-        m_window.timeWindow->setChecked(false);
-        m_window.entriesLimit->setChecked(false);
-        m_window.intervalBar->setValue(10);
-    });
-    connect(m_fetcher.get(), &SpotFetcher::finished, this, [this](const FetchOutcome& outcome) {
-        applyFetchOutcome(outcome);
-        filterPass(true);
-        m_refreshing = false;
-        Q_EMIT refreshFinished();
-    });
-    connect(m_lookup.get(), &AddressLookup::finished, this, [this](const AddressOutcome& outcome) {
-        applyAddressOutcome(outcome);
-        Q_EMIT addressLookupFinished();
-    });
-    connect(&m_watch, &AddressWatch::onlineChanged, this, [this](bool online) {
-        if (!online)
-            applyAddressOutcome(OfflineAddress(m_identity.showAddress));
-    });
-
     connect(&window, &MainWindow::filterPassRequested, this, [this] { filterPass(true); });
     connect(&window, &MainWindow::filterPassKeepFocusRequested, this, [this] { filterPass(false); });
-    connect(&window, &MainWindow::refreshRequested, this, &Controller::refresh);
+    connect(&window, &MainWindow::refreshRequested, this, &Controller::askRefresh);
     connect(&window, &MainWindow::pendingRefilterRequested, this, [this] { m_cycle.markPendingRefilter(); });
-    connect(&window, &MainWindow::intervalChanged, this, &Controller::intervalChanged);
+    connect(&window, &MainWindow::intervalChanged, m_refresher.get(), &Refresher::intervalChanged);
     connect(window.hideTxMi, &QCheckBox::toggled, this, [this](bool on) { m_grid->setHideTxMi(on); });
 
     window.spottedFilter->installEventFilter(this);
     window.spotterFilter->installEventFilter(this);
 
     m_timer.setInterval(1000);
-    connect(&m_timer, &QTimer::timeout, this, [this] { m_cycle.tick(); });
+    // No tick does anything before the start-up's first refresh has begun.
+    connect(&m_timer, &QTimer::timeout, this, [this] {
+        if (m_refresher->startedUp())
+            m_cycle.tick();
+    });
 }
 
 Controller::~Controller() = default;
@@ -152,7 +138,7 @@ bool Controller::eventFilter(QObject* watched, QEvent* event)
         m_grid->model().setRowCount(1);
         if (m_window.bandBox->currentText() != kBandAll) {
             // The filter pass follows the fetch of this refresh.
-            refresh();
+            askRefresh();
             return true;
         }
         filterPass(true);
@@ -190,7 +176,7 @@ void Controller::bandPicked(const QString& band)
     m_window.applyDistanceControlsRule(false);
     m_grid->setPerBandLayout();
     m_window.applyBandLayout();
-    refresh();
+    askRefresh();
 }
 
 // --- UpdateHost ---------------------------------------------------------------------------
@@ -220,40 +206,36 @@ void Controller::showSlotProgress(int percent)
     m_window.slotBar->setValue(percent);
 }
 
-void Controller::checkAddress()
+// --- RefreshView --------------------------------------------------------------------------
+
+FetchRequest Controller::fetchControls() const
 {
-    (void)startAddressCheck();
+    FetchRequest request;
+    request.band = m_window.bandBox->currentText();
+    request.sortByKm = m_window.sortByKm->isChecked();
+    request.historical = m_window.historical->isChecked();
+    request.updateInterval = updateInterval();
+    if (!m_identity.myCall.isEmpty())
+        request.myCallSpots = m_myCallSpots->lines();
+    return request;
 }
 
-bool Controller::startAddressCheck()
+int Controller::updateInterval() const
 {
-    m_watch.switchOn();
-    m_watch.poll();
-    m_localAddress = m_watch.localAddress();
-    if (m_localAddress.isEmpty() || m_localAddress == kLoopbackAddress)
-        return false;
-    lookupAddress();
-    return true;
+    return m_window.intervalBox->text().toInt();
 }
 
-void Controller::lookupAddress()
+void Controller::emptyGrid()
 {
-    AddressRequest request;
-    request.localAddress = m_localAddress;
-    request.publicAddress = m_publicAddress;
-    request.showAddress = m_identity.showAddress;
-    request.instance = m_identity.instance;
-    m_lookup->LookupPublicAddress(request);
+    m_grid->model().setRowCount(1);
 }
 
-void Controller::applyAddressOutcome(const AddressOutcome& outcome)
+void Controller::showAddressLabel(const QString& text)
 {
-    m_publicAddress = outcome.publicAddress;
-    setIndicator(outcome.indicator, true);
-    m_window.addressLabel->setText(outcome.addressLabel);
+    m_window.addressLabel->setText(text);
 }
 
-void Controller::setIndicator(Indicator indicator, bool visible)
+void Controller::showIndicator(Indicator indicator, bool visible)
 {
     if (indicator == Indicator::ButtonFace)
         paint(m_window.netIndicator, m_window.palette().color(QPalette::Button));
@@ -263,65 +245,21 @@ void Controller::setIndicator(Indicator indicator, bool visible)
     m_window.netIndicator->repaint();
 }
 
-// --- Refresh ------------------------------------------------------------------------------
-
-FetchRequest Controller::fetchRequest() const
+void Controller::showBusy(bool busy)
 {
-    FetchRequest request;
-    request.publicAddress = m_publicAddress;
-    request.showAddress = m_identity.showAddress;
-    request.band = m_window.bandBox->currentText();
-    request.sortByKm = m_window.sortByKm->isChecked();
-    request.historical = m_window.historical->isChecked();
-    request.updateInterval = m_window.intervalBox->text().toInt();
-    request.identity = m_identity;
-    if (!m_identity.myCall.isEmpty())
-        request.myCallSpots = m_myCallSpots->lines();
-    return request;
-}
-
-void Controller::refresh()
-{
-    // A tick or a click while a refresh runs does nothing more.
-    if (m_refreshing)
-        return;
-    m_refreshing = true;
-    m_spots.clear();
-    m_allBands.reset();
-    m_grid->model().setRowCount(1);
-
-    const std::optional<FetchStart> start = m_fetcher->FetchSpots(fetchRequest());
-    if (!start) {
-        m_refreshing = false;
-        return;
-    }
-    m_window.addressLabel->setText(start->addressLabel);
-    if (start->gateOpen) {
+    if (busy)
         m_window.grid->setCursor(Qt::BusyCursor);
-        setIndicator(Indicator::Lime, true);
-    }
+    else
+        m_window.grid->unsetCursor();
 }
 
-void Controller::applyFetchOutcome(const FetchOutcome& outcome)
+void Controller::showFetchOutcome(const FetchOutcome& outcome)
 {
-    m_window.addressLabel->setText(outcome.addressLabel);
+    if (outcome.parse && outcome.parse->completed)
+        m_window.entriesBox->setText(QString::number(m_refresher->spots().size()));
     if (outcome.gateOpen) {
-        m_window.grid->unsetCursor();
-        setIndicator(Indicator::ButtonFace, false);
-    }
-    if (outcome.fetchedBand)
-        m_fetchedBand = *outcome.fetchedBand;
-    m_spots += outcome.spots;
-    if (outcome.parse && outcome.parse->completed) {
-        m_window.entriesBox->setText(QString::number(m_spots.size()));
-        m_pageParsed = true;
-    }
-    if (outcome.gateOpen) {
-        m_lastRetrieval = outcome.lastRetrieval;
-        m_nextUpdate = outcome.nextUpdate;
         m_window.lastUpdate->setText(outcome.lastUpdateText);
         m_window.nextUpdate->setText(outcome.nextUpdateText);
-        m_identity.instance = outcome.instance;
     }
     if (outcome.myCallCount)
         m_window.myCallLines->setText(QString::number(*outcome.myCallCount));
@@ -329,12 +267,21 @@ void Controller::applyFetchOutcome(const FetchOutcome& outcome)
         m_window.historical->setChecked(false);
 }
 
-void Controller::intervalChanged(int minutes)
+void Controller::showNextUpdate(const QString& text)
 {
-    if (m_window.lastUpdate->text().isEmpty() || !m_lastRetrieval.isValid())
-        return;
-    m_nextUpdate = nextUpdateAfterIntervalChange(m_lastRetrieval, minutes);
-    m_window.nextUpdate->setText(longTime(m_nextUpdate.time()));
+    m_window.nextUpdate->setText(text);
+}
+
+void Controller::myCallControls()
+{
+    m_window.timeWindow->setChecked(false);
+    m_window.entriesLimit->setChecked(false);
+    m_window.intervalBar->setValue(10);
+}
+
+void Controller::repaintWindow()
+{
+    m_window.repaint();
 }
 
 // --- Filter pass --------------------------------------------------------------------------
@@ -364,16 +311,16 @@ FilterControls Controller::filterControls() const
     c.far = w.farAlerts->isChecked();
     c.farAlertDistance = w.farAlertDistance();
     c.updateIntervalMinutes = w.intervalBar->value();
-    c.fetchedBand = m_fetchedBand;
+    c.fetchedBand = m_refresher->fetchedBand();
     c.myCall = m_identity.myCall;
-    c.pageParsed = m_pageParsed;
+    c.pageParsed = m_refresher->pageParsed();
     return c;
 }
 
 void Controller::filterPass(bool focusGrid)
 {
-    const FilterResult r = FilterSpots(m_spots, filterControls(), m_clock, m_allBands, m_alerts,
-                                       *m_myCallSpots);
+    const FilterResult r = FilterSpots(m_refresher->spots(), filterControls(), m_clock,
+                                       m_refresher->allBands(), m_alerts, *m_myCallSpots);
     if (r.end == FilterEnd::NotParsed)
         return;
     SpotGridModel& model = m_grid->model();
@@ -546,9 +493,6 @@ void Controller::startUp()
     m_working.textEditor = editor.isEmpty() ? defaultTextEditor() : editor;
     m_export->setTextEditor(m_working.textEditor);
     w.exclusions->clear();
-    m_fetchedBand.clear();
-    m_publicAddress.clear();
-    m_localAddress.clear();
     m_working.lastAnnouncedAlert.clear();
     w.slotBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: rgb(255, 0, 0); }"));
 
@@ -581,7 +525,6 @@ void Controller::startUp()
     w.setWindowTitle(windowCaption());
 
     applyLayouts();
-    m_spots.clear();
     m_log.writeTagged(QStringLiteral("CMD ") + cmd);
 
     for (const char* option : kBandOptions) {
@@ -590,21 +533,8 @@ void Controller::startUp()
     }
     applyLayouts();
     m_timer.start();
-
-    // The first refresh follows the address lookup, which it needs to pass its gate.
-    connect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh,
-            Qt::SingleShotConnection);
-    if (!startAddressCheck()) {
-        disconnect(this, &Controller::addressLookupFinished, this, &Controller::firstRefresh);
-        firstRefresh();
-    }
-}
-
-void Controller::firstRefresh()
-{
-    m_window.repaint();
-    refresh();
-    Q_EMIT startUpFinished();
+    // The address check, then the first refresh once the lookup has answered.
+    m_refresher->startUp();
 }
 
 void Controller::applyLayouts()
@@ -627,8 +557,8 @@ void Controller::shutDown()
     (void)m_alerts.saveIfChanged();
     if (!m_identity.myCall.isEmpty())
         (void)m_myCallSpots->saveIfAny();
-    m_watch.switchOff();
-    const SaveResult saved = m_binding->save(*m_store, m_lastRetrieval);
+    m_refresher->addressWatch().switchOff();
+    const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
     if (!saved.ok)
         m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
     m_log.writeTagged(QStringLiteral("CLOSING"));

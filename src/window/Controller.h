@@ -3,14 +3,12 @@
 #include "base/Identity.h"
 #include "base/RunLog.h"
 #include "mail/AlertMailer.h"
-#include "net/AddressWatch.h"
-#include "platform/AlertHook.h"
 #include "net/NetWorker.h"
-#include "retrieval/AddressLookup.h"
-#include "retrieval/SpotFetcher.h"
+#include "platform/AlertHook.h"
+#include "shell/RefreshJobs.h"
+#include "shell/Refresher.h"
 #include "shell/UpdateCycle.h"
 #include "spots/AlertsHistory.h"
-#include "spots/AllBandsTable.h"
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
 #include "window/WorkingValues.h"
@@ -35,10 +33,10 @@ class FindPanel;
 class Openers;
 class SpotExport;
 
-// Ties the window to the core: the update cycle, the refresh, the filter pass, the address
-// lookup and the alert check. The window's controls are read into value structs here and
-// results written back; the rules themselves live in the core.
-class Controller final : public QObject, public UpdateHost
+// Ties the window to the core: the update cycle, the refresh, the filter pass and the alert
+// check. The window's controls are read into value structs here and results written back;
+// the rules and the refresh's life live in the core.
+class Controller final : public QObject, public UpdateHost, public RefreshView
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Controller)
@@ -61,14 +59,29 @@ public:
     bool bandIsMyCall() const override;
     void runFilterPass() override { filterPass(true); }
     void showSlotProgress(int percent) override;
-    void checkAddress() override;
-    QDateTime nextUpdateTime() const override { return m_nextUpdate; }
-    void refresh() override;
+    void checkAddress() override { m_refresher->checkAddress(); }
+    QDateTime nextUpdateTime() const override { return m_refresher->nextUpdate(); }
+    void refresh() override { m_refresher->tickRefresh(); }
     void alertCheck() override;
 
+    // RefreshView
+    FetchRequest fetchControls() const override;
+    int updateInterval() const override;
+    void emptyGrid() override;
+    void showAddressLabel(const QString& text) override;
+    void showIndicator(Indicator indicator, bool visible) override;
+    void showBusy(bool busy) override;
+    void showFetchOutcome(const FetchOutcome& outcome) override;
+    void showNextUpdate(const QString& text) override;
+    void myCallControls() override;
+    void refreshFilterPass() override { filterPass(true); }
+    void repaintWindow() override;
+
+    // A refresh the user asked for; it follows the running one when there is one.
+    void askRefresh() { m_refresher->ask(); }
     void filterPass(bool focusGrid);
     void emailTest();
-    bool refreshRunning() const { return m_refreshing; }
+    bool refreshRunning() const { return m_refresher->running(); }
 
     // For tests and the start-up sequence.
     UpdateCycle& cycle() { return m_cycle; }
@@ -79,12 +92,8 @@ public:
     RunLog& runLog() { return m_log; }
     AlertsHistory& alertsHistory() { return m_alerts; }
     MyCallSpots& myCallSpots() { return *m_myCallSpots; }
-    const QStringList& spotList() const { return m_spots; }
-    SpotFetcher& fetcher() { return *m_fetcher; }
-    AddressLookup& addressLookup() { return *m_lookup; }
-    AddressWatch& addressWatch() { return m_watch; }
-    QString publicAddress() const { return m_publicAddress; }
-    void setPublicAddress(const QString& address) { m_publicAddress = address; }
+    Refresher& refresher() { return *m_refresher; }
+    QString publicAddress() const { return m_refresher->publicAddress(); }
     WorkingValues& working() { return m_working; }
     bool started() const { return m_started; }
 
@@ -100,7 +109,6 @@ Q_SIGNALS:
     void startUpFinished();
 
 private:
-    void firstRefresh();
     void bandPicked(const QString& band);
     void connectViewers();
     MailAccount mailAccount() const;
@@ -110,14 +118,6 @@ private:
     void applyLayouts();
     QString windowCaption() const;
     FilterControls filterControls() const;
-    FetchRequest fetchRequest() const;
-    void applyFetchOutcome(const FetchOutcome& outcome);
-    void applyAddressOutcome(const AddressOutcome& outcome);
-    void lookupAddress();
-    bool startAddressCheck(); // false when there is no address to look up from
-    void setIndicator(Indicator indicator, bool visible);
-    void bandChangedByUser(const QString& band);
-    void intervalChanged(int minutes);
 
     MainWindow& m_window;
     Identity& m_identity;
@@ -125,9 +125,8 @@ private:
     RunLog m_log;
     NetWorker m_worker;
     std::shared_ptr<HttpClient> m_http;
-    std::unique_ptr<SpotFetcher> m_fetcher;
-    std::unique_ptr<AddressLookup> m_lookup;
-    AddressWatch m_watch;
+    std::unique_ptr<WorkerJobs> m_jobs;
+    std::unique_ptr<Refresher> m_refresher;
     std::unique_ptr<SpotGrid> m_grid;
     std::unique_ptr<Prompt> m_prompt;
     std::unique_ptr<SettingsStore> m_store;
@@ -139,15 +138,6 @@ private:
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;
-    AllBandsTable m_allBands;
-    QStringList m_spots;
-    bool m_pageParsed = false;
-    QString m_fetchedBand;
-    QString m_publicAddress;
-    QString m_localAddress;
-    QDateTime m_lastRetrieval;
-    QDateTime m_nextUpdate;
-    bool m_refreshing = false;
     WorkingValues m_working;
     QString m_currentAlert;
     bool m_started = false;

@@ -1,0 +1,130 @@
+#pragma once
+
+#include "base/Identity.h"
+#include "net/AddressWatch.h"
+#include "retrieval/AddressLookup.h"
+#include "retrieval/SpotFetcher.h"
+#include "spots/AllBandsTable.h"
+
+#include <QDateTime>
+#include <QObject>
+#include <QString>
+#include <QStringList>
+
+namespace beamtide {
+
+class RefreshJobs;
+
+// What a refresh reads from the window and writes to it; the window implements it.
+class RefreshView
+{
+public:
+    virtual ~RefreshView() = default;
+    // The band and options as the controls show them now; the address and identity are
+    // filled in by the refresh.
+    virtual FetchRequest fetchControls() const = 0;
+    virtual int updateInterval() const = 0; // Edit7 now
+    virtual void emptyGrid() = 0;           // down to its header row
+    virtual void showAddressLabel(const QString& text) = 0;
+    virtual void showIndicator(Indicator indicator, bool visible) = 0;
+    virtual void showBusy(bool busy) = 0; // the pointer over the grid
+    // Entries, time fields, MyCall count and the Historical tick of a fetch that ended. Its
+    // schedule is the refresh's own; its address label is not for showing.
+    virtual void showFetchOutcome(const FetchOutcome& outcome) = 0;
+    virtual void showNextUpdate(const QString& text) = 0; // Edit4
+    virtual void myCallControls() = 0;
+    // The refresh's last step: the filter pass over the new spot list.
+    virtual void refreshFilterPass() = 0;
+    virtual void repaintWindow() = 0;
+};
+
+// The life of the refresh and of the public address it depends on.
+//
+// One refresh runs at a time. A refresh the user asks for while one runs (or while an address
+// lookup runs, whose answer it needs) is remembered; further asks join that one pending
+// request, which starts as soon as the running one has applied its outcome and reads the
+// controls as they are then. A tick's due-time refresh that finds one running does nothing.
+// No outcome writes back a value its job copied at the start if the value changed since.
+class Refresher final : public QObject
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(Refresher)
+
+public:
+    // The identity is shared with the window: the first fetch of a copy above 3 turns its
+    // instance number to 0. source: the watch's addresses, the machine's own when not given.
+    Refresher(RefreshView& view, RefreshJobs& jobs, Identity& identity,
+              AddressWatch::Source source = {}, QObject* parent = nullptr);
+    ~Refresher() override;
+
+    // Start-up: the address check, then the first refresh once its lookup has ended.
+    void startUp();
+    // After the first refresh has started, ticks may run.
+    bool startedUp() const { return m_phase == Phase::Running; }
+
+    // A refresh the user asked for: now, or after the running refresh or lookup.
+    void ask();
+    // The tick's refresh when due: nothing more when one runs; after a lookup that runs.
+    void tickRefresh();
+    // The tick's address check: the watch's local address, and a lookup when it is usable.
+    void checkAddress();
+    // The watch reports the machine offline.
+    void wentOffline();
+    // ScrollBar1 moved: the next update counts from the last fetch with the new interval.
+    void intervalChanged(int minutes);
+
+    bool running() const { return m_running; }
+    bool pending() const { return m_pending; }
+    bool lookupRunning() const { return m_lookupRunning; }
+
+    QString publicAddress() const { return m_publicAddress; }
+    QDateTime lastRetrieval() const { return m_lastRetrieval; }
+    QDateTime nextUpdate() const { return m_nextUpdate; }
+
+    // The spot list of the last fetch and what the filter pass reads with it.
+    const QStringList& spots() const { return m_spots; }
+    AllBandsTable& allBands() { return m_allBands; }
+    bool pageParsed() const { return m_pageParsed; }
+    QString fetchedBand() const { return m_fetchedBand; }
+
+    AddressWatch& addressWatch() { return m_watch; }
+
+Q_SIGNALS:
+    void refreshFinished();
+    void addressLookupFinished();
+    void startUpFinished();
+
+private:
+    enum class Phase { Before, StartingUp, Running };
+
+    void start();
+    void fetchDone(const FetchOutcome& outcome);
+    bool lookUp(); // false when there is no usable local address
+    void lookupDone(const AddressOutcome& outcome);
+    void firstRefresh();
+    void runPending();
+
+    RefreshView& m_view;
+    RefreshJobs& m_jobs;
+    Identity& m_identity;
+    AddressWatch m_watch;
+
+    Phase m_phase = Phase::Before;
+    bool m_running = false;
+    bool m_pending = false;
+    bool m_lookupRunning = false;
+    bool m_offlineDuringFetch = false;
+    bool m_offlineDuringLookup = false;
+    int m_fetchInstance = 0; // the instance number the running fetch started with
+
+    QString m_publicAddress;
+    QString m_localAddress;
+    QDateTime m_lastRetrieval;
+    QDateTime m_nextUpdate;
+    QStringList m_spots;
+    AllBandsTable m_allBands;
+    bool m_pageParsed = false;
+    QString m_fetchedBand;
+};
+
+} // namespace beamtide
