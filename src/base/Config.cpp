@@ -5,11 +5,11 @@
 namespace beamtide::config {
 
 namespace {
-QString baseUrl(const char* variable, const char* host)
+QString baseUrl(const char* variable, const QString& fallback)
 {
     QString url = qEnvironmentVariable(variable);
     if (url.isEmpty())
-        url = QStringLiteral("http://") + QString::fromLatin1(host);
+        url = fallback;
     while (url.endsWith(u'/'))
         url.chop(1);
     return url;
@@ -18,12 +18,17 @@ QString baseUrl(const char* variable, const char* host)
 
 QString spotDatabaseBaseUrl()
 {
-    return baseUrl("BEAMTIDE_SPOTDB_URL", kSpotDatabaseHost);
+    return baseUrl("BEAMTIDE_SPOTDB_URL", u"http://" + QString::fromLatin1(kSpotDatabaseHost));
 }
 
 QString echoBaseUrl()
 {
-    return baseUrl("BEAMTIDE_ECHO_URL", kEchoHost);
+    return baseUrl("BEAMTIDE_ECHO_URL", u"http://" + QString::fromLatin1(kEchoHost));
+}
+
+QString wsprLiveBaseUrl()
+{
+    return baseUrl("BEAMTIDE_WSPRLIVE_URL", QString::fromLatin1(kWsprLiveBaseUrl));
 }
 
 } // namespace beamtide::config
