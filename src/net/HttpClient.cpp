@@ -1,5 +1,6 @@
 #include "net/HttpClient.h"
 
+#include "Version.h"
 #include "net/NetWorker.h"
 
 #include <curl/curl.h>
@@ -99,6 +100,11 @@ const char* HttpClient::userAgent()
     return "Mozilla/5.0 (compatible; MSIE 9.0; Windows NT 6.1; WOW64; Trident/5.0; MAAU)";
 }
 
+QByteArray HttpClient::ownUserAgent()
+{
+    return QByteArray("Beamtide/") + kVersionText;
+}
+
 namespace {
 // Gives up when the program is closing rather than wait out a slow server.
 int onProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
@@ -107,7 +113,8 @@ int onProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 }
 } // namespace
 
-HttpResult HttpClient::get(const QString& url, const HttpLimits& limits)
+HttpResult HttpClient::get(const QString& url, const HttpLimits& limits,
+                           const QByteArray& userAgent)
 {
     const std::lock_guard lock(m_mutex);
     HttpResult result;
@@ -135,7 +142,8 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits)
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent());
+    curl_easy_setopt(c, CURLOPT_USERAGENT,
+                     userAgent.isEmpty() ? HttpClient::userAgent() : userAgent.constData());
     curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 15L);
     curl_easy_setopt(c, CURLOPT_SHARE, m_share);

@@ -35,9 +35,13 @@ public:
     HttpClient(const HttpClient&) = delete;
     HttpClient& operator=(const HttpClient&) = delete;
 
-    HttpResult get(const QString& url, const HttpLimits& limits = {});
+    // userAgent: sent instead of the browser-like one when not empty.
+    HttpResult get(const QString& url, const HttpLimits& limits = {},
+                   const QByteArray& userAgent = {});
 
     static const char* userAgent();
+    // "Beamtide/<version>", for services that ask programs to name themselves.
+    static QByteArray ownUserAgent();
 
 private:
     std::mutex m_mutex;

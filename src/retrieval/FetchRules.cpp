@@ -59,6 +59,38 @@ QString SpotQueryPath(const QString& band, bool sortByKm, bool historical, const
     return path + u"&limit=" + limit;
 }
 
+std::optional<QString> SpotPageFailure(const QStringList& page, const std::optional<ParseResult>& parse,
+                                       qsizetype spotsTaken)
+{
+    static constexpr QStringView noPosts = u"No posts found!";
+    if (parse && parse->noPosts)
+        return std::nullopt;
+    for (const QString& line : page)
+        if (line.contains(noPosts))
+            return std::nullopt;
+    // The parser takes rows only from pages of more than 101 lines.
+    if (!parse || page.size() <= 101)
+        return QStringLiteral("the spot page has no report table (%1 lines)").arg(page.size());
+    if (parse->incomplete && spotsTaken == 0)
+        return QStringLiteral("the spot page ends before its report table");
+    return std::nullopt;
+}
+
+QString SourceLabelText(SpotSource answeredBy)
+{
+    return answeredBy == SpotSource::WsprLive ? QStringLiteral("wspr.live") : QStringLiteral("WSPRNet");
+}
+
+QString SourceHint(SpotSource answeredBy, const QString& reason, const QDateTime& retryAt)
+{
+    if (answeredBy != SpotSource::WsprLive)
+        return QStringLiteral("Spots from the WSPRnet spot database");
+    if (reason.isEmpty())
+        return QStringLiteral("Spots from wspr.live, the source chosen in Setup");
+    return u"Spots from wspr.live: the WSPRnet spot database failed (" + reason
+           + u"). It is tried again at " + retryAt.toString(QStringLiteral("hh:mm")) + u'.';
+}
+
 QString ActivityFile(const Identity& identity)
 {
     return identity.plainFile(QString(u"Activity" + QString::number(identity.instance) + u".htm"));

@@ -1,8 +1,13 @@
 #pragma once
 
+#include "base/SpotSource.h"
+#include "retrieval/SpotParser.h"
+
 #include <QDateTime>
 #include <QString>
 #include <QStringList>
+
+#include <optional>
 
 namespace beamtide {
 
@@ -37,6 +42,19 @@ inline const QString kActivityPath = QStringLiteral("/drupal/wsprnet/activity");
 
 // The spot query after the host, for a band text, "All" or "MyCall".
 QString SpotQueryPath(const QString& band, bool sortByKm, bool historical, const QString& myCall);
+
+// Why an answer to the spot query is no answer: no page, or a page without the report
+// table (cut before it, or an error page). "No posts found!" is an answer.
+std::optional<QString> SpotPageFailure(const QStringList& page, const std::optional<ParseResult>& parse,
+                                       qsizetype spotsTaken);
+
+// With Automatic, wspr.live answers alone this long after the spot database failed.
+inline constexpr int kWsprLiveStayMinutes = 30;
+
+// The status row's source label (Label42) and its hint for the source of the spots on
+// screen; reason and retryAt (local) are set when wspr.live stands in for the spot database.
+QString SourceLabelText(SpotSource answeredBy);
+QString SourceHint(SpotSource answeredBy, const QString& reason, const QDateTime& retryAt);
 
 // Files the fetch writes into the working folder.
 QString ActivityFile(const Identity& identity);     // Activity<n>.htm

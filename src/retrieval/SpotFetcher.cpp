@@ -7,6 +7,7 @@
 #include "base/TextFile.h"
 #include "net/HttpClient.h"
 #include "net/NetWorker.h"
+#include "retrieval/WsprLive.h"
 
 namespace beamtide {
 
@@ -22,6 +23,15 @@ struct SpotFetcher::QueryStage
     std::optional<ParseResult> parse;
     QStringList spots;
     QStringList errors;
+    std::optional<SpotSource> answeredBy;
+    QString fallbackReason; // set when the spot database failed in this fetch
+};
+
+// Which sources a fetch asks, decided when it starts.
+struct SpotFetcher::Plan
+{
+    bool askDatabase = true; // the activity test and the spot query
+    bool fallback = false;   // Automatic: wspr.live answers when the spot database fails
 };
 
 namespace {
@@ -54,7 +64,8 @@ SpotFetcher::SpotFetcher(NetWorker& worker, std::shared_ptr<HttpClient> client,
       m_client(std::move(client)),
       m_log(log),
       m_clock(clock),
-      m_baseUrl(config::spotDatabaseBaseUrl())
+      m_baseUrl(config::spotDatabaseBaseUrl()),
+      m_wsprLiveBaseUrl(config::wsprLiveBaseUrl())
 {
 }
 
@@ -83,13 +94,36 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
         return start;
     }
 
+    Plan plan;
+    if (request.source == SpotSource::WsprLive) {
+        plan.askDatabase = false;
+    } else if (request.source == SpotSource::Automatic) {
+        if (m_stayUntil.isValid() && m_clock.nowUtc() < m_stayUntil) {
+            plan.askDatabase = false;
+        } else {
+            if (m_stayUntil.isValid())
+                m_log.write(QString::number(request.identity.instance)
+                            + u" Spot source: " + QString::number(kWsprLiveStayMinutes)
+                            + u" minutes on wspr.live are over, asking the spot database again");
+            m_stayUntil = {};
+            m_stayReason.clear();
+            plan.fallback = true;
+        }
+    }
+    if (!plan.askDatabase) {
+        QMetaObject::invokeMethod(
+            this, [this, request, plan] { afterActivity(request, plan, ActivityStage{}); },
+            Qt::QueuedConnection);
+        return start;
+    }
+
     const QString url = m_baseUrl + kActivityPath;
     m_worker.post<ActivityStage>(
-        [client = m_client, log = &m_log, url, identity = request.identity] {
+        [client = m_client, log = &m_log, url, identity = request.identity, limits = m_limits] {
             ActivityStage stage;
             const int n = identity.instance;
             log->write(QString::number(n) + u" Activity test : " + url);
-            const HttpResult reply = client->get(url);
+            const HttpResult reply = client->get(url, limits);
             if (!reply.ok) {
                 fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 return stage;
@@ -106,32 +140,60 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
                        + QString::number(stage.result));
             return stage;
         },
-        this, [this, request](ActivityStage stage) { afterActivity(request, std::move(stage)); });
+        this, [this, request, plan](ActivityStage stage) {
+            afterActivity(request, plan, std::move(stage));
+        });
     return start;
 }
 
-void SpotFetcher::afterActivity(FetchRequest request, ActivityStage activity)
+void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage activity)
 {
-    const bool query = activity.result > kActivityThreshold;
+    const bool databaseQuery = plan.askDatabase && activity.result > kActivityThreshold;
+    // wspr.live before any spot query: chosen, during the stay, or the activity test failed.
+    const bool liveFirst = !plan.askDatabase || (plan.fallback && !databaseQuery);
+    QString activityFailure;
+    if (plan.fallback && !databaseQuery)
+        activityFailure = activity.errors.isEmpty()
+                              ? QStringLiteral("activity result %1, %2 or more needed")
+                                    .arg(activity.result)
+                                    .arg(kActivityThreshold + 1)
+                              : u"activity test failed: " + activity.errors.last();
+    const bool query = databaseQuery || request.source != SpotSource::WsprNet;
     if (query && request.band == kBandMyCall) {
         Q_EMIT myCallControls();
         request.updateInterval = 10;
     }
-    const QString url = query ? m_baseUrl
-                                    + SpotQueryPath(request.band, request.sortByKm,
-                                                    request.historical, request.identity.myCall)
-                              : QString();
+    const QString url = databaseQuery
+                            ? m_baseUrl
+                                  + SpotQueryPath(request.band, request.sortByKm,
+                                                  request.historical, request.identity.myCall)
+                            : QString();
+    QString liveUrl;
+    QString liveRefused;
+    if (request.source != SpotSource::WsprNet) {
+        const wsprlive::Query live = wsprlive::BuildQuery(request.band, request.sortByKm,
+                                                          request.historical, request.identity.myCall);
+        if (live.sql.isEmpty())
+            liveRefused = live.error;
+        else
+            liveUrl = wsprlive::QueryUrl(m_wsprLiveBaseUrl, live.sql);
+    }
+    HttpLimits liveLimits = m_limits;
+    liveLimits.maxLineLength = 64 * 1024; // an answer row is a few dozen characters
 
     m_worker.post<QueryStage>(
         [client = m_client, log = &m_log, url, identity = request.identity,
-         myCallSpots = request.myCallSpots, previous = activity.errors] {
+         myCallSpots = request.myCallSpots, previous = activity.errors, limits = m_limits,
+         fallback = plan.fallback, liveFirst, activityFailure, liveUrl, liveRefused, liveLimits] {
             QueryStage stage;
             stage.errors = previous;
             const int n = identity.instance;
             QStringList page;
+            bool useLive = liveFirst;
+            stage.fallbackReason = activityFailure;
             if (!url.isEmpty()) {
                 log->write(QString::number(n) + u": " + url);
-                const HttpResult reply = client->get(url);
+                const HttpResult reply = client->get(url, limits);
                 if (!reply.ok) {
                     fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 } else {
@@ -145,10 +207,52 @@ void SpotFetcher::afterActivity(FetchRequest request, ActivityStage activity)
                         log->write(QString::number(n) + u" Get-HTTP result: "
                                    + QString::number(page.size() - 1));
                 }
+                stage.pageLines = page.size();
+                if (page.size() >= 3)
+                    stage.parse = ParseSpotPage(page, stage.spots);
+                std::optional<QString> failure;
+                if (!reply.ok)
+                    failure = u"spot query failed: " + reply.error;
+                else
+                    failure = SpotPageFailure(page, stage.parse, stage.spots.size());
+                if (fallback && failure) {
+                    stage.fallbackReason = *failure;
+                    stage.parse.reset();
+                    stage.spots.clear();
+                    useLive = true;
+                } else if (reply.ok) {
+                    stage.answeredBy = SpotSource::WsprNet;
+                }
             }
-            stage.pageLines = page.size();
-            if (page.size() >= 3)
-                stage.parse = ParseSpotPage(page, stage.spots);
+            if (useLive) {
+                if (!stage.fallbackReason.isEmpty())
+                    log->write(QString::number(n) + u" Spot database failed (" + stage.fallbackReason
+                               + u"): asking wspr.live, alone for the next "
+                               + QString::number(kWsprLiveStayMinutes) + u" minutes");
+                if (liveUrl.isEmpty()) {
+                    fail(*log, n, u"wspr.live: ", liveRefused, stage.errors);
+                } else {
+                    log->write(QString::number(n) + u" wspr.live query: " + liveUrl);
+                    const HttpResult reply = client->get(liveUrl, liveLimits, HttpClient::ownUserAgent());
+                    if (!reply.ok) {
+                        fail(*log, n, u"wspr.live error: ", reply.error, stage.errors);
+                    } else {
+                        wsprlive::Rows rows = wsprlive::AnswerToSpotLines(reply.body);
+                        for (const QString& skipped : rows.errors)
+                            fail(*log, n, QStringView(), skipped, stage.errors);
+                        log->write(QString::number(n) + u" wspr.live result: "
+                                   + QString::number(rows.spots.size()));
+                        ParseResult result;
+                        // An empty answer is the mirror's "No posts found!".
+                        result.noPosts = rows.spots.isEmpty();
+                        result.completed = !result.noPosts;
+                        result.entries = int(rows.spots.size());
+                        stage.parse = result;
+                        stage.spots = std::move(rows.spots);
+                        stage.answeredBy = SpotSource::WsprLive;
+                    }
+                }
+            }
             // Lists are saved from their first line on: one spot is worth keeping.
             if (!stage.spots.isEmpty()) {
                 if (const auto error = saveAll({SpotListFile(identity)}, stage.spots))
@@ -190,6 +294,16 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
     if (!request.identity.myCall.isEmpty())
         outcome.myCallCount = int(request.myCallSpots.size());
     outcome.untickHistorical = request.historical;
+
+    if (!stage.fallbackReason.isEmpty()) {
+        m_stayUntil = m_clock.nowUtc().addSecs(qint64(kWsprLiveStayMinutes) * 60);
+        m_stayReason = stage.fallbackReason;
+    }
+    outcome.answeredBy = stage.answeredBy;
+    if (request.source == SpotSource::Automatic && m_stayUntil.isValid()) {
+        outcome.fallbackReason = m_stayReason;
+        outcome.retryAt = m_clock.nowLocal().addSecs(m_clock.nowUtc().secsTo(m_stayUntil));
+    }
     outcome.errors = std::move(stage.errors);
     Q_EMIT finished(outcome);
 }

@@ -1,6 +1,8 @@
 #pragma once
 
 #include "base/Identity.h"
+#include "base/SpotSource.h"
+#include "net/HttpClient.h"
 #include "retrieval/FetchRules.h"
 #include "retrieval/SpotParser.h"
 
@@ -30,6 +32,7 @@ struct FetchRequest
     int updateInterval = 5;  // Edit7, minutes
     Identity identity;       // instance number, prefix, folder, MyCall call sign
     QStringList myCallSpots; // the MyCall spots list, saved at the end when a call is set
+    SpotSource source = SpotSource::WsprNet; // the setting, or /source= for this run
 };
 
 // What the window shows as soon as the fetch starts.
@@ -63,6 +66,13 @@ struct FetchOutcome
     std::optional<int> myCallCount; // Edit29, when a MyCall call sign is set
     bool untickHistorical = false;  // CheckBox3
 
+    // The source whose answer is on screen; none when no source answered.
+    std::optional<SpotSource> answeredBy;
+    // When wspr.live stands in for the spot database: why, and when the spot database is
+    // asked again (local time).
+    QString fallbackReason;
+    QDateTime retryAt;
+
     QStringList errors; // every failure, as also written to the run log
 };
 
@@ -89,6 +99,14 @@ public:
     // "http://host[:port]"; from the configuration unless set.
     void setBaseUrl(const QString& baseUrl) { m_baseUrl = baseUrl; }
     QString baseUrl() const { return m_baseUrl; }
+    void setWsprLiveBaseUrl(const QString& baseUrl) { m_wsprLiveBaseUrl = baseUrl; }
+    QString wsprLiveBaseUrl() const { return m_wsprLiveBaseUrl; }
+    // The bounds of every request; tests shorten the wait.
+    void setLimits(const HttpLimits& limits) { m_limits = limits; }
+
+    // With Automatic: until when wspr.live answers alone after a failure of the spot
+    // database (UTC; invalid when the spot database is asked first).
+    QDateTime wsprLiveUntil() const { return m_stayUntil; }
 
 Q_SIGNALS:
     // MyCall mode, just before the query is built: untick CheckBox6 and CheckBox7 and set
@@ -99,8 +117,9 @@ Q_SIGNALS:
 private:
     struct ActivityStage;
     struct QueryStage;
+    struct Plan;
 
-    void afterActivity(FetchRequest request, ActivityStage stage);
+    void afterActivity(FetchRequest request, Plan plan, ActivityStage stage);
     void finish(const FetchRequest& request, int activityResult, bool queried, QueryStage stage);
 
     NetWorker& m_worker;
@@ -108,6 +127,10 @@ private:
     const RunLog& m_log;
     const Clock& m_clock;
     QString m_baseUrl;
+    QString m_wsprLiveBaseUrl;
+    HttpLimits m_limits;
+    QDateTime m_stayUntil;
+    QString m_stayReason;
     bool m_busy = false;
 };
 
