@@ -2,11 +2,14 @@
 """A local stand-in for the spot database and the public-address echo service.
 
 It answers the activity test with a long enough page, every spot query with a report page of
-made-up spots timed just before now, and the echo request with a documentation address, so
-Beamtide can be tried without the Internet. Usage: demo_server.py [port] (0 picks a free port;
-the chosen port is printed on the first line).
+made-up spots timed just before now, the echo request with a documentation address, and a
+wspr.live query ("/?query=SELECT ...") with made-up rows, so Beamtide can be tried without the
+Internet. With --spotdb-down the spot database answers 503, so Beamtide falls back to the
+wspr.live stand-in. Usage: demo_server.py [port] [--spotdb-down] (0 picks a free port; the chosen
+port is printed on the first line).
 """
 import random
+import re
 import sys
 import time
 from datetime import datetime, timedelta, timezone
@@ -48,11 +51,43 @@ def report_page(band, limit, findcall):
     return "\r\n".join(head + rows + ["</table>", "</body>", "</html>"]) + "\r\n"
 
 
+BAND_CODES = {"-1": "2190", "0": "630", "1": "160", "3": "80", "5": "60", "7": "40", "10": "30",
+              "14": "20", "18": "17", "21": "15", "24": "12", "28": "10", "40": "8", "50": "6",
+              "70": "4", "144": "2", "222": "220", "432": "432"}
+
+
+def wsprlive_rows(sql):
+    """Tab-separated rows in the column order of Beamtide's query, newest first."""
+    band = re.search(r"\bband = (-?\d+)", sql)
+    limit = re.search(r"\bLIMIT (\d+)", sql)
+    call = re.search(r"tx_sign = '([A-Z0-9/]+)'", sql)
+    rnd = random.Random(int(time.time() // 120) + 1)
+    now = int(time.time()) // 60 * 60
+    bands = [BAND_CODES.get(band.group(1), "20")] if band else list(BANDS)
+    rows = []
+    for i in range(min(int(limit.group(1)) if limit else 1000, 400)):
+        b = rnd.choice(bands)
+        hz = int(BANDS.get(b, 14.0956) * 1e6) + rnd.randint(0, 200)
+        tx = call.group(1) if call and i % 2 == 0 else rnd.choice(CALLS)
+        rx = call.group(1) if call and i % 2 == 1 else rnd.choice(CALLS)
+        rows.append("\t".join(str(v) for v in (
+            now - 120 * (i // 5) - 60, tx, hz, rnd.randint(-30, 10), 0, rnd.choice(GRIDS),
+            rnd.choice([23, 30, 37]), rx, rnd.choice(GRIDS), rnd.randint(50, 16000))))
+    return "".join(r + "\n" for r in rows)
+
+
 class Handler(BaseHTTPRequestHandler):
+    spotdb_down = False
+
     def do_GET(self):
         url = urlparse(self.path)
         q = {k: v[0] for k, v in parse_qs(url.query).items()}
-        if url.path == "/drupal/wsprnet/activity":
+        if self.spotdb_down and url.path in ("/drupal/wsprnet/activity", "/olddb.php", "/olddb"):
+            self.send_error(503, "Service Unavailable")
+            return
+        if url.path == "/" and "query" in q:
+            body = wsprlive_rows(q["query"])
+        elif url.path == "/drupal/wsprnet/activity":
             body = "\r\n".join("<p>activity %d</p>" % i for i in range(260))
         elif url.path in ("/olddb.php", "/olddb"):
             body = report_page(q.get("band", "all"), int(q.get("limit", "1000") or 1000), q.get("findcall", ""))
@@ -73,7 +108,9 @@ class Handler(BaseHTTPRequestHandler):
 
 
 def main():
-    port = int(sys.argv[1]) if len(sys.argv) > 1 else 0
+    args = [a for a in sys.argv[1:] if a != "--spotdb-down"]
+    Handler.spotdb_down = "--spotdb-down" in sys.argv[1:]
+    port = int(args[0]) if args else 0
     server = ThreadingHTTPServer(("127.0.0.1", port), Handler)
     print(server.server_address[1], flush=True)
     server.serve_forever()

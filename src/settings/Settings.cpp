@@ -133,6 +133,8 @@ StoredSettings StoredSettings::load(const SettingsStore& store)
         QString& colour = s.backgroundColours[static_cast<std::size_t>(info.background)];
         colour = store.readText(info.key, colour);
     }
+    s.source = spotSourceFromName(store.readText(u"BeamtideSource", spotSourceName(s.source)))
+                   .value_or(SpotSource::Automatic);
     return s;
 }
 
@@ -151,6 +153,7 @@ void StoredSettings::save(SettingsStore& store, const SaveContext& context) cons
     }
     for (const BackgroundInfo& info : backgrounds())
         store.writeText(info.key, backgroundColours[static_cast<std::size_t>(info.background)]);
+    store.writeText(u"BeamtideSource", spotSourceName(source));
     store.writeText(u"BeamtideFolder", folderText(context.folder));
     store.writeText(u"BeamtideLastGet", lastGetText(context.lastRetrieval));
 }
@@ -230,6 +233,7 @@ QList<LoadStep> loadSteps(const StoredSettings& s)
         steps.append(step(info.boldBox, s.textLooks[static_cast<std::size_t>(info.textClass)].bold));
     for (const BackgroundInfo& info : backgrounds())
         steps.append(step(info.comboBox, s.backgroundColours[static_cast<std::size_t>(info.background)]));
+    steps.append(step(u"ComboBoxSource", spotSourceName(s.source)));
     return steps;
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SpotSource.h"
 #include "settings/ColourNames.h"
 #include "settings/SettingsStore.h"
 
@@ -94,6 +95,8 @@ struct StoredSettings
     std::array<TextLook, kTextClassCount> textLooks;
     // WSPROddLine, WSPREvenLine, WSPRHighlightLine (ComboBox9..11), indexed by Background
     std::array<QString, kBackgroundCount> backgroundColours;
+    // 13. Where the spots come from; an unknown stored name gives the default.
+    SpotSource source = SpotSource::Automatic; // BeamtideSource; ComboBoxSource
 
     StoredSettings();
 

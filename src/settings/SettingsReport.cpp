@@ -59,6 +59,7 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     text(u"Odd Line Background Colour", u"WSPROddLine", QStringLiteral("CustomLtBlue"));
     text(u"Even Line Background Colour", u"WSPREvenLine", QStringLiteral("CustomLtYellow"));
     text(u"Highlight Background Colour", u"WSPRHighlightLine", QStringLiteral("Black"));
+    text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
     return lines;
 }
 

@@ -217,6 +217,8 @@ FetchRequest Controller::fetchControls() const
     request.updateInterval = updateInterval();
     if (!m_identity.myCall.isEmpty())
         request.myCallSpots = m_myCallSpots->lines();
+    request.source = m_sourceOption.value_or(
+        spotSourceFromName(m_panel->source->currentText()).value_or(SpotSource::Automatic));
     return request;
 }
 
@@ -265,6 +267,11 @@ void Controller::showFetchOutcome(const FetchOutcome& outcome)
         m_window.myCallLines->setText(QString::number(*outcome.myCallCount));
     if (outcome.untickHistorical)
         m_window.historical->setChecked(false);
+    if (outcome.answeredBy) {
+        m_window.siteLink->setText(SourceLabelText(*outcome.answeredBy));
+        m_window.siteLink->setToolTip(
+            SourceHint(*outcome.answeredBy, outcome.fallbackReason, outcome.retryAt));
+    }
 }
 
 void Controller::showNextUpdate(const QString& text)
@@ -522,6 +529,11 @@ void Controller::startUp()
     if (m_identity.hasOption(u"/noalert"))
         w.alerts->setChecked(false);
     m_identity.showAddress = showAddressFor(cmd);
+    const SourceOption source = sourceOptionFor(cmd);
+    m_sourceOption = source.source;
+    if (source.given && !source.source)
+        m_log.writeTagged(u"/source=" + source.text
+                          + u" is not wsprnet, wsprlive or auto: the spot source of Setup stays");
     w.setWindowTitle(windowCaption());
 
     applyLayouts();

@@ -138,6 +138,7 @@ private:
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;
+    std::optional<SpotSource> m_sourceOption; // /source= for this run
     WorkingValues m_working;
     QString m_currentAlert;
     bool m_started = false;

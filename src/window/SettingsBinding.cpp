@@ -277,6 +277,7 @@ StoredSettings SettingsBinding::collect() const
     s.textLooks = m_working.colours.classes;
     for (int i = 0; i < kBackgroundCount; ++i)
         s.backgroundColours[static_cast<std::size_t>(i)] = backgroundName(m_working.colours, i);
+    s.source = spotSourceFromName(p.source->currentText()).value_or(SpotSource::Automatic);
     return s;
 }
 

@@ -1,5 +1,7 @@
 #include "window/SetupPanel.h"
 
+#include "base/SpotSource.h"
+
 #include "settings/ColourNames.h"
 #include "window/MainWindow.h"
 
@@ -155,6 +157,16 @@ SetupPanel::SetupPanel(MainWindow& window)
     launchCount = label(this, u"Label38", QStringLiteral("0"));
     scaleRow->addWidget(launchCount);
     grid->addLayout(scaleRow, row++, 0, 1, 3);
+    auto* sourceRow = new QHBoxLayout;
+    sourceRow->addWidget(label(this, u"LabelSource", QStringLiteral("Spot source: ")));
+    source = named<QComboBox>(this, u"ComboBoxSource",
+        QStringLiteral("Where the spots come from: the WSPRnet spot database, its wspr.live mirror, "
+                       "or Automatic: the spot database, with wspr.live standing in while it fails."));
+    for (SpotSource s : {SpotSource::WsprNet, SpotSource::WsprLive, SpotSource::Automatic})
+        source->addItem(spotSourceName(s));
+    source->setCurrentText(spotSourceName(SpotSource::Automatic));
+    sourceRow->addWidget(source, 1);
+    grid->addLayout(sourceRow, row++, 0, 1, 3);
     showRegistry = button(this, u"Button11", QStringLiteral("Show Registry"),
                           QStringLiteral("Provides an overview of most of the values stored in the Windows Registry."));
     grid->addWidget(showRegistry, row++, 0, 1, 3);

@@ -59,6 +59,7 @@ public:
     QLabel* launchCount = nullptr;        // Label38
     QScrollBar* distanceScale = nullptr;  // ScrollBar8
     QLineEdit* distanceScaleBox = nullptr; // Edit19
+    QComboBox* source = nullptr;          // ComboBoxSource: where the spots come from
     QPushButton* showRegistry = nullptr;  // Button11
     QPlainTextEdit* report = nullptr;     // Memo1
 

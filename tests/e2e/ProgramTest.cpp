@@ -2,6 +2,7 @@
 // servers: what an operator sees in the files it leaves behind.
 #include "net/AddressWatch.h"
 
+#include "ClickHouseFixture.h"
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "SmtpFixture.h"
@@ -36,7 +37,7 @@ class Program
 {
 public:
     Program(const test::TempFolder& folder, const test::HttpFixture& server,
-            const QString& settingsFile, const QString& lockDir)
+            const QString& settingsFile, const QString& lockDir, const QString& wsprLiveUrl = {})
     {
         auto env = QProcessEnvironment::systemEnvironment();
         env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
@@ -44,6 +45,9 @@ public:
         env.insert(QStringLiteral("BEAMTIDE_ECHO_URL"), server.baseUrl());
         env.insert(QStringLiteral("BEAMTIDE_SETTINGS"), settingsFile);
         env.insert(QStringLiteral("BEAMTIDE_LOCK_DIR"), lockDir);
+        // Never the public service from a test.
+        env.insert(QStringLiteral("BEAMTIDE_WSPRLIVE_URL"),
+                   wsprLiveUrl.isEmpty() ? server.baseUrl() + QStringLiteral("/no-wsprlive") : wsprLiveUrl);
         m_process.setProcessEnvironment(env);
         m_process.setWorkingDirectory(folder.path());
         m_process.setProcessChannelMode(QProcess::ForwardedErrorChannel);
@@ -245,6 +249,50 @@ TEST_F(WholeProgram, AlertingSpotOnSixMetresArrivesAsAMail)
     // Announced once and remembered, so the next start does not announce it again.
     QSettings stored(world.settings, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRLastAlert1")).toString(), alert);
+}
+
+TEST_F(WholeProgram, WithTheSpotDatabaseDownAnAlertFromWsprLiveArrivesAsAMail)
+{
+    test::SmtpFixture smtp;
+    ASSERT_TRUE(smtp.running()) << smtp.startError().toStdString();
+    test::ClickHouseFixture mirror;
+    ASSERT_TRUE(mirror.running()) << mirror.startError().toStdString();
+    // The alerting spot and the one beyond the window exist only in the mirror.
+    test::WsprRxRow near;
+    near.time = QDateTime::currentSecsSinceEpoch() - 60;
+    near.band = 50;
+    near.txSign = QStringLiteral("VK2AAA");
+    near.frequency = 50293010;
+    test::WsprRxRow far = near;
+    far.txSign = QStringLiteral("VK2BBB");
+    far.distance = 9000;
+    ASSERT_EQ(mirror.insert({near, far}), QString());
+
+    World world;
+    test::Route down;
+    down.status = 503;
+    world.server.setRoute(QStringLiteral("/drupal/wsprnet/activity"), down);
+    world.server.setRoute(QStringLiteral("/olddb.php"), down);
+    storeAlertingSetup(world.settings, QStringLiteral("operator@test.invalid"), smtp.port(QStringLiteral("starttls")));
+
+    Program program(world.folder, world.server, world.settings, world.locks.path(), mirror.baseUrl());
+    program.start({QStringLiteral("/log"), QStringLiteral("/noverify"), QStringLiteral("/6")});
+    const QString alert = recordedAlert(world.folder);
+    EXPECT_TRUE(alert.contains(QStringLiteral(",VK2AAA,50.293010,-12dBm,VK3ABC,712Km."))) << alert.toStdString();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !smtp.messages(QStringLiteral("starttls")).isEmpty(); }, 60000));
+    EXPECT_EQ(program.terminate(), 0);
+
+    const QList<test::StoredMail> mails = smtp.messages(QStringLiteral("starttls"));
+    ASSERT_EQ(mails.size(), 1);
+    EXPECT_TRUE(mails[0].body.contains(alert.trimmed())) << mails[0].body.toStdString();
+    EXPECT_FALSE(mails[0].body.contains(QStringLiteral("VK2BBB")));
+
+    const QByteArray log = world.folder.read(QStringLiteral("WSPRLog1.txt"));
+    EXPECT_TRUE(log.contains("1 Spot database failed (activity test failed: HTTP/1.1 503")) << log.toStdString();
+    EXPECT_TRUE(log.contains("1 wspr.live result: 2\r\n")) << log.toStdString();
+    EXPECT_EQ(log.count("1: Timer Alert - "), 1) << log.toStdString();
+    QSettings stored(world.settings, QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Drovix/BeamtideSource1")).toString(), QStringLiteral("Automatic"));
 }
 
 TEST_F(WholeProgram, WithoutAnAddressTheAlertRunsTheHook)

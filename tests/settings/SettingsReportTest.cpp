@@ -57,6 +57,7 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " Odd Line Background Colour : CustomLtBlue",
         " Even Line Background Colour : CustomLtYellow",
         " Highlight Background Colour : Black",
+        " Spot source : Automatic",
     };
     EXPECT_EQ(settingsReport(store, 50), expected);
 }

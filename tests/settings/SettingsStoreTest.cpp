@@ -60,6 +60,7 @@ StoredSettings everyValueChanged()
     s.textLooks = {TextLook{"Lime", true}, TextLook{"Navy", false}, TextLook{"Teal", false},
                    TextLook{"CustomLtRed", true}, TextLook{"Aqua", true}};
     s.backgroundColours = {"White", "MoneyGreen", "CustomLtPurple"};
+    s.source = SpotSource::WsprLive;
     return s;
 }
 
@@ -91,6 +92,7 @@ TEST(SettingsStore, SaveThenLoadRestoresEveryValue)
     EXPECT_EQ(raw(path, "WSPRF2"), QString());
     EXPECT_EQ(raw(path, "BeamtideLastGet1"), "19-06-24 22:05:09");
     EXPECT_EQ(raw(path, "BeamtideFolder1"), "/home/op/wspr/");
+    EXPECT_EQ(raw(path, "BeamtideSource1"), "wspr.live");
 }
 
 TEST(SettingsStore, FirstLaunchOnAnEmptyStore)
@@ -113,6 +115,8 @@ TEST(SettingsStore, FirstLaunchOnAnEmptyStore)
     EXPECT_EQ(raw(path, "WSPRRunCount1"), "1");
     EXPECT_EQ(raw(path, "BeamtideLastGet1"), "30-12-99 00:00:00");
     EXPECT_EQ(raw(path, "WSPRSMTPpwd1"), QString::fromLatin1(config::kRelayPassword));
+    EXPECT_EQ(loaded.source, SpotSource::Automatic);
+    EXPECT_EQ(raw(path, "BeamtideSource1"), "Automatic");
 }
 
 TEST(SettingsStore, FileIsOwnerOnly)
@@ -174,6 +178,7 @@ TEST(SettingsStore, GarbageGivesDefaultsAndClampsBars)
               "WSPRBand1=" + huge + "\n"
               "WSPRSpotted1=VK,ZL\n"           // hand-written without quotes
               "WSPRRunCount1=99999999999999\n"
+              "BeamtideSource1=wsprlive\n"    // the option's word is not a stored name
               "[garbage\n"
               "=\n");
     SettingsStore store(dir.file("settings.ini"), 1);
@@ -191,6 +196,7 @@ TEST(SettingsStore, GarbageGivesDefaultsAndClampsBars)
     EXPECT_EQ(s.band, "All");
     EXPECT_EQ(s.spotted, "VK,ZL");
     EXPECT_EQ(s.launchCount, 0);
+    EXPECT_EQ(s.source, SpotSource::Automatic);
 }
 
 TEST(SettingsStore, EachCopyReadsItsOwnSuffix)
@@ -289,7 +295,7 @@ TEST(SettingsStore, LoadStepsKeepTheirOrder)
                            "ScrollBar5", "ScrollBar6", "CheckBox1", "CheckBox17", "lastAlert",
                            "CheckBox5", "CheckBox8", "CheckBox8.visible", "toneFrequency",
                            "ScrollBar7", "CheckBox6", "CheckBox9", "ComboBox4", "ComboBox8",
-                           "CheckBox11", "CheckBox15", "ComboBox9", "ComboBox11"};
+                           "CheckBox11", "CheckBox15", "ComboBox9", "ComboBox11", "ComboBoxSource"};
     for (std::size_t i = 1; i < std::size(order); ++i) {
         SCOPED_TRACE(order[i]);
         EXPECT_LT(at(order[i - 1]), at(order[i]));

@@ -73,10 +73,14 @@ protected:
         storeSetting(QStringLiteral("WSPRUpdInterval"), QStringLiteral("5"));
         // Not a first launch, which would start from a wiped store.
         storeSetting(QStringLiteral("WSPRRunCount"), QStringLiteral("7"));
+        // The spot database alone, unless a test says otherwise.
+        storeSetting(QStringLiteral("BeamtideSource"), QStringLiteral("WSPRnet"));
     }
 
     ~ControllerTest() override
     {
+        if (m_restoreWsprLive)
+            qputenv("BEAMTIDE_WSPRLIVE_URL", "http://127.0.0.1:9");
         if (controller)
             controller->timer().stop();
         controller.reset();
@@ -107,6 +111,14 @@ protected:
     {
         QSettings ini(settingsFile, QSettings::IniFormat);
         ini.setValue(QStringLiteral("Drovix/") + name + QStringLiteral("1"), value);
+    }
+
+    // The fetcher reads the mirror's address when the controller is built; every other test
+    // keeps the closed port of the test program.
+    void useWsprLive(const test::HttpFixture& live)
+    {
+        qputenv("BEAMTIDE_WSPRLIVE_URL", live.baseUrl().toLocal8Bit());
+        m_restoreWsprLive = true;
     }
 
     // Builds the window and controller; the timer is stopped so each tick is the test's.
@@ -172,6 +184,7 @@ protected:
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controller> controller;
     std::unique_ptr<QSignalSpy> finished;
+    bool m_restoreWsprLive = false;
 };
 
 } // namespace
@@ -476,6 +489,54 @@ TEST_F(ControllerTest, FailedSpotQueryEmptiesTheGridAndStillSchedules)
     tickAt(at);
     waitForRefresh();
     EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2EEE")});
+}
+
+TEST_F(ControllerTest, StatusRowNamesWsprLiveWhileItStandsIn)
+{
+    test::HttpFixture live;
+    live.setBody(QStringLiteral("/"),
+                 QStringLiteral("%1\tVK2LIV\t14097100\t-12\t0\tQF56\t37\tVK3ABC\tQF22\t712\n")
+                     .arg(QDateTime(QDate(2024, 5, 1), QTime(10, 2), Qt::UTC).toSecsSinceEpoch())
+                     .toUtf8());
+    server.setRoute(kSpotsPath, answer("<html>busy</html>", 503));
+    storeSetting(QStringLiteral("BeamtideSource"), QStringLiteral("Automatic"));
+    useWsprLive(live);
+    build();
+    controller->startUp();
+    controller->timer().stop();
+    waitForRefresh();
+
+    EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2LIV")});
+    EXPECT_EQ(window->siteLink->text(), QStringLiteral("wspr.live"));
+    EXPECT_EQ(window->siteLink->toolTip(),
+              QStringLiteral("Spots from wspr.live: the WSPRnet spot database failed (spot query "
+                             "failed: HTTP/1.1 503 Service Unavailable). It is tried again at 12:33."));
+    EXPECT_EQ(live.requests().size(), 1);
+
+    // Back on the spot database after the stay, the label follows.
+    setPage(spotsCalled({QStringLiteral("VK2EEE")}));
+    tickAt(QTime(12, 35, 0));
+    waitForRefresh();
+    EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2EEE")});
+    EXPECT_EQ(window->siteLink->text(), QStringLiteral("WSPRNet"));
+}
+
+TEST_F(ControllerTest, SourceOptionOverridesSetupForTheRun)
+{
+    test::HttpFixture live;
+    live.setBody(QStringLiteral("/"), QByteArray());
+    storeSetting(QStringLiteral("BeamtideSource"), QStringLiteral("Automatic"));
+    server.setRoute(kSpotsPath, answer("<html>busy</html>", 503));
+    useWsprLive(live);
+    build({QStringLiteral("/source=wsprnet")});
+    controller->startUp();
+    controller->timer().stop();
+    waitForRefresh();
+    EXPECT_TRUE(live.requests().isEmpty());
+    EXPECT_EQ(window->siteLink->text(), QStringLiteral("WSPRNet"));
+    // The stored choice stays what Setup says.
+    EXPECT_EQ(window->findChild<QComboBox*>(QStringLiteral("ComboBoxSource"))->currentText(),
+              QStringLiteral("Automatic"));
 }
 
 TEST_F(ControllerTest, EveryThreeHundredTicksTheAddressIsLookedUpAgain)
