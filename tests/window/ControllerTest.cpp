@@ -539,6 +539,24 @@ TEST_F(ControllerTest, SourceOptionOverridesSetupForTheRun)
               QStringLiteral("Automatic"));
 }
 
+TEST_F(ControllerTest, UnknownSourceOptionIsLoggedAndSetupHolds)
+{
+    test::HttpFixture live;
+    live.setBody(QStringLiteral("/"), QByteArray());
+    server.setRoute(kSpotsPath, answer("<html>busy</html>", 503));
+    storeSetting(QStringLiteral("BeamtideSource"), QStringLiteral("wspr.live"));
+    useWsprLive(live);
+    build({QStringLiteral("/log"), QStringLiteral("/source=mirror")});
+    controller->startUp();
+    controller->timer().stop();
+    waitForRefresh();
+    EXPECT_EQ(live.requests().size(), 1);
+    EXPECT_EQ(spotQueries(), 0);
+    EXPECT_TRUE(folder.read(QStringLiteral("WSPRLog1.txt"))
+                    .contains("1: /source=mirror is not wsprnet, wsprlive or auto: the spot source of Setup stays\r\n"))
+        << folder.read(QStringLiteral("WSPRLog1.txt")).toStdString();
+}
+
 TEST_F(ControllerTest, EveryThreeHundredTicksTheAddressIsLookedUpAgain)
 {
     startUp();

@@ -285,3 +285,24 @@ TEST(SetupPanel, ShowRegistryListsWhatIsStored)
     EXPECT_EQ(lines.count(" Min distance setting : 150"), 1);
     EXPECT_FALSE(ui.text("Memo1").contains(QString::fromLatin1(config::kRelayPassword)));
 }
+
+TEST(SetupPanel, SpotSourceChoiceIsStoredAndReported)
+{
+    TempFolder folder;
+    folder.write("settings.ini", "[Drovix]\r\nWSPRRunCount1=2\r\nBeamtideSource1=wspr.live\r\n");
+    SettingsUi ui(folder.path());
+    ui.binding.startUpLoad(ui.store, false);
+    auto* source = ui.find<QComboBox>("ComboBoxSource");
+    EXPECT_EQ(source->currentText(), "wspr.live");
+    EXPECT_EQ(source->count(), 3);
+    EXPECT_FALSE(source->isEditable());
+
+    ui.click("Button9");
+    source->setCurrentText("WSPRnet");
+    ui.click("Button7");
+    EXPECT_EQ(stored(folder, "BeamtideSource1"), "WSPRnet");
+    ui.click("Button9");
+    EXPECT_EQ(source->currentText(), "WSPRnet");
+    ui.click("Button11");
+    EXPECT_TRUE(ui.text("Memo1").endsWith(" Spot source : WSPRnet")) << ui.text("Memo1").toStdString();
+}
