@@ -9,12 +9,16 @@ const QString kLoopback = QStringLiteral("127.0.0.1");
 }
 
 AddressWatch::AddressWatch(QObject* parent, Source source)
-    : QObject(parent), m_source(std::move(source)), m_local(kLoopback)
+    : QObject(parent), m_local(kLoopback)
 {
-    if (!m_source)
-        m_source = &AddressWatch::interfaceAddresses;
+    setSource(std::move(source));
     m_timer.setInterval(1000);
     connect(&m_timer, &QTimer::timeout, this, &AddressWatch::poll);
+}
+
+void AddressWatch::setSource(Source source)
+{
+    m_source = source ? std::move(source) : Source(&AddressWatch::interfaceAddresses);
 }
 
 void AddressWatch::switchOn()

@@ -37,6 +37,8 @@ public:
     bool online() const { return m_online; }
 
     void setPollInterval(int milliseconds) { m_timer.setInterval(milliseconds); }
+    // Another list of addresses from now on; a null source stands for the machine's own.
+    void setSource(Source source);
 
     static QString pickAddress(const QList<QHostAddress>& addresses);
     static QList<QHostAddress> interfaceAddresses();

@@ -155,7 +155,7 @@ void Controller::connectViewers()
     connect(w.exportCsv, &QPushButton::clicked, this, [this] { m_export->exportCsv(m_grid->model()); });
     connect(w.alertsHistory, &QPushButton::clicked, this, [this] {
         // The editor shows the list as it stands, so write it first.
-        m_export->openAlertsHistory(m_alerts.lines());
+        m_export->openAlertsHistory(m_alerts);
     });
     connect(w.allSpots, &QPushButton::clicked, this, [this] { m_export->openAllSpots(); });
     connect(w.mySpots, &QPushButton::clicked, this, [this] {
@@ -171,8 +171,7 @@ void Controller::connectViewers()
 void Controller::bandPicked(const QString& band)
 {
     // No band preset is saved or loaded on this path, unlike a switch through the band box.
-    const QSignalBlocker block(m_window.bandBox);
-    m_window.bandBox->setCurrentText(band);
+    setComboText(m_window.bandBox, band);
     m_window.applyDistanceControlsRule(false);
     m_grid->setPerBandLayout();
     m_window.applyBandLayout();
@@ -541,7 +540,7 @@ void Controller::startUp()
 
     for (const char* option : kBandOptions) {
         if (cmd.contains(QLatin1String(option)))
-            w.bandBox->setCurrentText(QString::fromLatin1(option + 1));
+            setComboText(w.bandBox, QString::fromLatin1(option + 1));
     }
     applyLayouts();
     m_timer.start();

@@ -484,4 +484,14 @@ void MainWindow::showEvent(QShowEvent* event)
     filterPass();
 }
 
+void setComboText(QComboBox* box, const QString& text)
+{
+    const QSignalBlocker blocker(box);
+    const int index = box->findText(text);
+    if (index >= 0)
+        box->setCurrentIndex(index);
+    else
+        box->setCurrentText(text);
+}
+
 } // namespace beamtide

@@ -155,4 +155,9 @@ private:
     bool m_diagColumns = false;
 };
 
+// Sets a combo box's text as code does, running no handler. The matching item becomes the
+// current one too: an editable box whose text and current item differ reports an activation
+// when it loses the focus, which would read as the user's pick.
+void setComboText(QComboBox* box, const QString& text);
+
 } // namespace beamtide

@@ -22,13 +22,6 @@ namespace beamtide {
 
 namespace {
 
-// Setting a combo box's text from code runs no handler.
-void setComboText(QComboBox* box, const QString& text)
-{
-    const QSignalBlocker blocker(box);
-    box->setCurrentText(text);
-}
-
 QString backgroundName(const GridColours& colours, int index)
 {
     switch (static_cast<Background>(index)) {

@@ -5,6 +5,7 @@
 #include "base/DateFormats.h"
 #include "base/Identity.h"
 #include "platform/gui/Openers.h"
+#include "spots/AlertsHistory.h"
 #include "window/Prompt.h"
 #include "window/SpotGridModel.h"
 
@@ -108,11 +109,6 @@ std::optional<QString> SpotExport::exportCsv(const SpotGridModel& model)
     return path;
 }
 
-QString SpotExport::alertsFile() const
-{
-    return m_identity.dataFile(u"WSPR_Alerts", u".txt");
-}
-
 QString SpotExport::spotListFile() const
 {
     return m_identity.dataFile(u"WSPRRep", u".csv");
@@ -156,10 +152,10 @@ void SpotExport::openInEditor(const QString& path)
     m_openers.startProgram(m_editor, {path}, m_identity.folder);
 }
 
-void SpotExport::openAlertsHistory(const QStringList& alertLines)
+void SpotExport::openAlertsHistory(const AlertsHistory& history)
 {
-    if (save(alertsFile(), alertLines))
-        openInEditor(alertsFile());
+    if (save(history.path(), history.lines()))
+        openInEditor(history.path());
 }
 
 void SpotExport::openAllSpots()

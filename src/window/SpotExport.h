@@ -13,6 +13,7 @@ class QWidget;
 
 namespace beamtide {
 
+class AlertsHistory;
 class Clock;
 class Openers;
 class Prompt;
@@ -46,8 +47,9 @@ public:
     // "-> CSV": writes the file and says where, or shows why it could not. Returns the
     // path written, or nothing.
     std::optional<QString> exportCsv(const SpotGridModel& model);
-    // "Alerts History": saves the list first so the editor shows what the program holds.
-    void openAlertsHistory(const QStringList& alertLines);
+    // "Alerts History": saves the list first so the editor shows what the program holds,
+    // in the file the filter pass saves it to.
+    void openAlertsHistory(const AlertsHistory& history);
     // "All spots": the spot list file as the last fetch saved it.
     void openAllSpots();
     // "My Spots": nothing without a MyCall call sign.
@@ -58,7 +60,6 @@ public:
     void openUpdateLink();
     void openSpotDatabase();
 
-    QString alertsFile() const;
     QString spotListFile() const;
     QString myCallSpotsFile() const;
     QString summaryProgram() const;

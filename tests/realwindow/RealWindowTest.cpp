@@ -14,16 +14,21 @@
 #include "PageMaker.h"
 #include "TempFolder.h"
 
+#include <QComboBox>
 #include <QDateTime>
 #include <QDir>
 #include <QGuiApplication>
+#include <QHostAddress>
 #include <QImage>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSet>
 #include <QTest>
 #include <QTimer>
 
 #include <gtest/gtest.h>
+
+#include <memory>
 
 using namespace beamtide;
 
@@ -67,6 +72,51 @@ int sampledColours(const QImage& image)
     return int(colours.size());
 }
 
+// One copy on the display, started as the program starts, against a local server that
+// serves the given spots.
+struct OnScreen
+{
+    explicit OnScreen(const std::vector<test::PageSpot>& spots)
+    {
+        server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
+        server.setBody(QStringLiteral("/"), "203.0.113.7");
+        server.setBody(kSpotsPath, test::reportPage(spots).toUtf8());
+        qputenv("BEAMTIDE_SETTINGS", folder.file(QStringLiteral("settings.ini")).toLocal8Bit());
+        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
+        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
+        identity.commandLine = commandLineText({QStringLiteral("/20")});
+        identity.instance = 1;
+        identity.folder = folder.path();
+        controller = std::make_unique<Controller>(window, identity, clock, &openers);
+        controller->prompt().setSink(&prompts);
+        // A network address of its own, so the lookup runs on a machine with loopback alone.
+        controller->refresher().addressWatch().setSource(
+            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
+        window.show();
+    }
+
+    ~OnScreen() { controller->timer().stop(); }
+
+    QStringList spotQueries() const
+    {
+        QStringList queries;
+        for (const test::RecordedRequest& r : server.requests())
+            if (r.path == kSpotsPath)
+                queries << r.query;
+        return queries;
+    }
+
+    static inline const QString kSpotsPath = QStringLiteral("/olddb.php");
+    test::TempFolder folder;
+    test::HttpFixture server;
+    Identity identity;
+    SystemClock clock;
+    QuietOpeners openers;
+    PromptRecorder prompts;
+    MainWindow window;
+    std::unique_ptr<Controller> controller;
+};
+
 } // namespace
 
 TEST(RealWindowTest, ShowsTheSpotsOnScreenAndSavesAScreenshot)
@@ -74,33 +124,14 @@ TEST(RealWindowTest, ShowsTheSpotsOnScreenAndSavesAScreenshot)
     if (!kOnDisplay || QGuiApplication::platformName() != QStringLiteral("xcb"))
         GTEST_SKIP() << "no X display";
 
-    test::TempFolder folder;
-    test::HttpFixture server;
-    server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
-    server.setBody(QStringLiteral("/"), "203.0.113.7");
-    server.setBody(QStringLiteral("/olddb.php"), test::reportPage(freshSpots(60)).toUtf8());
-    const QString settings = folder.file(QStringLiteral("settings.ini"));
-    qputenv("BEAMTIDE_SETTINGS", settings.toLocal8Bit());
-    qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-    qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
-
-    Identity identity;
-    identity.commandLine = commandLineText({QStringLiteral("/20")});
-    identity.instance = 1;
-    identity.folder = folder.path();
-    SystemClock clock;
-    QuietOpeners openers;
-    PromptRecorder prompts;
-    MainWindow window;
-    Controller controller(window, identity, clock, &openers);
-    controller.prompt().setSink(&prompts);
-
-    window.show();
+    OnScreen copy(freshSpots(60));
+    MainWindow& window = copy.window;
+    Controller& controller = *copy.controller;
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
     QTimer::singleShot(0, &controller, &Controller::startUp);
     ASSERT_TRUE(QTest::qWaitFor([&] { return controller.grid().model().rows() > 1; }, 60000))
         << "no spots reached the grid";
-    EXPECT_TRUE(prompts.requests.isEmpty());
+    EXPECT_TRUE(copy.prompts.requests.isEmpty());
     // The first tick fills the clock fields and the slot bar.
     ASSERT_TRUE(QTest::qWaitFor([&] { return !window.localTime->text().isEmpty(); }, 10000));
     QTest::qWait(100);
@@ -115,5 +146,45 @@ TEST(RealWindowTest, ShowsTheSpotsOnScreenAndSavesAScreenshot)
     ASSERT_FALSE(saved.isNull());
     EXPECT_EQ(saved.size(), window.size() * window.devicePixelRatio());
     EXPECT_GT(sampledColours(saved), 20);
-    controller.timer().stop();
+}
+
+// A user types a band into the band box while a slow spot query runs: once that query has
+// ended, the band typed is fetched.
+TEST(RealWindowTest, BandTypedDuringASlowQueryIsFetchedAfterIt)
+{
+    if (!kOnDisplay || QGuiApplication::platformName() != QStringLiteral("xcb"))
+        GTEST_SKIP() << "no X display";
+
+    OnScreen copy(freshSpots(8));
+    MainWindow& window = copy.window;
+    Controller& controller = *copy.controller;
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&window));
+    controller.startUp();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return controller.refresher().lastRetrieval().isValid(); }, 60000));
+    ASSERT_EQ(copy.spotQueries(), QStringList{QStringLiteral("mode=html&band=20&limit=1000")});
+
+    // The database takes its time; "Update NOW" sends the query and the user starts typing.
+    test::Route slow;
+    slow.body = test::reportPage(freshSpots(8)).toUtf8();
+    slow.delayMs = 3000;
+    copy.server.setRoute(OnScreen::kSpotsPath, slow);
+    QTest::mouseClick(window.updateNow, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copy.spotQueries().size() == 2; }, 60000));
+    ASSERT_TRUE(controller.refreshRunning());
+
+    QLineEdit* typed = window.bandBox->lineEdit();
+    QTest::mouseClick(typed, Qt::LeftButton);
+    typed->selectAll();
+    QTest::keyClicks(typed, QStringLiteral("432"));
+    EXPECT_EQ(window.bandBox->currentText(), QStringLiteral("432"));
+
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return !controller.refreshRunning() && !controller.refresher().pending()
+            && copy.spotQueries().size() >= 3;
+    }, 60000));
+    const QStringList queries = copy.spotQueries();
+    EXPECT_EQ(queries.mid(0, 2), QStringList(2, QStringLiteral("mode=html&band=20&limit=1000")));
+    EXPECT_EQ(queries.last(), QStringLiteral("mode=html&band=432&limit=1000"));
+    EXPECT_EQ(controller.refresher().fetchedBand(), QStringLiteral("432"));
+    EXPECT_TRUE(copy.prompts.requests.isEmpty());
 }

@@ -6,6 +6,7 @@
 #include "net/AddressWatch.h"
 #include "platform/gui/Openers.h"
 #include "window/Controller.h"
+#include "window/FindPanel.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
 #include "window/SpotGrid.h"
@@ -87,13 +88,6 @@ protected:
         window.reset();
     }
 
-    void SetUp() override
-    {
-        const QString local = AddressWatch::pickAddress(AddressWatch::interfaceAddresses());
-        if (local.isEmpty() || local == QStringLiteral("127.0.0.1"))
-            GTEST_SKIP() << "this machine has no address but loopback, so no lookup runs";
-    }
-
     static test::Route answer(const QByteArray& body, int status = 200)
     {
         test::Route route;
@@ -133,6 +127,9 @@ protected:
         window = std::make_unique<MainWindow>();
         controller = std::make_unique<Controller>(*window, identity, clock, &openers);
         controller->prompt().setSink(&prompts);
+        // An address of its own, so the lookup runs on a machine with loopback alone.
+        controller->refresher().addressWatch().setSource(
+            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         finished = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
     }
 
@@ -601,4 +598,75 @@ TEST_F(ControllerTest, CallFilterKeysRefreshOnEnterAndKeepOneCommaList)
               QStringLiteral("Only ONE spot filter can contain multiple terms separated by commas"));
     EXPECT_EQ(w.spotterFilter->text(), QString());
     EXPECT_EQ(w.spottedFilter->text(), QStringLiteral("VK,ZLA"));
+}
+
+TEST_F(ControllerTest, WhatTheUserAsksDuringASlowFetchIsFetchedAfterIt)
+{
+    struct Case
+    {
+        const char* name;
+        std::function<void(MainWindow&, Controller&)> act;
+        QString band; // the band on screen afterwards
+    };
+    const Case cases[] = {
+        {"Update NOW", [](MainWindow& w, Controller&) { QTest::mouseClick(w.updateNow, Qt::LeftButton); },
+         QStringLiteral("20")},
+        {"a band picked from the all-bands grid",
+         [](MainWindow&, Controller& c) { Q_EMIT c.findPanel().bandPicked(QStringLiteral("40")); },
+         QStringLiteral("40")},
+        {"Enter in a call filter",
+         [](MainWindow& w, Controller&) {
+             w.spottedFilter->setText(QStringLiteral("VK2B"));
+             QTest::keyClick(w.spottedFilter, Qt::Key_Return);
+         },
+         QStringLiteral("20")},
+        {"a band typed into the band box",
+         [](MainWindow& w, Controller&) {
+             w.bandBox->lineEdit()->selectAll();
+             QTest::keyClicks(w.bandBox->lineEdit(), QStringLiteral("15"));
+         },
+         QStringLiteral("15")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        setPage(spotsCalled({QStringLiteral("VK2AAA")}));
+        startUp();
+        test::Route slow = answer(test::reportPage(spotsCalled({QStringLiteral("VK2BBB")})).toUtf8());
+        slow.delayMs = 1500;
+        server.setRoute(kSpotsPath, slow);
+        tickAt(QTime(12, 8, 0));
+        ASSERT_TRUE(QTest::qWaitFor([&] { return spotQueries() == 2; }, 30000));
+        ASSERT_TRUE(controller->refreshRunning());
+
+        c.act(*window, *controller);
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return spotQueries() == 3 && !controller->refreshRunning() && !controller->refresher().pending();
+        }, 30000));
+        const auto requests = server.requests();
+        EXPECT_EQ(requests.last().query, u"mode=html&band=" + c.band + u"&limit=1000");
+        EXPECT_EQ(controller->refresher().fetchedBand(), c.band);
+        EXPECT_EQ(window->bandBox->currentText(), c.band);
+
+        controller.reset();
+        window.reset();
+        server.clearRequests();
+        clock.setUtc(QDateTime(QDate(2024, 5, 1), QTime(10, 3, 17), Qt::UTC));
+    }
+}
+
+// A band set from code (an option, a pick from the all-bands grid) is no band switch when
+// the user later leaves the band box.
+TEST_F(ControllerTest, LeavingTheBandBoxAfterABandOptionFetchesNothing)
+{
+    startUp({QStringLiteral("/40")});
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->bandBox->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->bandBox->lineEdit()->hasFocus(); }, 5000));
+    window->grid->setFocus();
+    ASSERT_TRUE(window->grid->hasFocus());
+    EXPECT_FALSE(controller->refreshRunning());
+    EXPECT_EQ(spotQueries(), 1);
+    EXPECT_EQ(window->bandBox->currentText(), QStringLiteral("40"));
 }

@@ -2,6 +2,7 @@
 #include "base/Config.h"
 #include "base/Identity.h"
 #include "platform/gui/Openers.h"
+#include "spots/AlertsHistory.h"
 #include "window/Prompt.h"
 #include "window/SpotExport.h"
 #include "window/SpotGridModel.h"
@@ -148,9 +149,11 @@ TEST(ExportTest, ViewersSaveFirstThenOpenInTheEditor)
     f.identity.myCall = "G4ABC";
     f.exporter.setTextEditor("kate");
 
-    f.exporter.openAlertsHistory({});
+    AlertsHistory alerts(f.temp.file("WSPR_Alerts1.txt"));
+    f.exporter.openAlertsHistory(alerts);
     EXPECT_TRUE(f.temp.exists("WSPR_Alerts1.txt")) << "an empty list is written too";
-    f.exporter.openAlertsHistory({"2024-03-06 09:04,G4ABC,50.294500,-12dBm,DL1AA,1200Km. "});
+    alerts.record("2024-03-06 09:04,G4ABC,50.294500,-12dBm,DL1AA,1200Km. ");
+    f.exporter.openAlertsHistory(alerts);
     EXPECT_EQ(f.temp.read("WSPR_Alerts1.txt"),
               "2024-03-06 09:04,G4ABC,50.294500,-12dBm,DL1AA,1200Km. \r\n");
     f.exporter.openAllSpots();
@@ -177,7 +180,9 @@ TEST(ExportTest, AListThatCannotBeSavedIsReportedAndNotOpened)
     ExportFixture f;
     f.identity.myCall = "G4ABC";
     f.identity.folder = f.temp.file("no such folder");
-    f.exporter.openAlertsHistory({"an alert"});
+    AlertsHistory alerts(f.temp.file("no such folder/WSPR_Alerts1.txt"));
+    alerts.record("an alert");
+    f.exporter.openAlertsHistory(alerts);
     f.exporter.openMySpots({"a spot"});
     f.exporter.startSummary({"a spot"});
     EXPECT_TRUE(f.openers.starts.isEmpty());

@@ -3,6 +3,7 @@
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/Identity.h"
+#include "net/AddressWatch.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/Openers.h"
 #include "spots/AlertsHistory.h"
@@ -22,6 +23,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
+#include <QPushButton>
 #include <QSettings>
 #include <QSignalSpy>
 #include <QTest>
@@ -34,11 +36,15 @@ using namespace beamtide;
 
 namespace {
 
-// Nothing is started from these tests.
+// Nothing is started from these tests; the files an editor would open are kept.
 struct NoOpeners final : Openers
 {
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
+    void startProgram(const QString&, const QStringList& arguments, const QString&) override
+    {
+        opened += arguments;
+    }
     void openUrl(const QUrl&) override {}
+    QStringList opened;
 };
 
 const QDateTime kNow(QDate(2026, 3, 15), QTime(12, 0, 30), Qt::UTC);
@@ -100,6 +106,8 @@ public:
         qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toUtf8());
         controller = std::make_unique<Controller>(window, identity, clock, &openers);
         controller->prompt().setSink(&prompts);
+        controller->refresher().addressWatch().setSource(
+            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         controller->runLog().setSink([this](const QString& line) { record(line); });
         refreshed = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
         controller->startUp();
@@ -396,4 +404,35 @@ TEST(ShutDown, SettingsThatCannotBeSavedAreLoggedBeforeClosing)
     const qsizetype failed = log.indexOf("1: Settings not saved: ");
     EXPECT_GE(failed, 0) << log.toStdString();
     EXPECT_GT(log.indexOf("1: CLOSING\r\n"), failed) << log.toStdString();
+}
+
+// A copy numbered above 3 runs as 0 after its first fetch. What it reads back at its next
+// start keeps the starting number; what each fetch writes afresh carries 0.
+TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
+{
+    Copy copy(4);
+    copy.store({{QStringLiteral("WSPRRunCount4"), 3}});
+    copy.folder.write(QStringLiteral("WSPR_Alerts4.txt"), crlfLines({alertAt(kNow.addDays(-1), "K4NEW")}));
+    copy.start({QStringLiteral("/log")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+    EXPECT_EQ(copy.identity.instance, 0);
+    EXPECT_TRUE(copy.folder.exists(QStringLiteral("WSPRRep4.htm")));
+
+    QTest::mouseClick(copy.window.updateNow, Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 1; }, 60000));
+    EXPECT_TRUE(copy.folder.exists(QStringLiteral("WSPRRep0.htm")));
+    EXPECT_TRUE(copy.folder.exists(QStringLiteral("Activity0.htm")));
+
+    // The button opens the file the filter pass keeps, with the alert loaded at start-up.
+    QTest::mouseClick(copy.window.alertsHistory, Qt::LeftButton);
+    EXPECT_EQ(copy.openers.opened, QStringList{copy.folder.file(QStringLiteral("WSPR_Alerts4.txt"))});
+    EXPECT_EQ(copy.folder.read(QStringLiteral("WSPR_Alerts4.txt")), crlfLines({alertAt(kNow.addDays(-1), "K4NEW")}));
+    EXPECT_FALSE(copy.folder.exists(QStringLiteral("WSPR_Alerts0.txt")));
+
+    copy.controller->shutDown();
+    EXPECT_TRUE(copy.folder.read(QStringLiteral("WSPRLog0.txt")).endsWith("0: CLOSING\r\n"))
+        << copy.folder.read(QStringLiteral("WSPRLog0.txt")).toStdString();
+    QSettings stored(copy.settingsFile, QSettings::IniFormat);
+    EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount4")).toString(), QStringLiteral("4"));
+    EXPECT_FALSE(stored.contains(QStringLiteral("Drovix/WSPRRunCount0")));
 }
