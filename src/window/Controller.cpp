@@ -1,14 +1,13 @@
 #include "window/Controller.h"
 
-#include "Version.h"
 #include "base/Clock.h"
 #include "base/Config.h"
-#include "base/DateFormats.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/AlertTones.h"
 #include "platform/gui/Openers.h"
 #include "shell/AlertCheck.h"
+#include "shell/StartOptions.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
@@ -20,7 +19,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
-#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -455,35 +453,6 @@ void Controller::mailDone(const MailResult& result)
 
 // --- Start-up and shut-down ---------------------------------------------------------------
 
-namespace {
-
-// Band options in the order they are tested; the last one found wins.
-const char* const kBandOptions[] = {"/2",  "/4",  "/6",  "/8",  "/u",  "/80",  "/40",  "/30",
-                                    "/20", "/17", "/15", "/12", "/10", "/160", "/220", "/432"};
-
-QString editorFromOption(const QString& commandLine)
-{
-    static const QString key = QStringLiteral("/texteditor=");
-    const qsizetype at = commandLine.indexOf(key);
-    if (at < 0)
-        return {};
-    QString value = commandLine.mid(at + key.size()).left(244);
-    if (value.startsWith(u'"'))
-        value.remove(0, 1);
-    value = value.trimmed();
-    if (value.endsWith(u'"'))
-        value.chop(1);
-    return value.trimmed();
-}
-
-} // namespace
-
-QString Controller::windowCaption() const
-{
-    const QFileInfo program(QCoreApplication::applicationFilePath());
-    return QStringLiteral("Beamtide Drovix - Version ") + QString::fromLatin1(kVersionText)
-        + QStringLiteral("  Build: ") + shortDate(program.lastModified().date());
-}
 
 void Controller::startUp()
 {
@@ -495,7 +464,7 @@ void Controller::startUp()
     const QString& cmd = m_identity.commandLine;
 
     m_identity.filePrefix = filePrefixFor(cmd, hostName());
-    const QString editor = editorFromOption(cmd);
+    const QString editor = textEditorOption(cmd);
     m_working.textEditor = editor.isEmpty() ? defaultTextEditor() : editor;
     m_export->setTextEditor(m_working.textEditor);
     w.exclusions->clear();
@@ -533,15 +502,13 @@ void Controller::startUp()
     if (source.given && !source.source)
         m_log.writeTagged(u"/source=" + source.text
                           + u" is not wsprnet, wsprlive or auto: the spot source of Setup stays");
-    w.setWindowTitle(windowCaption());
+    w.setWindowTitle(windowCaption(QCoreApplication::applicationFilePath()));
 
     applyLayouts();
     m_log.writeTagged(QStringLiteral("CMD ") + cmd);
 
-    for (const char* option : kBandOptions) {
-        if (cmd.contains(QLatin1String(option)))
-            setComboText(w.bandBox, QString::fromLatin1(option + 1));
-    }
+    if (const std::optional<QString> band = bandOption(cmd))
+        setComboText(w.bandBox, *band);
     applyLayouts();
     m_timer.start();
     // The address check, then the first refresh once the lookup has answered.

@@ -116,7 +116,6 @@ private:
     void sendMail(MailCheck check);
     void mailDone(const MailResult& result);
     void applyLayouts();
-    QString windowCaption() const;
     FilterControls filterControls() const;
 
     MainWindow& m_window;
