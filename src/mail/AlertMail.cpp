@@ -62,6 +62,20 @@ QString hostForUrl(const QString& host)
     return host.contains(u':') ? u'[' + host + u']' : host;
 }
 
+// curl sends the URL's path as the EHLO name. A name that is no domain (the form text "Your
+// SMTP Host address" gives one with blanks) would make the server refuse the greeting, so
+// curl's own name, the machine's, is used instead.
+QString ehloPath(const QString& name)
+{
+    if (name.isEmpty())
+        return {};
+    for (const QChar c : name) {
+        if (!(c.isLetterOrNumber() && c.unicode() < 0x80) && c != u'-' && c != u'.')
+            return {};
+    }
+    return u'/' + name;
+}
+
 void initCurlOnce()
 {
     static std::once_flag once;
@@ -242,7 +256,7 @@ MailResult sendAlertMail(const MailAccount& account, const AlertMessage& message
     const TlsMode mode = tlsModeForPort(account.port);
     const QString server = oneLine(account.server).trimmed();
     const QString url = (mode == TlsMode::Implicit ? QStringLiteral("smtps://") : QStringLiteral("smtp://"))
-        + hostForUrl(server) + u':' + QString::number(account.port);
+        + hostForUrl(server) + u':' + QString::number(account.port) + ehloPath(account.heloName);
     curl_easy_setopt(c, CURLOPT_URL, url.toUtf8().constData());
     // A closing program does not wait for a slow mail server.
     curl_easy_setopt(c, CURLOPT_XFERINFOFUNCTION,

@@ -17,6 +17,7 @@ struct MailAccount
     QString userName;           // Edit26
     QString password;           // Edit23
     QString recipient;          // Edit21
+    QString heloName;           // the EHLO name the settings load derived from the stored host
     bool verifyPeer = true;     // false with "/noverify"
     QString caFile;             // empty: the system's authorities (tests name their own)
     int connectPort = 0;        // tests only: reach a local server on its own port

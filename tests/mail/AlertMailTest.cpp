@@ -218,6 +218,37 @@ TEST_F(AlertMailTest, AlertTextStaysInsideTheSubject)
     }
 }
 
+TEST_F(AlertMailTest, GreetsWithTheHeloNameWhenItIsADomain)
+{
+    struct Row
+    {
+        const char* name;
+        QString heloName;
+        QString expected; // empty: the mail client's own name, whatever it is
+    };
+    const Row rows[] = {
+        {"the name derived from the host", "mail-relay.example.org", "mail-relay.example.org"},
+        {"no name", "", ""},
+        {"the form text, which is no domain", "Your SMTP Host address", ""},
+        {"a line end cannot add a command", "example.org\r\nRSET", ""},
+    };
+    int stored = 0;
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.name);
+        MailAccount a = account("plain", 587);
+        a.heloName = row.heloName;
+        const MailResult result = send(a);
+        ASSERT_TRUE(result.sent) << result.error.toStdString();
+        const QString helo = smtp.messages("plain").value(stored++).helo;
+        if (!row.expected.isEmpty()) {
+            EXPECT_EQ(helo, row.expected);
+        } else {
+            EXPECT_FALSE(helo.isEmpty());
+            EXPECT_FALSE(helo.contains(' ')) << helo.toStdString();
+        }
+    }
+}
+
 TEST_F(AlertMailTest, FailuresComeBackAsTheErrorAndTheLogLine)
 {
     QTcpServer closed; // a port nobody listens on once the server is gone

@@ -110,6 +110,7 @@ QList<StoredMail> SmtpFixture::messages(const QString& server) const
         for (const QJsonValue& to : o.value(QStringLiteral("rcpt_tos")).toArray())
             mail.recipients.append(to.toString());
         mail.login = o.value(QStringLiteral("login")).toString();
+        mail.helo = o.value(QStringLiteral("helo")).toString();
         mail.tls = o.value(QStringLiteral("tls")).toBool();
         mail.tlsVersion = o.value(QStringLiteral("tls_version")).toString();
         mail.headers = headerList(o.value(QStringLiteral("headers")));

@@ -16,6 +16,7 @@ struct StoredMail
     QString mailFrom;
     QStringList recipients;
     QString login;         // empty when the client did not authenticate
+    QString helo;          // the name the client gave with EHLO or HELO
     bool tls = false;      // whether DATA arrived over TLS (STARTTLS or TLS at connect)
     QString tlsVersion;
     QList<QPair<QString, QString>> headers;    // decoded values

@@ -78,6 +78,7 @@ class Store:
             "mail_from": envelope.mail_from,
             "rcpt_tos": envelope.rcpt_tos,
             "login": login.decode("utf-8", "replace") if login is not None else None,
+            "helo": session.host_name,
             "tls": ssl_object is not None,
             "tls_version": ssl_object.version() if ssl_object is not None else None,
             "headers": [[k, str(v)] for k, v in message.items()],
