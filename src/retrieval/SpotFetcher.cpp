@@ -222,6 +222,9 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
                     useLive = true;
                 } else if (reply.ok) {
                     stage.answeredBy = SpotSource::WsprNet;
+                    if (stage.parse && stage.parse->incomplete)
+                        log->write(QString::number(n) + u": Spot page ended early, "
+                                   + QString::number(stage.spots.size()) + u" spots kept");
                 }
             }
             if (useLive) {

@@ -12,9 +12,10 @@ namespace {
 
 enum class Kind { Text, Bar, Box };
 
-struct PresetKey
+struct KeyInfo
 {
     const char16_t* key;
+    PresetKey id;
     Kind kind;
     QString BandPreset::*text = nullptr;
     int BandPreset::*bar = nullptr;
@@ -23,25 +24,25 @@ struct PresetKey
 };
 
 // File order; also the order lines are tested against.
-const std::array<PresetKey, 18> kKeys{{
-    {u"Spotted", Kind::Text, &BandPreset::spotted},
-    {u"Spotter", Kind::Text, &BandPreset::spotter},
-    {u"Logic", Kind::Text, &BandPreset::logic},
-    {u"UI", Kind::Bar, nullptr, &BandPreset::updateInterval, nullptr, bars::kUpdateInterval},
-    {u"MinDVal", Kind::Bar, nullptr, &BandPreset::minDistanceBar, nullptr, bars::kMinDistance},
-    {u"MaxDVal", Kind::Bar, nullptr, &BandPreset::maxDistanceBar, nullptr, bars::kMaxDistance},
-    {u"ETVal", Kind::Bar, nullptr, &BandPreset::elapsedTime, nullptr, bars::kElapsedTime},
-    {u"ECVal", Kind::Bar, nullptr, &BandPreset::maxLines, nullptr, bars::kMaxLines},
-    {u"SNRVal", Kind::Bar, nullptr, &BandPreset::snrBar, nullptr, bars::kSnr},
-    {u"ATNVal", Kind::Bar, nullptr, &BandPreset::toneBar, nullptr, bars::kTone},
-    {u"VDMOn", Kind::Box, nullptr, nullptr, &BandPreset::vhfDistMode},
-    {u"SKMOn", Kind::Box, nullptr, nullptr, &BandPreset::sortByKm},
-    {u"HTXOn", Kind::Box, nullptr, nullptr, &BandPreset::hideTxMi},
-    {u"ALOn", Kind::Box, nullptr, nullptr, &BandPreset::alerts},
-    {u"ALTOn", Kind::Box, nullptr, nullptr, &BandPreset::alertTones},
-    {u"TIMESELOn", Kind::Box, nullptr, nullptr, &BandPreset::timeSet},
-    {u"ECOn", Kind::Box, nullptr, nullptr, &BandPreset::entriesSet},
-    {u"SNROn", Kind::Box, nullptr, nullptr, &BandPreset::snrAlert},
+const std::array<KeyInfo, 18> kKeys{{
+    {u"Spotted", PresetKey::Spotted, Kind::Text, &BandPreset::spotted},
+    {u"Spotter", PresetKey::Spotter, Kind::Text, &BandPreset::spotter},
+    {u"Logic", PresetKey::Logic, Kind::Text, &BandPreset::logic},
+    {u"UI", PresetKey::UpdateInterval, Kind::Bar, nullptr, &BandPreset::updateInterval, nullptr, bars::kUpdateInterval},
+    {u"MinDVal", PresetKey::MinDistance, Kind::Bar, nullptr, &BandPreset::minDistanceBar, nullptr, bars::kMinDistance},
+    {u"MaxDVal", PresetKey::MaxDistance, Kind::Bar, nullptr, &BandPreset::maxDistanceBar, nullptr, bars::kMaxDistance},
+    {u"ETVal", PresetKey::ElapsedTime, Kind::Bar, nullptr, &BandPreset::elapsedTime, nullptr, bars::kElapsedTime},
+    {u"ECVal", PresetKey::MaxLines, Kind::Bar, nullptr, &BandPreset::maxLines, nullptr, bars::kMaxLines},
+    {u"SNRVal", PresetKey::Snr, Kind::Bar, nullptr, &BandPreset::snrBar, nullptr, bars::kSnr},
+    {u"ATNVal", PresetKey::Tone, Kind::Bar, nullptr, &BandPreset::toneBar, nullptr, bars::kTone},
+    {u"VDMOn", PresetKey::VhfDistMode, Kind::Box, nullptr, nullptr, &BandPreset::vhfDistMode},
+    {u"SKMOn", PresetKey::SortByKm, Kind::Box, nullptr, nullptr, &BandPreset::sortByKm},
+    {u"HTXOn", PresetKey::HideTxMi, Kind::Box, nullptr, nullptr, &BandPreset::hideTxMi},
+    {u"ALOn", PresetKey::Alerts, Kind::Box, nullptr, nullptr, &BandPreset::alerts},
+    {u"ALTOn", PresetKey::AlertTones, Kind::Box, nullptr, nullptr, &BandPreset::alertTones},
+    {u"TIMESELOn", PresetKey::TimeSet, Kind::Box, nullptr, nullptr, &BandPreset::timeSet},
+    {u"ECOn", PresetKey::EntriesSet, Kind::Box, nullptr, nullptr, &BandPreset::entriesSet},
+    {u"SNROn", PresetKey::SnrAlert, Kind::Box, nullptr, nullptr, &BandPreset::snrAlert},
 }};
 
 QString trueFalse(bool value)
@@ -54,7 +55,7 @@ QString trueFalse(bool value)
 QStringList bandPresetLines(const BandPreset& preset)
 {
     QStringList lines;
-    for (const PresetKey& k : kKeys) {
+    for (const KeyInfo& k : kKeys) {
         QString value;
         switch (k.kind) {
         case Kind::Text: value = preset.*k.text; break;
@@ -73,26 +74,29 @@ PresetRead readBandPreset(const QStringList& lines, const BandPreset& current)
         const qsizetype comma = line.indexOf(u',');
         const QStringView keyPart = comma < 0 ? QStringView(line) : QStringView(line).left(comma);
         const QString value = comma < 0 ? QString() : line.mid(comma + 1);
-        for (const PresetKey& k : kKeys) {
+        for (const KeyInfo& k : kKeys) {
             if (!keyPart.contains(QStringView(k.key)))
                 continue;
+            PresetSetting setting{k.id};
             switch (k.kind) {
             case Kind::Text:
-                read.preset.*k.text = value;
+                read.preset.*k.text = setting.text = value;
                 break;
             case Kind::Bar: {
                 bool ok = false;
                 const int position = value.trimmed().toInt(&ok, 10);
-                if (ok)
-                    read.preset.*k.bar = k.range.clamp(position);
-                else
+                if (!ok) {
                     read.problems.append(QStringView(k.key) + u": not a whole number: " + value.left(64));
+                    continue;
+                }
+                read.preset.*k.bar = setting.position = k.range.clamp(position);
                 break;
             }
             case Kind::Box:
-                read.preset.*k.box = value == u"True";
+                read.preset.*k.box = setting.ticked = value == u"True";
                 break;
             }
+            read.settings.append(setting);
         }
     }
     return read;

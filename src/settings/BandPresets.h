@@ -37,9 +37,30 @@ struct BandPreset
 // The 18 "key,value" lines of a preset file.
 QStringList bandPresetLines(const BandPreset& preset);
 
+// The controls a preset file sets, one key each, in file order.
+enum class PresetKey {
+    Spotted, Spotter, Logic,
+    UpdateInterval, MinDistance, MaxDistance, ElapsedTime, MaxLines, Snr, Tone,
+    VhfDistMode, SortByKm, HideTxMi, Alerts, AlertTones, TimeSet, EntriesSet, SnrAlert,
+};
+
+// One key of one preset line as it applies to its control.
+struct PresetSetting
+{
+    PresetKey key;
+    QString text;      // Spotted, Spotter, Logic
+    int position = 0;  // the bars, clamped to their range
+    bool ticked = false; // the boxes
+
+    bool operator==(const PresetSetting&) const = default;
+};
+
 struct PresetRead
 {
     BandPreset preset;     // the controls as the file leaves them
+    // What to apply, line by line in file order; keys missing from the file are not here, so
+    // their controls stay as they are.
+    QList<PresetSetting> settings;
     QStringList problems;  // lines that were not applied, with the reason; for the run log
 };
 

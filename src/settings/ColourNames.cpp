@@ -83,6 +83,13 @@ quint32 colourRgb(QStringView name, quint32 fallback)
     return findColour(name).value_or(fallback);
 }
 
+quint32 backgroundRgb(Background background, QStringView name)
+{
+    if (const std::optional<quint32> rgb = findColour(name))
+        return *rgb;
+    return colourRgb(QStringView(backgroundInfo(background).defaultColour));
+}
+
 FontStyle fontStyle(QStringView name)
 {
     if (name == u"Bold")

@@ -58,6 +58,11 @@ struct BackgroundInfo
 const std::array<BackgroundInfo, kBackgroundCount>& backgrounds();
 const BackgroundInfo& backgroundInfo(Background background);
 
+// The colour a background is drawn in, in the grid and in the setup panel's preview alike. A
+// name that matches no colour draws as that background's default, which the default text
+// colours stay readable on.
+quint32 backgroundRgb(Background background, QStringView name);
+
 // A colour name and weight as the working values hold them.
 struct TextLook
 {

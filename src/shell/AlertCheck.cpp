@@ -1,5 +1,6 @@
 #include "shell/AlertCheck.h"
 
+#include "base/DateFormats.h"
 #include "retrieval/SpotParser.h"
 
 #include <QDateTime>
@@ -8,10 +9,11 @@ namespace beamtide {
 
 namespace {
 
+// Alert lines are stamped in UTC. Read as local time, a stamp inside the hour that a
+// daylight-saving change skips would not exist, and that alert would never be announced.
 bool startsWithDateTime(const QString& line)
 {
-    static const QString format = QStringLiteral("yyyy-MM-dd hh:mm");
-    return QDateTime::fromString(GetField(line, u',', 1), format).isValid();
+    return readDateTime(GetFieldView(line, u',', 1)).isValid();
 }
 
 // The newest line that begins with a date-time; a line that does not would otherwise sort

@@ -330,6 +330,7 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
         Route query;
         const char* error; // the "HTTP error: " line's message starts with this; empty: none
         int resultLine;    // Get-HTTP result, when the query answered
+        bool endsEarly = false; // a long page without the spot table
     };
     const Case cases[] = {
         {"dead server", true, good, good, "Failed to connect", 0},
@@ -339,7 +340,7 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
         {"query 500", false, good, broken, "HTTP/1.1 500 Internal Server Error", 0},
         {"query stops half-way", false, good, cut, "transfer closed", 0},
         {"query empty", false, good, empty, "", -1},
-        {"query 10 MB", false, good, huge, "", int(splitLines(decodeText(tenMegabytes)).size() - 1)},
+        {"query 10 MB", false, good, huge, "", int(splitLines(decodeText(tenMegabytes)).size() - 1), true},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -369,8 +370,10 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
                 << logLines[3].toStdString();
             EXPECT_FALSE(folder.exists(QStringLiteral("WSPRRep1.txt")));
         } else {
-            ASSERT_EQ(logLines.size(), 4);
+            ASSERT_EQ(logLines.size(), c.endsEarly ? 5 : 4);
             EXPECT_EQ(logLines[3], QStringLiteral("1 Get-HTTP result: %1").arg(c.resultLine));
+            if (c.endsEarly)
+                EXPECT_EQ(logLines[4], QStringLiteral("1: Spot page ended early, 0 spots kept"));
         }
         EXPECT_EQ(out.errors.size(), *c.error ? 1 : 0);
         EXPECT_TRUE(out.spots.isEmpty());
@@ -441,4 +444,28 @@ TEST_F(SpotFetcherTest, WindowThreadKeepsRunningWhileTheServerIsSlow)
     std::cout << "[ probe    ] " << ticks << " ticks of 100 ms while the server took 5 s; "
               << "worst lateness " << worstLateness << " ms (goal: under 50 ms)\n";
     RecordProperty("worst_lateness_ms", int(worstLateness));
+}
+
+TEST_F(SpotFetcherTest, PageEndingInsideItsTableIsLoggedAndKeepsItsRows)
+{
+    const QString whole = reportPage(assortedSpots(20));
+    const struct
+    {
+        const char* name;
+        QString page;
+        bool logged;
+    } cases[] = {
+        {"the whole page", whole, false},
+        {"cut before the end of the table", whole.left(whole.indexOf(QStringLiteral("</table>"))), true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.setBody(kQuery, c.page.toUtf8());
+        logLines.clear();
+        const FetchOutcome out = run(request());
+        EXPECT_EQ(out.spots.size(), 20);
+        EXPECT_EQ(logLines.contains(QStringLiteral("1: Spot page ended early, 20 spots kept")),
+                  c.logged)
+            << logLines.join(u'\n').toStdString();
+    }
 }

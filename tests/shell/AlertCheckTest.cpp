@@ -7,6 +7,8 @@
 #include <QDeadlineTimer>
 #include <QThread>
 
+#include <ctime>
+
 #include <gtest/gtest.h>
 
 using namespace beamtide;
@@ -143,6 +145,42 @@ TEST(AlertCheck, LineWithoutDateTimeIsNoCandidate)
     EXPECT_EQ(out.alert, kNew);
     EXPECT_TRUE(out.announce);
     EXPECT_FALSE(runAlertCheck({"garbage"}, later("")).announce);
+}
+
+// The process's local time zone for one test.
+class LocalZone
+{
+public:
+    explicit LocalZone(const char* zone) : m_saved(qgetenv("TZ")), m_had(qEnvironmentVariableIsSet("TZ"))
+    {
+        qputenv("TZ", zone);
+        tzset();
+    }
+    ~LocalZone()
+    {
+        if (m_had)
+            qputenv("TZ", m_saved);
+        else
+            qunsetenv("TZ");
+        tzset();
+    }
+    LocalZone(const LocalZone&) = delete;
+    LocalZone& operator=(const LocalZone&) = delete;
+
+private:
+    QByteArray m_saved;
+    bool m_had;
+};
+
+TEST(AlertCheck, StampsAreUtcSoNoneFallsIntoTheSkippedHour)
+{
+    // In Berlin the clocks went from 02:00 to 03:00 that night: 02:30 exists in UTC only.
+    const LocalZone berlin("Europe/Berlin");
+    ASSERT_FALSE(QDateTime(QDate(2024, 3, 31), QTime(2, 30)).isValid()) << "no daylight saving here";
+    const QString inTheGap = "2024-03-31 02:30,DL1ABC,50.293010,-12dBm,G4XYZ,912Km. ";
+    const AlertCheckOutcome out = runAlertCheck({kOld, inTheGap}, later(kOld));
+    EXPECT_TRUE(out.announce);
+    EXPECT_EQ(out.alert, inTheGap);
 }
 
 // Waits for a file the detached hook writes; the bound only keeps a broken hook from
