@@ -109,9 +109,15 @@ Controller::~Controller() = default;
 
 bool Controller::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == &m_window && event->type() == QEvent::KeyPress)
+    if (watched == &m_window && event->type() == QEvent::KeyPress) {
+        // The window's own keys: a key typed into a control (a call filter, the find text)
+        // reaches the window only because the control passed it on, and is not the window's.
+        QWidget* focus = m_window.focusWidget();
+        if (focus && focus != &m_window)
+            return QObject::eventFilter(watched, event);
         return m_find->handleWindowKey(*static_cast<QKeyEvent*>(event))
             || QObject::eventFilter(watched, event);
+    }
     if (event->type() == QEvent::MouseButtonRelease) {
         if (watched == m_window.updateLink) {
             m_export->openUpdateLink();
@@ -321,7 +327,7 @@ FilterControls Controller::filterControls() const
     return c;
 }
 
-void Controller::filterPass(bool focusGrid)
+void Controller::filterPass(bool focusGrid, bool byTimer)
 {
     const FilterResult r = FilterSpots(m_refresher->spots(), filterControls(), m_clock,
                                        m_refresher->allBands(), m_alerts, *m_myCallSpots);
@@ -362,11 +368,12 @@ void Controller::filterPass(bool focusGrid)
     }
     if (r.finalStep()) {
         m_window.grid->setCurrentIndex(model.index(0, 0));
-        m_window.updateNow->setFocus();
+        if (!byTimer)
+            m_window.updateNow->setFocus();
     }
     // One immediate repaint per pass, whichever way it ended.
     m_grid->repaintNow();
-    if (focusGrid)
+    if (focusGrid && !byTimer)
         m_window.grid->setFocus();
 }
 
@@ -376,20 +383,20 @@ MailAccount Controller::mailAccount() const
 {
     MailAccount account;
     account.alertsEnabled = m_window.alerts->isChecked();
-    account.server = m_working.smtpHost;
+    // The login is the panel's as it stands: typed or preset credentials count before Save/Close.
+    account.server = m_panel->server->text();
     account.port = m_working.smtpPort;
-    account.userName = m_working.smtpUserName;
-    account.password = m_working.smtpPassword;
-    if (auto* to = m_window.findChild<QLineEdit*>(QStringLiteral("Edit21")))
-        account.recipient = to->text();
+    account.userName = m_panel->userName->text();
+    account.password = m_panel->password->text();
+    account.recipient = m_panel->emailTo->text();
+    account.heloName = m_working.heloName;
     account.verifyPeer = !m_identity.hasOption(u"/noverify");
     return account;
 }
 
 QString Controller::alertEmail() const
 {
-    auto* to = m_window.findChild<QLineEdit*>(QStringLiteral("Edit21"));
-    return to ? to->text() : QString();
+    return m_panel->emailTo->text();
 }
 
 void Controller::alertCheck()
@@ -509,19 +516,25 @@ void Controller::startUp()
 
     if (const std::optional<QString> band = bandOption(cmd))
         setComboText(w.bandBox, *band);
-    applyLayouts();
+    // The layout follows the band options; the distance controls keep the loaded band's rule.
+    applyBandLayout();
     m_timer.start();
     // The address check, then the first refresh once the lookup has answered.
     m_refresher->startUp();
 }
 
-void Controller::applyLayouts()
+void Controller::applyBandLayout()
 {
     m_window.applyBandLayout();
     if (m_window.bandBox->currentText() == kBandAll)
         m_grid->setAllBandsLayout();
     else
         m_grid->setPerBandLayout();
+}
+
+void Controller::applyLayouts()
+{
+    applyBandLayout();
     m_window.applyDistanceControlsRule();
 }
 

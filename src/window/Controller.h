@@ -57,7 +57,7 @@ public:
     bool utcFieldEmpty() const override;
     void showUtc(const QString& text) override;
     bool bandIsMyCall() const override;
-    void runFilterPass() override { filterPass(true); }
+    void runFilterPass() override { filterPass(false, true); }
     void showSlotProgress(int percent) override;
     void checkAddress() override { m_refresher->checkAddress(); }
     QDateTime nextUpdateTime() const override { return m_refresher->nextUpdate(); }
@@ -79,7 +79,9 @@ public:
 
     // A refresh the user asked for; it follows the running one when there is one.
     void askRefresh() { m_refresher->ask(); }
-    void filterPass(bool focusGrid);
+    // focusGrid: the grid takes the focus at the end. byTimer: the minute's pass or the pending
+    // re-filter, which leave the focus where the user has it (typing a call, say).
+    void filterPass(bool focusGrid, bool byTimer = false);
     void emailTest();
     bool refreshRunning() const { return m_refresher->running(); }
 
@@ -115,7 +117,8 @@ private:
     QString alertEmail() const;
     void sendMail(MailCheck check);
     void mailDone(const MailResult& result);
-    void applyLayouts();
+    void applyBandLayout();
+    void applyLayouts(); // the band layout, then the distance controls rule
     FilterControls filterControls() const;
 
     MainWindow& m_window;

@@ -8,6 +8,7 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QStyle>
 #include <QTableView>
 #include <QTimer>
 #include <QValidator>
@@ -88,6 +89,9 @@ FindPanel::FindPanel(SpotGrid& grid, Prompt& prompt, QWidget* parent)
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(6, 4, 6, 4);
+    // The panel takes the size its captions and a call sign or two need, not a built-in one.
+    row->setSizeConstraint(QLayout::SetFixedSize);
+    m_edit->setMinimumWidth(m_edit->fontMetrics().horizontalAdvance(QStringLiteral("W")) * 14);
     row->addWidget(m_label);
     row->addWidget(m_edit, 1);
     row->addWidget(m_find);
@@ -127,12 +131,26 @@ FindPanel::FindPanel(SpotGrid& grid, Prompt& prompt, QWidget* parent)
                     pickBand(current.column());
             });
 
+    if (parent)
+        parent->installEventFilter(this);
     hide();
+}
+
+void FindPanel::placeOverGrid()
+{
+    // The lower left corner of the grid: a match is scrolled to the top, where it stays in view.
+    const QWidget* area = parentWidget();
+    if (!area || (area->layout() && area->layout()->indexOf(this) >= 0))
+        return;
+    constexpr int margin = 8;
+    const int scrollBar = style()->pixelMetric(QStyle::PM_ScrollBarExtent, nullptr, this);
+    move(margin, std::max(0, area->height() - height() - margin - scrollBar));
 }
 
 void FindPanel::showPanel(bool focusSearch)
 {
     show();
+    placeOverGrid();
     raise();
     if (focusSearch)
         m_edit->setFocus();
@@ -156,7 +174,10 @@ bool FindPanel::handleWindowKey(const QKeyEvent& event)
 
 bool FindPanel::eventFilter(QObject* watched, QEvent* event)
 {
-    if (watched == m_edit && event->type() == QEvent::MouseButtonPress) {
+    if (watched == parentWidget() && event->type() == QEvent::Resize) {
+        if (isVisible())
+            placeOverGrid();
+    } else if (watched == m_edit && event->type() == QEvent::MouseButtonPress) {
         m_edit->clear();
     } else if (watched == &m_grid.view() && event->type() == QEvent::KeyPress) {
         const auto& key = static_cast<const QKeyEvent&>(*event);

@@ -61,6 +61,7 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
+    void placeOverGrid();
     void searchTextChanged();
     void stepFrom(int row, bool fromFind);
     void showMatch(const GridCell& match);

@@ -204,8 +204,6 @@ void MainWindow::buildControls()
     clearSpotted = button(c, "Button2", QStringLiteral("Clear"), QStringLiteral("Clears the Spotted field value"));
     label9 = label(c, "Label9", QStringLiteral("Logic:"));
     logicBox = named<QComboBox>(c, "ComboBox3", QStringLiteral("Select whether one or both Spotter and Spotted filters are concurrently active"));
-    logicBox->setEditable(true);
-    logicBox->setInsertPolicy(QComboBox::NoInsert);
     logicBox->addItems({QStringLiteral("AND"), QStringLiteral("OR")});
     label2 = label(c, "Label2", QStringLiteral("Spotter"));
     spotterFilter = edit(c, "Edit2", QStringLiteral("Spotter field filter (eg VK for Australia"));
@@ -408,7 +406,8 @@ void MainWindow::connectHandlers()
         filterPass();
     });
     connect(vhfDistMode, &QCheckBox::toggled, this, [this](bool on) {
-        const QColor colour = on ? QColor(216, 248, 250) : palette().color(QPalette::Window);
+        // Unticked, they look like every other edit again.
+        const QColor colour = on ? QColor(216, 248, 250) : palette().color(QPalette::Base);
         setBackground(minKmBox, colour);
         setBackground(maxKmBox, colour);
         if (on)
@@ -427,13 +426,16 @@ void MainWindow::connectHandlers()
     connect(alertTones, &QCheckBox::toggled, this, [this](bool on) { toneBar->setVisible(on); });
 }
 
-void MainWindow::setDistanceScale(int scale)
+void MainWindow::setMinDistance(int km)
 {
-    m_distanceScale = scale;
-    m_minDistance = minKmBar->value() * scale;
-    m_maxDistance = maxKmBar->value() * scale;
-    minKmBox->setText(QString::number(m_minDistance));
-    maxKmBox->setText(QString::number(m_maxDistance));
+    m_minDistance = km;
+    minKmBox->setText(QString::number(km));
+}
+
+void MainWindow::setMaxDistance(int km)
+{
+    m_maxDistance = km;
+    maxKmBox->setText(QString::number(km));
 }
 
 void MainWindow::filterPass(bool focusGrid)

@@ -33,9 +33,12 @@ public:
 
     // Working values kept by the view handlers.
     int distanceScale() const { return m_distanceScale; }
-    void setDistanceScale(int scale);
+    // The distances shown keep their values until their bars move or the settings load.
+    void setDistanceScale(int scale) { m_distanceScale = scale; }
     int minDistance() const { return m_minDistance; }
     int maxDistance() const { return m_maxDistance; }
+    void setMinDistance(int km); // also shown in Edit8
+    void setMaxDistance(int km); // also shown in Edit13
     int farAlertDistance() const { return m_farAlertDistance; }
     int toneFrequency() const { return m_toneFrequency; }
     // The stored frequency; the tone bar handler replaces it when the bar moves.

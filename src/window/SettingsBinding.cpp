@@ -46,8 +46,6 @@ QString accountPath(const Identity& identity)
     return identity.plainFile(QString(identity.filePrefix + u"WSPRsmtp.txt"));
 }
 
-constexpr quint32 kWhite = 0xFFFFFF;
-
 } // namespace
 
 SettingsBinding::SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid& grid,
@@ -177,14 +175,17 @@ void SettingsBinding::applyStep(const LoadStep& step)
         return;
     }
 
-    // Working values. The minimum, maximum and far alert distances follow their bars through
-    // the window's handlers and the distance scale, so they need nothing here.
+    // Working values. The far alert distance follows its bar through the window's handler. The
+    // minimum and maximum distances are set here too: under a new distance scale they change
+    // even when their bars stay where they are.
     if (target == u"launchCount") {
         m_working.launchCount = value.toInt();
     } else if (target == u"distanceScale") {
         m_window.setDistanceScale(value.toInt());
-    } else if (target == u"smtp.userName") {
-        m_working.smtpUserName = value.toString();
+    } else if (target == u"minimumDistance") {
+        m_window.setMinDistance(value.toInt());
+    } else if (target == u"maximumDistance") {
+        m_window.setMaxDistance(value.toInt());
     } else if (target == u"smtpHost" || target == u"smtp.host") {
         m_working.smtpHost = value.toString();
     } else if (target == u"smtp.helo") {
@@ -306,35 +307,48 @@ BandPreset SettingsBinding::currentPreset() const
     return p;
 }
 
-void SettingsBinding::applyPreset(const BandPreset& p)
+void SettingsBinding::applyPreset(const QList<PresetSetting>& settings)
 {
     MainWindow& w = m_window;
-    w.spottedFilter->setText(p.spotted);
-    w.spotterFilter->setText(p.spotter);
-    setComboText(w.logicBox, p.logic);
-    // Each bar's handler runs when its position changes; the boxes are set either way.
-    w.intervalBar->setValue(p.updateInterval);
-    w.intervalBox->setText(QString::number(w.intervalBar->value()));
-    w.minKmBar->setValue(p.minDistanceBar);
-    w.minKmBox->setText(QString::number(w.minKmBar->value() * w.distanceScale()));
-    w.maxKmBar->setValue(p.maxDistanceBar);
-    w.maxKmBox->setText(QString::number(w.maxKmBar->value() * w.distanceScale()));
-    w.elapsedBar->setValue(p.elapsedTime);
-    w.elapsedBox->setText(QString::number(w.elapsedBar->value()));
-    w.maxLinesBar->setValue(p.maxLines);
-    w.maxLinesBox->setText(QString::number(w.maxLinesBar->value()));
-    w.snrBar->setValue(p.snrBar);
-    w.snrBox->setText(QString::number(w.snrBar->value() - 30));
-    w.toneBar->setValue(p.toneBar);
-    // File order, so the boxes' own cascades run as they would line by line.
-    w.vhfDistMode->setChecked(p.vhfDistMode);
-    w.sortByKm->setChecked(p.sortByKm);
-    w.hideTxMi->setChecked(p.hideTxMi);
-    w.alerts->setChecked(p.alerts);
-    w.alertTones->setChecked(p.alertTones);
-    w.timeWindow->setChecked(p.timeSet);
-    w.entriesLimit->setChecked(p.entriesSet);
-    w.snrAlert->setChecked(p.snrAlert);
+    // Each bar's handler runs when its position changes; its box is set either way.
+    const auto setBar = [](QScrollBar* bar, QLineEdit* box, int position, auto shown) {
+        bar->setValue(position);
+        if (box)
+            box->setText(QString::number(shown(bar->value())));
+    };
+    const auto same = [](int position) { return position; };
+    const auto scaled = [&w](int position) { return position * w.distanceScale(); };
+    // Line by line in file order, so each box's own handler runs as it would for that line.
+    for (const PresetSetting& p : settings) {
+        switch (p.key) {
+        case PresetKey::Spotted: w.spottedFilter->setText(p.text); break;
+        case PresetKey::Spotter: w.spotterFilter->setText(p.text); break;
+        case PresetKey::Logic: setComboText(w.logicBox, p.text); break;
+        case PresetKey::UpdateInterval: setBar(w.intervalBar, w.intervalBox, p.position, same); break;
+        case PresetKey::MinDistance:
+            setBar(w.minKmBar, nullptr, p.position, same);
+            w.setMinDistance(scaled(w.minKmBar->value()));
+            break;
+        case PresetKey::MaxDistance:
+            setBar(w.maxKmBar, nullptr, p.position, same);
+            w.setMaxDistance(scaled(w.maxKmBar->value()));
+            break;
+        case PresetKey::ElapsedTime: setBar(w.elapsedBar, w.elapsedBox, p.position, same); break;
+        case PresetKey::MaxLines: setBar(w.maxLinesBar, w.maxLinesBox, p.position, same); break;
+        case PresetKey::Snr:
+            setBar(w.snrBar, w.snrBox, p.position, [](int position) { return position - 30; });
+            break;
+        case PresetKey::Tone: setBar(w.toneBar, nullptr, p.position, same); break;
+        case PresetKey::VhfDistMode: w.vhfDistMode->setChecked(p.ticked); break;
+        case PresetKey::SortByKm: w.sortByKm->setChecked(p.ticked); break;
+        case PresetKey::HideTxMi: w.hideTxMi->setChecked(p.ticked); break;
+        case PresetKey::Alerts: w.alerts->setChecked(p.ticked); break;
+        case PresetKey::AlertTones: w.alertTones->setChecked(p.ticked); break;
+        case PresetKey::TimeSet: w.timeWindow->setChecked(p.ticked); break;
+        case PresetKey::EntriesSet: w.entriesLimit->setChecked(p.ticked); break;
+        case PresetKey::SnrAlert: w.snrAlert->setChecked(p.ticked); break;
+        }
+    }
 }
 
 void SettingsBinding::savePreset(const QString& band)
@@ -357,7 +371,7 @@ void SettingsBinding::switchBand(const QString& newBand)
     if (plan.loadBand) {
         const std::optional<PresetRead> read = bandPresets().load(*plan.loadBand, currentPreset());
         if (read) {
-            applyPreset(read->preset);
+            applyPreset(read->settings);
             if (!read->problems.isEmpty())
                 showProblem(QStringLiteral("Some settings of band ") + *plan.loadBand
                             + QStringLiteral(" were not used:\n") + read->problems.join(u'\n'));
@@ -459,7 +473,7 @@ void SettingsBinding::backgroundChanged(int index)
 {
     const QString name = m_panel.background[index]->currentText();
     setBackgroundName(m_working.colours, index, name);
-    m_panel.setPreviewBackground(colourRgb(name, kWhite));
+    m_panel.setPreviewBackground(backgroundRgb(static_cast<Background>(index), name));
 }
 
 void SettingsBinding::boldClicked(int index, bool bold)

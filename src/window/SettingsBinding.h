@@ -57,7 +57,7 @@ public:
 
     // The filter set of the band presets, read from and applied to the controls.
     BandPreset currentPreset() const;
-    void applyPreset(const BandPreset& preset);
+    void applyPreset(const QList<PresetSetting>& settings);
 
     // The setup panel: Button9, Button7 (false when refused: the panel stays open) and Button11.
     void openPanel();

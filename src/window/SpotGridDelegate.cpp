@@ -23,7 +23,8 @@ CellLook cellLook(const CellContext& cell, const GridColours& colours)
 {
     CellLook look;
     const TextLook& normal = colours.look(TextClass::Normal);
-    look.background = colourRgb(cell.row % 2 == 1 ? colours.oddLine : colours.evenLine);
+    look.background = cell.row % 2 == 1 ? backgroundRgb(Background::OddLine, colours.oddLine)
+                                        : backgroundRgb(Background::EvenLine, colours.evenLine);
     look.bold = normal.bold;
     if (cell.row == 0) {
         look.background = kHeaderBackground;
@@ -55,7 +56,7 @@ CellLook cellLook(const CellContext& cell, const GridColours& colours)
         }
         if (has(u"al")) {
             take(colours.look(TextClass::Alerts));
-            look.background = colourRgb(colours.highlight);
+            look.background = backgroundRgb(Background::Highlight, colours.highlight);
         }
     }
 

@@ -14,7 +14,6 @@ struct WorkingValues
     QString smtpHost;
     QString smtpPassword;
     int smtpPort = 587;
-    QString smtpUserName;
     QString heloName;
     QString lastAnnouncedAlert;
     GridColours colours = GridColours::defaults();

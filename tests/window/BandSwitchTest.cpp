@@ -83,6 +83,39 @@ TEST(BandSwitch, UseLastOnAppliesThePresetOfTheBandEntered)
     EXPECT_TRUE(folder.read("Band-15.txt").startsWith("Spotted,VK,ZL\r\nSpotter,"));
 }
 
+// A preset file applies its own lines, in file order, each running its box's handler; a key
+// the file lacks leaves its control as it was.
+TEST(BandSwitch, PresetLinesApplyInFileOrderAndMissingKeysChangeNothing)
+{
+    const struct
+    {
+        const char* name;
+        QStringList lines;
+        bool vhfDistMode;
+        bool sortByKm;
+    } cases[] = {
+        {"no SKMOn: the old Sort by KM tick is not applied again", {"VDMOn,True", "Spotted,G4*"}, true, false},
+        {"Sort by KM last unticks VHF Dist Mode", {"Spotted,G4*", "VDMOn,True", "SKMOn,True"}, false, true},
+        {"VHF Dist Mode last unticks Sort by KM", {"Spotted,G4*", "SKMOn,True", "VDMOn,True"}, true, false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        SettingsUi ui(folder.path());
+        folder.write("Band-6.txt", presetOf(c.lines));
+        ui.window.useLast->setChecked(true);
+        ui.window.sortByKm->setChecked(true);
+        ui.window.spotterFilter->setText("K1*");
+        ui.window.intervalBar->setValue(17);
+        ui.pickBand("6");
+        EXPECT_EQ(ui.window.vhfDistMode->isChecked(), c.vhfDistMode);
+        EXPECT_EQ(ui.window.sortByKm->isChecked(), c.sortByKm);
+        EXPECT_EQ(ui.text("Edit1"), "G4*");
+        EXPECT_EQ(ui.text("Edit2"), "K1*");
+        EXPECT_EQ(ui.text("Edit7"), "17");
+    }
+}
+
 TEST(BandSwitch, DistanceControlsShowOnTheVhfBandsIncluding8)
 {
     TempFolder folder;

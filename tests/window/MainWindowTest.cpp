@@ -91,8 +91,41 @@ TEST(MainWindow, BarBoxes)
     }
     EXPECT_EQ(w.minDistance(), 200);
     EXPECT_EQ(w.farAlertDistance(), 12000);
+    // A new distance scale shows when the bar moves next, not at once.
     w.setDistanceScale(100);
-    EXPECT_EQ(find<QLineEdit>(w, "Edit8")->text(), QStringLiteral("400"));
+    EXPECT_EQ(find<QLineEdit>(w, "Edit8")->text(), QStringLiteral("200"));
+    EXPECT_EQ(w.minDistance(), 200);
+    find<QScrollBar>(w, "ScrollBar2")->setValue(5);
+    EXPECT_EQ(find<QLineEdit>(w, "Edit8")->text(), QStringLiteral("500"));
+}
+
+TEST(MainWindow, LogicIsAPickOfAndOrWithOnePassPerChoice)
+{
+    MainWindow w;
+    auto* logic = find<QComboBox>(w, "ComboBox3");
+    EXPECT_FALSE(logic->isEditable());
+    QStringList items;
+    for (int i = 0; i < logic->count(); ++i)
+        items << logic->itemText(i);
+    EXPECT_EQ(items, (QStringList{QStringLiteral("AND"), QStringLiteral("OR")}));
+    QSignalSpy pass(&w, &MainWindow::filterPassRequested);
+    QTest::keyClicks(logic, QStringLiteral("OR"));
+    EXPECT_EQ(logic->currentText(), QStringLiteral("OR"));
+    EXPECT_EQ(pass.count(), 1);
+}
+
+TEST(MainWindow, VhfDistModeUntickedGivesTheDistanceBoxesTheEditBackground)
+{
+    MainWindow w;
+    auto* vhf = find<QCheckBox>(w, "CheckBox9");
+    const QColor editBackground = find<QLineEdit>(w, "Edit1")->palette().color(QPalette::Base);
+    ASSERT_NE(editBackground, w.palette().color(QPalette::Window));
+    vhf->setChecked(true);
+    for (const char* box : {"Edit8", "Edit13"})
+        EXPECT_EQ(find<QLineEdit>(w, box)->palette().color(QPalette::Base), QColor(216, 248, 250)) << box;
+    vhf->setChecked(false);
+    for (const char* box : {"Edit8", "Edit13"})
+        EXPECT_EQ(find<QLineEdit>(w, box)->palette().color(QPalette::Base), editBackground) << box;
 }
 
 TEST(MainWindow, BarsAskForADelayedRefilterOnly)

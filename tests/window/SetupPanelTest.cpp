@@ -1,6 +1,7 @@
 #include "SettingsFixture.h"
 
 #include "base/Config.h"
+#include "window/SpotGridDelegate.h"
 
 #include <QCheckBox>
 #include <QPalette>
@@ -83,6 +84,10 @@ TEST(SetupPanel, DistanceScaleAppliesToTheDistancesShownAfterSaveClose)
     ui.click("Button9");
     ui.find<QScrollBar>("ScrollBar8")->setValue(100);
     EXPECT_EQ(ui.text("Edit19"), "100");
+    // Not recomputed at that moment: the distances follow at Save/Close.
+    EXPECT_EQ(ui.text("Edit8"), "150");
+    EXPECT_EQ(ui.text("Edit13"), "250");
+    EXPECT_EQ(ui.window.maxDistance(), 250);
     ui.click("Button7");
 
     EXPECT_TRUE(ui.panel.isHidden());
@@ -267,6 +272,34 @@ TEST(SetupPanel, ColourEditorsSetTheWorkingValuesAndThePreview)
     EXPECT_EQ(stored(folder, "WSPRF2B1"), "0");
     EXPECT_EQ(stored(folder, "WSPRF11"), "Olive");
     EXPECT_EQ(stored(folder, "WSPRHighlightLine1"), "CustomLtRedish");
+}
+
+// A background name that matches no colour looks the same in the preview as in the grid.
+TEST(SetupPanel, UnknownBackgroundNamesDrawAlikeInThePreviewAndTheGrid)
+{
+    TempFolder folder;
+    SettingsUi ui(folder.path());
+    ui.click("Button9");
+    auto* preview = ui.find<QLineEdit>("Edit24");
+    const struct
+    {
+        const char* box;
+        CellContext cell;
+    } rows[] = {
+        {"ComboBox9", {1, 0, "", "20", true, {}}},   // odd line
+        {"ComboBox10", {2, 0, "", "20", true, {}}},  // even line
+        {"ComboBox11", {1, 0, "al", "6", true, {}}}, // highlight of an alert row
+    };
+    for (const auto& row : rows) {
+        SCOPED_TRACE(row.box);
+        ui.find<QComboBox>(row.box)->setCurrentText("Nonesuch");
+        const QColor grid = QColor::fromRgb(cellLook(row.cell, ui.working.colours).background);
+        EXPECT_EQ(preview->palette().color(QPalette::Base), grid);
+        // Known names are untouched by the rule.
+        ui.find<QComboBox>(row.box)->setCurrentText("Teal");
+        EXPECT_EQ(preview->palette().color(QPalette::Base), QColor(0, 128, 128));
+        EXPECT_EQ(QColor::fromRgb(cellLook(row.cell, ui.working.colours).background), QColor(0, 128, 128));
+    }
 }
 
 TEST(SetupPanel, ShowRegistryListsWhatIsStored)

@@ -182,6 +182,40 @@ TEST(StartUp, BandOptionsFoundAsSubstringsLastOneWins)
     }
 }
 
+// The distance controls follow the band loaded from the settings; a band option changes the
+// layout only.
+TEST(StartUp, DistanceControlsFollowTheStoredBandNotTheBandOption)
+{
+    struct Case
+    {
+        const char* stored;
+        QStringList arguments;
+        const char* band;
+        bool distanceControls;
+    };
+    const Case cases[] = {
+        {"20", {QStringLiteral("/6")}, "6", false},
+        {"6", {QStringLiteral("/20")}, "20", true},
+        {"6", {}, "6", true},
+        {"20", {}, "20", false},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.stored) + " " + c.arguments.join(u' ').toStdString());
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}, {QStringLiteral("WSPRBand1"), QString::fromLatin1(c.stored)}});
+        copy.start(c.arguments);
+        EXPECT_EQ(copy.text("ComboBox1"), QString::fromLatin1(c.band));
+        for (const char* name : {"ScrollBar2", "Edit8", "ScrollBar6", "Edit13", "CheckBox9"}) {
+            auto* w = copy.window.findChild<QWidget*>(QString::fromLatin1(name));
+            ASSERT_NE(w, nullptr) << name;
+            EXPECT_EQ(!w->isHidden(), c.distanceControls) << name;
+        }
+        // The layout is the per-band one of the final band.
+        EXPECT_FALSE(copy.window.findChild<QWidget*>(QStringLiteral("CheckBox6"))->isHidden());
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+    }
+}
+
 TEST(StartUp, DisplayOptionsShowHideAndUntick)
 {
     struct Case
