@@ -10,12 +10,14 @@
 #include "window/Prompt.h"
 #include "window/SpotGrid.h"
 #include "window/SpotGridModel.h"
+#include "shell/Refresher.h"
 
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "TempFolder.h"
 
 #include <QApplication>
+#include <QHostAddress>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -38,8 +40,7 @@ struct QuietOpeners final : Openers
     void openUrl(const QUrl&) override {}
 };
 
-// The window and controller with spots fetched from a local server; the public address is
-// given, so no lookup is needed and the test runs on a machine with loopback only.
+// The window and controller; spots come from a local server.
 class AssembledWindow : public ::testing::Test
 {
 protected:
@@ -49,6 +50,8 @@ protected:
         server.setBody(QStringLiteral("/olddb.php"), test::reportPage(test::assortedSpots(6)).toUtf8());
         qputenv("BEAMTIDE_SETTINGS", folder.file(QStringLiteral("settings.ini")).toLocal8Bit());
         qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
+        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
+        server.setBody(QStringLiteral("/"), "203.0.113.7");
         identity.instance = 1;
         identity.folder = folder.path();
         controller = std::make_unique<Controller>(window, identity, clock, &openers);
@@ -63,16 +66,20 @@ protected:
         controller.reset();
         qunsetenv("BEAMTIDE_SETTINGS");
         qunsetenv("BEAMTIDE_SPOTDB_URL");
+        qunsetenv("BEAMTIDE_ECHO_URL");
     }
 
+    // The start-up sequence up to its first refresh; the timer is stopped so each tick is the
+    // test's. The watch is given an address of its own, so the lookup runs on a machine with
+    // loopback alone.
     void fetchSpots()
     {
         QSignalSpy finished(controller.get(), &Controller::refreshFinished);
-        window.spottedFilter->clear();
-        window.spotterFilter->clear();
-        controller->setPublicAddress(QStringLiteral("203.0.113.7"));
-        controller->refresh();
-        ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty(); }, 60000));
+        controller->refresher().addressWatch().setSource(
+            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
+        controller->startUp();
+        controller->timer().stop();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() && !controller->refreshRunning(); }, 60000));
         ASSERT_GT(controller->grid().model().rows(), 1);
     }
 
