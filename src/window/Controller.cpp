@@ -29,6 +29,8 @@
 #include <QScrollBar>
 #include <QTableView>
 
+#include <utility>
+
 namespace beamtide {
 
 namespace {
@@ -325,6 +327,22 @@ FilterControls Controller::filterControls() const
     c.myCall = m_identity.myCall;
     c.pageParsed = m_refresher->pageParsed();
     return c;
+}
+
+void Controller::refresh()
+{
+    const bool idle = !m_refresher->running();
+    m_refresher->tickRefresh();
+    if (idle && m_refresher->running())
+        m_refreshByTimer = true;
+}
+
+void Controller::refreshFilterPass()
+{
+    // A refresh the timer started is a timer's pass too: someone typing keeps the focus. A
+    // refresh asked for meanwhile runs after this one and focuses the grid as usual.
+    const bool byTimer = std::exchange(m_refreshByTimer, false);
+    filterPass(true, byTimer);
 }
 
 void Controller::filterPass(bool focusGrid, bool byTimer)

@@ -61,7 +61,7 @@ public:
     void showSlotProgress(int percent) override;
     void checkAddress() override { m_refresher->checkAddress(); }
     QDateTime nextUpdateTime() const override { return m_refresher->nextUpdate(); }
-    void refresh() override { m_refresher->tickRefresh(); }
+    void refresh() override;
     void alertCheck() override;
 
     // RefreshView
@@ -74,13 +74,14 @@ public:
     void showFetchOutcome(const FetchOutcome& outcome) override;
     void showNextUpdate(const QString& text) override;
     void myCallControls() override;
-    void refreshFilterPass() override { filterPass(true); }
+    void refreshFilterPass() override;
     void repaintWindow() override;
 
     // A refresh the user asked for; it follows the running one when there is one.
     void askRefresh() { m_refresher->ask(); }
-    // focusGrid: the grid takes the focus at the end. byTimer: the minute's pass or the pending
-    // re-filter, which leave the focus where the user has it (typing a call, say).
+    // focusGrid: the grid takes the focus at the end. byTimer: the minute's pass, the pending
+    // re-filter or the pass of a refresh the tick started, which leave the focus where the
+    // user has it (typing a call, say).
     void filterPass(bool focusGrid, bool byTimer = false);
     void emailTest();
     bool refreshRunning() const { return m_refresher->running(); }
@@ -144,6 +145,7 @@ private:
     WorkingValues m_working;
     QString m_currentAlert;
     bool m_started = false;
+    bool m_refreshByTimer = false; // the running refresh was started by the tick, not the user
     bool m_closed = false;
 
     UpdateCycle m_cycle;

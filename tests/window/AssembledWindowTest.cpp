@@ -162,6 +162,13 @@ TEST_F(AssembledWindow, TimerPassesLeaveTheFocusWhereTheUserTypes)
                  tickAt(QTime(10, 4, second));
              ASSERT_FALSE(controller->cycle().refilterPending());
          }},
+        {"the refresh the tick starts when it is due", [&] {
+             QSignalSpy finished(controller.get(), &Controller::refreshFinished);
+             const QDateTime due = controller->nextUpdateTime();
+             ASSERT_TRUE(due.isValid());
+             tickAt(due.time().addSecs(1));
+             ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() && !controller->refreshRunning(); }, 60000));
+         }},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -176,9 +183,14 @@ TEST_F(AssembledWindow, TimerPassesLeaveTheFocusWhereTheUserTypes)
         EXPECT_TRUE(window.spottedFilter->text().endsWith(QStringLiteral("G4X")));
     }
 
-    // A pass the user starts still hands the focus to the grid.
+    // A pass or a refresh the user starts still hands the focus to the grid.
     window.spottedFilter->setFocus();
     window.clearSpotted->click();
+    EXPECT_EQ(window.focusWidget(), grid);
+    QSignalSpy finished(controller.get(), &Controller::refreshFinished);
+    window.spottedFilter->setFocus();
+    window.updateNow->click();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() && !controller->refreshRunning(); }, 60000));
     EXPECT_EQ(window.focusWidget(), grid);
 }
 
