@@ -1,6 +1,8 @@
 #include "base/Clock.h"
+#include "base/Config.h"
 #include "base/Identity.h"
 #include "platform/InstanceLock.h"
+#include "settings/SettingsStore.h"
 #include "window/Controller.h"
 #include "window/MainWindow.h"
 
@@ -46,6 +48,31 @@ void closeOnSignals(QWidget& window)
 } // namespace
 #endif
 
+namespace {
+
+// The only place the environment names services. The variables are for tests and demos:
+// local servers in place of the public ones, a settings file of their own, and a local
+// address for the address watch on a machine whose only network is loopback.
+beamtide::Services servicesFromEnvironment()
+{
+    using namespace beamtide;
+    Services services;
+    services.spotDatabaseUrl =
+        config::baseUrl(qEnvironmentVariable("BEAMTIDE_SPOTDB_URL"), config::spotDatabaseBaseUrl());
+    services.echoUrl = config::baseUrl(qEnvironmentVariable("BEAMTIDE_ECHO_URL"), config::echoBaseUrl());
+    services.wsprLiveUrl =
+        config::baseUrl(qEnvironmentVariable("BEAMTIDE_WSPRLIVE_URL"), config::wsprLiveBaseUrl());
+    services.settingsPath = qEnvironmentVariable("BEAMTIDE_SETTINGS");
+    if (services.settingsPath.isEmpty())
+        services.settingsPath = defaultSettingsFile();
+    const QHostAddress local(qEnvironmentVariable("BEAMTIDE_LOCAL_ADDRESS"));
+    if (!local.isNull())
+        services.addressSource = [local] { return QList<QHostAddress>{local}; };
+    return services;
+}
+
+} // namespace
+
 int main(int argc, char* argv[])
 {
     QApplication app(argc, argv);
@@ -60,7 +87,7 @@ int main(int argc, char* argv[])
 
     beamtide::SystemClock clock;
     beamtide::MainWindow window;
-    beamtide::Controller controller(window, identity, clock);
+    beamtide::Controller controller(window, identity, clock, servicesFromEnvironment());
     QObject::connect(&window, &beamtide::MainWindow::closing, &controller,
                      &beamtide::Controller::shutDown);
 #ifdef Q_OS_UNIX

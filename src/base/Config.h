@@ -4,8 +4,7 @@
 
 namespace beamtide::config {
 
-// Outside services. The three base addresses can be replaced through the environment
-// (BEAMTIDE_SPOTDB_URL, BEAMTIDE_ECHO_URL, BEAMTIDE_WSPRLIVE_URL) for tests and demos.
+// Outside services. main() may replace the three base addresses (for tests and demos).
 inline constexpr const char* kSpotDatabaseHost = "wsprnet.org";
 inline constexpr const char* kEchoHost = "api.ipify.org";
 // The second spot source, a public SQL database mirroring the spot database; HTTPS only.
@@ -20,8 +19,12 @@ inline constexpr const char* kDownloadHost = "downloads.beamtide.invalid";
 inline constexpr const char* kSenderAddress = "alerts@beamtide.invalid";
 inline constexpr const char* kProtectedPassword = "BeamtideProt";  // 12 letters
 
-QString spotDatabaseBaseUrl(); // "http://host[:port]" without a trailing slash
+// The public addresses: "http://host[:port]" without a trailing slash.
+QString spotDatabaseBaseUrl();
 QString echoBaseUrl();
-QString wsprLiveBaseUrl(); // "https://host" without a trailing slash
+QString wsprLiveBaseUrl(); // HTTPS
+
+// given when it is not empty, else fallback; without trailing slashes either way.
+QString baseUrl(const QString& given, const QString& fallback);
 
 } // namespace beamtide::config

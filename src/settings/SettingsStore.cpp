@@ -23,16 +23,11 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 
 QString defaultSettingsFile()
 {
-    const QString fromEnv = qEnvironmentVariable("BEAMTIDE_SETTINGS");
-    if (!fromEnv.isEmpty())
-        return fromEnv;
 #ifdef Q_OS_WIN
     return {};
 #else
-    QString config = qEnvironmentVariable("XDG_CONFIG_HOME");
-    if (config.isEmpty())
-        config = QDir::homePath() + u"/.config";
-    return config + u"/Beamtide/settings.ini";
+    return QStandardPaths::writableLocation(QStandardPaths::GenericConfigLocation)
+        + u"/Beamtide/settings.ini";
 #endif
 }
 
@@ -60,11 +55,6 @@ SettingsStore::SettingsStore(const QString& path, int instance)
 SettingsStore::~SettingsStore()
 {
     sync();
-}
-
-std::unique_ptr<SettingsStore> SettingsStore::openDefault(int instance)
-{
-    return std::make_unique<SettingsStore>(defaultSettingsFile(), instance);
 }
 
 QString SettingsStore::fileName() const

@@ -10,8 +10,9 @@ class QSettings;
 
 namespace beamtide {
 
-// Where the settings live: $BEAMTIDE_SETTINGS when set, else <config>/Beamtide/settings.ini
-// ($XDG_CONFIG_HOME, default ~/.config). Empty on Windows without the variable: the registry.
+// Where the settings live by default: <config>/Beamtide/settings.ini, <config> being the
+// user's configuration folder ($XDG_CONFIG_HOME, default ~/.config). Empty on Windows: the
+// registry.
 QString defaultSettingsFile();
 
 // The per-user store of one running copy. Every value name carries the instance suffix
@@ -25,8 +26,6 @@ public:
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
     SettingsStore& operator=(const SettingsStore&) = delete;
-
-    static std::unique_ptr<SettingsStore> openDefault(int instance);
 
     int instance() const { return m_instance; }
     QString suffix() const { return QString::number(m_instance); }

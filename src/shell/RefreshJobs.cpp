@@ -3,10 +3,12 @@
 namespace beamtide {
 
 WorkerJobs::WorkerJobs(NetWorker& worker, std::shared_ptr<HttpClient> client, const RunLog& log,
-                       const Clock& clock, const QString& spotDatabaseUrl, const QString& echoUrl)
+                       const Clock& clock, const QString& spotDatabaseUrl, const QString& echoUrl,
+                       const QString& wsprLiveUrl)
     : m_fetcher(worker, client, log, clock), m_lookup(worker, client, log)
 {
     m_fetcher.setBaseUrl(spotDatabaseUrl);
+    m_fetcher.setWsprLiveBaseUrl(wsprLiveUrl);
     m_lookup.setBaseUrl(echoUrl);
     QObject::connect(&m_fetcher, &SpotFetcher::myCallControls, &m_fetcher, [this] {
         if (m_myCall)

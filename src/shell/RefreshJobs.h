@@ -35,7 +35,8 @@ class WorkerJobs final : public RefreshJobs
 {
 public:
     WorkerJobs(NetWorker& worker, std::shared_ptr<HttpClient> client, const RunLog& log,
-               const Clock& clock, const QString& spotDatabaseUrl, const QString& echoUrl);
+               const Clock& clock, const QString& spotDatabaseUrl, const QString& echoUrl,
+               const QString& wsprLiveUrl);
     ~WorkerJobs() override;
 
     FetchStart fetch(const FetchRequest& request, std::function<void()> myCall,

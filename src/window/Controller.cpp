@@ -1,7 +1,6 @@
 #include "window/Controller.h"
 
 #include "base/Clock.h"
-#include "base/Config.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/AlertTones.h"
@@ -47,8 +46,8 @@ QColor toColor(quint32 rgb)
 }
 } // namespace
 
-Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock, Openers* openers,
-                       QObject* parent)
+Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock,
+                       const Services& services, QObject* parent)
     : QObject(parent),
       m_window(window),
       m_identity(identity),
@@ -60,13 +59,14 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
       m_cycle(*this, clock),
       m_hook(identity.folder)
 {
-    m_store = SettingsStore::openDefault(identity.instance);
+    m_store = std::make_unique<SettingsStore>(services.settingsPath, identity.instance);
     m_mailer = std::make_unique<AlertMailer>(m_worker, m_log);
     m_tones = new AlertTones(this);
     connect(window.emailTest, &QPushButton::clicked, this, &Controller::emailTest);
     m_jobs = std::make_unique<WorkerJobs>(m_worker, m_http, m_log, m_clock,
-                                          config::spotDatabaseBaseUrl(), config::echoBaseUrl());
-    m_refresher = std::make_unique<Refresher>(*this, *m_jobs, m_identity);
+                                          services.spotDatabaseUrl, services.echoUrl,
+                                          services.wsprLiveUrl);
+    m_refresher = std::make_unique<Refresher>(*this, *m_jobs, m_identity, services.addressSource);
     connect(m_refresher.get(), &Refresher::refreshFinished, this, &Controller::refreshFinished);
     connect(m_refresher.get(), &Refresher::addressLookupFinished, this, &Controller::addressLookupFinished);
     connect(m_refresher.get(), &Refresher::startUpFinished, this, &Controller::startUpFinished);
@@ -79,11 +79,13 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
     connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::askRefresh);
+    Openers* openers = services.openers;
     if (!openers) {
         m_ownOpeners = std::make_unique<DesktopOpeners>();
         openers = m_ownOpeners.get();
     }
-    m_export = std::make_unique<SpotExport>(m_identity, m_clock, *m_prompt, *openers);
+    m_export = std::make_unique<SpotExport>(m_identity, m_clock, *m_prompt, *openers,
+                                            services.spotDatabaseUrl);
     m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);
     connect(m_find, &FindPanel::bandPicked, this, &Controller::bandPicked);
     window.installEventFilter(this);

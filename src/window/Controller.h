@@ -11,6 +11,7 @@
 #include "spots/AlertsHistory.h"
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
+#include "window/Services.h"
 #include "window/WorkingValues.h"
 
 #include <QDateTime>
@@ -42,9 +43,8 @@ class Controller final : public QObject, public UpdateHost, public RefreshView
     Q_DISABLE_COPY_MOVE(Controller)
 
 public:
-    // openers: where files and pages are opened; the desktop's own when not given.
-    Controller(MainWindow& window, Identity& identity, const Clock& clock,
-               Openers* openers = nullptr, QObject* parent = nullptr);
+    Controller(MainWindow& window, Identity& identity, const Clock& clock, const Services& services,
+               QObject* parent = nullptr);
     ~Controller() override;
 
     // The start-up sequence, once, after the window is first shown.

@@ -78,9 +78,9 @@ QStringList exportLines(const SpotGridModel& model)
 }
 
 SpotExport::SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt,
-                       Openers& openers)
+                       Openers& openers, const QString& spotDatabaseUrl)
     : m_identity(identity), m_clock(clock), m_prompt(prompt), m_openers(openers),
-      m_editor(defaultTextEditor())
+      m_spotDatabaseUrl(spotDatabaseUrl), m_editor(defaultTextEditor())
 {
 }
 
@@ -127,7 +127,7 @@ QUrl SpotExport::updateLinkUrl() const
 
 QUrl SpotExport::spotDatabaseUrl() const
 {
-    const QString base = config::spotDatabaseBaseUrl();
+    const QString& base = m_spotDatabaseUrl;
     if (m_identity.myCall.isEmpty())
         return QUrl(base + u'/');
     const QString call = QString::fromLatin1(QUrl::toPercentEncoding(m_identity.myCall));

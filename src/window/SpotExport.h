@@ -37,8 +37,9 @@ class SpotExport final
 
 public:
     // All four must outlive this; identity is read at each action, so it may be filled in
-    // after construction (start-up).
-    SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers);
+    // after construction (start-up). spotDatabaseUrl: the base address the site link opens.
+    SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers,
+               const QString& spotDatabaseUrl);
 
     // The "/texteditor=" value; the platform's editor by default.
     void setTextEditor(const QString& command);
@@ -74,6 +75,7 @@ private:
     const Clock& m_clock;
     Prompt& m_prompt;
     Openers& m_openers;
+    QString m_spotDatabaseUrl;
     QString m_editor;
 };
 

@@ -3,7 +3,6 @@
 // under the build folder for a person to look at.
 #include "base/Clock.h"
 #include "base/Identity.h"
-#include "platform/gui/Openers.h"
 #include "window/Controller.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
@@ -11,7 +10,9 @@
 #include "window/SpotGridModel.h"
 
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 #include "TempFolder.h"
 
 #include <QComboBox>
@@ -42,12 +43,6 @@ const bool kOnDisplay = [] {
     qputenv("QT_QPA_PLATFORM", "xcb");
     return true;
 }();
-
-struct QuietOpeners final : Openers
-{
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
-    void openUrl(const QUrl&) override {}
-};
 
 // Spots stamped in the last minutes, so every time rule keeps them.
 std::vector<test::PageSpot> freshSpots(int n)
@@ -81,17 +76,13 @@ struct OnScreen
         server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
         server.setBody(QStringLiteral("/"), "203.0.113.7");
         server.setBody(kSpotsPath, test::reportPage(spots).toUtf8());
-        qputenv("BEAMTIDE_SETTINGS", folder.file(QStringLiteral("settings.ini")).toLocal8Bit());
-        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
         identity.commandLine = commandLineText({QStringLiteral("/20")});
         identity.instance = 1;
         identity.folder = folder.path();
-        controller = std::make_unique<Controller>(window, identity, clock, &openers);
+        controller = std::make_unique<Controller>(
+            window, identity, clock,
+            test::localServices(server.baseUrl(), folder.file(QStringLiteral("settings.ini")), openers));
         controller->prompt().setSink(&prompts);
-        // A network address of its own, so the lookup runs on a machine with loopback alone.
-        controller->refresher().addressWatch().setSource(
-            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         window.show();
     }
 
@@ -111,7 +102,7 @@ struct OnScreen
     test::HttpFixture server;
     Identity identity;
     SystemClock clock;
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     MainWindow window;
     std::unique_ptr<Controller> controller;

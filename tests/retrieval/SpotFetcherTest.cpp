@@ -34,6 +34,7 @@ protected:
     SpotFetcherTest()
     {
         fetcher.setBaseUrl(server.baseUrl());
+        fetcher.setWsprLiveBaseUrl(deadBaseUrl());
         server.setBody(kActivity, linesPage(250));
         server.setBody(kQuery, reportPage(assortedSpots(5)).toUtf8());
         QObject::connect(&fetcher, &SpotFetcher::myCallControls, &fetcher, [this] {

@@ -332,19 +332,21 @@ TEST(SettingsStore, HeloNameAndTexts)
     EXPECT_EQ(lastGetText(QDateTime(QDate(2024, 1, 2), QTime(3, 4, 5))), "02-01-24 03:04:05");
 }
 
-TEST(SettingsStore, FileNamedByTheEnvironment)
+TEST(SettingsStore, DefaultFileIsInTheUserConfigFolderAndMadeOnFirstWrite)
 {
     TempFolder dir;
-    const QByteArray saved = qgetenv("BEAMTIDE_SETTINGS");
-    qputenv("BEAMTIDE_SETTINGS", QFile::encodeName(dir.file("portable.ini")));
+    const QByteArray saved = qgetenv("XDG_CONFIG_HOME");
+    qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.path()));
+    const QString path = defaultSettingsFile();
+    EXPECT_EQ(path, dir.file("Beamtide/settings.ini"));
     {
-        const std::unique_ptr<SettingsStore> store = SettingsStore::openDefault(3);
-        EXPECT_EQ(store->fileName(), dir.file("portable.ini"));
-        store->writeText(u"WSPRBand", "15");
+        SettingsStore store(path, 3);
+        EXPECT_EQ(store.fileName(), path);
+        store.writeText(u"WSPRBand", "15");
     }
-    EXPECT_EQ(raw(dir.file("portable.ini"), "WSPRBand3"), "15");
+    EXPECT_EQ(raw(path, "WSPRBand3"), "15");
     if (saved.isNull())
-        qunsetenv("BEAMTIDE_SETTINGS");
+        qunsetenv("XDG_CONFIG_HOME");
     else
-        qputenv("BEAMTIDE_SETTINGS", saved);
+        qputenv("XDG_CONFIG_HOME", saved);
 }

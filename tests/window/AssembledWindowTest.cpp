@@ -3,7 +3,6 @@
 // user put it) and the find panel laid over the grid.
 #include "base/Clock.h"
 #include "base/Identity.h"
-#include "platform/gui/Openers.h"
 #include "window/Controller.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
@@ -13,7 +12,9 @@
 #include "shell/Refresher.h"
 
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 #include "TempFolder.h"
 
 #include <QApplication>
@@ -34,12 +35,6 @@ using namespace beamtide;
 
 namespace {
 
-struct QuietOpeners final : Openers
-{
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
-    void openUrl(const QUrl&) override {}
-};
-
 // The window and controller; spots come from a local server.
 class AssembledWindow : public ::testing::Test
 {
@@ -48,13 +43,12 @@ protected:
     {
         server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
         server.setBody(QStringLiteral("/olddb.php"), test::reportPage(test::assortedSpots(6)).toUtf8());
-        qputenv("BEAMTIDE_SETTINGS", folder.file(QStringLiteral("settings.ini")).toLocal8Bit());
-        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
         server.setBody(QStringLiteral("/"), "203.0.113.7");
         identity.instance = 1;
         identity.folder = folder.path();
-        controller = std::make_unique<Controller>(window, identity, clock, &openers);
+        controller = std::make_unique<Controller>(
+            window, identity, clock,
+            test::localServices(server.baseUrl(), folder.file(QStringLiteral("settings.ini")), openers));
         controller->prompt().setSink(&prompts);
         window.show();
         window.activateWindow();
@@ -64,19 +58,14 @@ protected:
     ~AssembledWindow() override
     {
         controller.reset();
-        qunsetenv("BEAMTIDE_SETTINGS");
-        qunsetenv("BEAMTIDE_SPOTDB_URL");
-        qunsetenv("BEAMTIDE_ECHO_URL");
     }
 
     // The start-up sequence up to its first refresh; the timer is stopped so each tick is the
-    // test's. The watch is given an address of its own, so the lookup runs on a machine with
+    // test's. The watch sees an address of its own, so the lookup runs on a machine with
     // loopback alone.
     void fetchSpots()
     {
         QSignalSpy finished(controller.get(), &Controller::refreshFinished);
-        controller->refresher().addressWatch().setSource(
-            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         controller->startUp();
         controller->timer().stop();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() && !controller->refreshRunning(); }, 60000));
@@ -92,7 +81,7 @@ protected:
     test::TempFolder folder;
     test::HttpFixture server;
     ManualClock clock{QDateTime(QDate(2024, 5, 1), QTime(10, 3, 17), Qt::UTC)};
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     Identity identity;
     MainWindow window;

@@ -3,8 +3,6 @@
 // conversion error box and the address gate.
 #include "base/Clock.h"
 #include "base/Identity.h"
-#include "net/AddressWatch.h"
-#include "platform/gui/Openers.h"
 #include "window/Controller.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
@@ -13,7 +11,9 @@
 #include "window/SpotGridModel.h"
 
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 #include "TempFolder.h"
 
 #include <QComboBox>
@@ -39,13 +39,6 @@ namespace {
 const QString kActivityPath = QStringLiteral("/drupal/wsprnet/activity");
 const QString kSpotsPath = QStringLiteral("/olddb.php");
 const QString kEchoPath = QStringLiteral("/");
-
-// Nothing is started or opened from these tests.
-struct QuietOpeners final : Openers
-{
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
-    void openUrl(const QUrl&) override {}
-};
 
 // Spots with the given calls, newest first, in the hour of the manual clock.
 std::vector<test::PageSpot> spotsCalled(const QStringList& calls)
@@ -80,8 +73,6 @@ protected:
 
     ~ControllerTest() override
     {
-        if (m_restoreWsprLive)
-            qputenv("BEAMTIDE_WSPRLIVE_URL", "http://127.0.0.1:9");
         if (controller)
             controller->timer().stop();
         controller.reset();
@@ -107,29 +98,22 @@ protected:
         ini.setValue(QStringLiteral("Drovix/") + name + QStringLiteral("1"), value);
     }
 
-    // The fetcher reads the mirror's address when the controller is built; every other test
-    // keeps the closed port of the test program.
-    void useWsprLive(const test::HttpFixture& live)
-    {
-        qputenv("BEAMTIDE_WSPRLIVE_URL", live.baseUrl().toLocal8Bit());
-        m_restoreWsprLive = true;
-    }
+    // The mirror's address is handed in when the controller is built; every other test keeps
+    // a closed port.
+    void useWsprLive(const test::HttpFixture& live) { m_wsprLiveUrl = live.baseUrl(); }
 
     // Builds the window and controller; the timer is stopped so each tick is the test's.
     void build(const QStringList& arguments = {})
     {
-        qputenv("BEAMTIDE_SETTINGS", settingsFile.toLocal8Bit());
-        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
         identity.commandLine = commandLineText(arguments);
         identity.instance = 1;
         identity.folder = folder.path();
         window = std::make_unique<MainWindow>();
-        controller = std::make_unique<Controller>(*window, identity, clock, &openers);
+        Services services = test::localServices(server.baseUrl(), settingsFile, openers);
+        if (!m_wsprLiveUrl.isEmpty())
+            services.wsprLiveUrl = m_wsprLiveUrl;
+        controller = std::make_unique<Controller>(*window, identity, clock, services);
         controller->prompt().setSink(&prompts);
-        // An address of its own, so the lookup runs on a machine with loopback alone.
-        controller->refresher().addressWatch().setSource(
-            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         finished = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
     }
 
@@ -175,13 +159,13 @@ protected:
     test::HttpFixture server;
     QString settingsFile = folder.file(QStringLiteral("settings.ini"));
     ManualClock clock{QDateTime(QDate(2024, 5, 1), QTime(10, 3, 17), Qt::UTC), 2 * 3600};
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     Identity identity;
     std::unique_ptr<MainWindow> window;
     std::unique_ptr<Controller> controller;
     std::unique_ptr<QSignalSpy> finished;
-    bool m_restoreWsprLive = false;
+    QString m_wsprLiveUrl;
 };
 
 } // namespace

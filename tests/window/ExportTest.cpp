@@ -45,7 +45,7 @@ struct ExportFixture
     Prompt prompt;
     PromptRecorder recorder;
     RecordingOpeners openers;
-    SpotExport exporter{identity, clock, prompt, openers};
+    SpotExport exporter{identity, clock, prompt, openers, QStringLiteral("http://spots.example:8080")};
 
     ExportFixture()
     {
@@ -224,7 +224,7 @@ TEST(ExportTest, SummaryGetsTheLiteralSuffixAndOnlyWhenItIsThere)
 TEST(ExportTest, LinksOpenTheDownloadAndTheSpotDatabase)
 {
     ExportFixture f;
-    const QString base = config::spotDatabaseBaseUrl();
+    const QString base = QStringLiteral("http://spots.example:8080");
     f.exporter.openUpdateLink();
     f.exporter.openSpotDatabase();
     f.identity.myCall = "G4ABC";

@@ -3,11 +3,12 @@
 // settings load derived from the stored host.
 #include "base/Clock.h"
 #include "base/Identity.h"
-#include "platform/gui/Openers.h"
 #include "window/Controller.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
 
+#include "LocalServices.h"
+#include "QuietOpeners.h"
 #include "SmtpFixture.h"
 #include "TempFolder.h"
 
@@ -22,12 +23,6 @@
 using namespace beamtide;
 
 namespace {
-
-struct QuietOpeners final : Openers
-{
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
-    void openUrl(const QUrl&) override {}
-};
 
 void retype(QLineEdit* edit, const QString& text)
 {
@@ -56,16 +51,17 @@ TEST(MailFromPanel, EmailTestLogsInWithTheTypedCredentialsBeforeSaveClose)
         ini.setValue(QStringLiteral("WSPRSMTPpwd1"), QStringLiteral("old-password"));
         ini.setValue(QStringLiteral("WSPRSMTPport1"), smtp.port(QStringLiteral("plain")));
     }
-    qputenv("BEAMTIDE_SETTINGS", settingsFile.toLocal8Bit());
 
     Identity identity;
     identity.commandLine = QStringLiteral(" /emailtest");
     identity.instance = 1;
     identity.folder = folder.path();
     ManualClock clock(QDateTime(QDate(2024, 5, 1), QTime(10, 25), Qt::UTC));
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     MainWindow window;
-    Controller controller(window, identity, clock, &openers);
+    // No refresh runs here: the web services are a closed port.
+    Controller controller(window, identity, clock,
+                          test::localServices(QStringLiteral("http://127.0.0.1:9"), settingsFile, openers));
     PromptRecorder prompts;
     controller.prompt().setSink(&prompts);
 
@@ -89,5 +85,4 @@ TEST(MailFromPanel, EmailTestLogsInWithTheTypedCredentialsBeforeSaveClose)
     EXPECT_EQ(mails[0].recipients, QStringList{QStringLiteral("ops@example.org")});
     // The greeting name comes from the stored host, the part after its first dot.
     EXPECT_EQ(mails[0].helo, QStringLiteral("beamtide.test"));
-    qunsetenv("BEAMTIDE_SETTINGS");
 }

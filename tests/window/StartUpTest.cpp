@@ -3,9 +3,7 @@
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/Identity.h"
-#include "net/AddressWatch.h"
 #include "platform/InstanceLock.h"
-#include "platform/gui/Openers.h"
 #include "spots/AlertsHistory.h"
 #include "window/Controller.h"
 #include "window/MainWindow.h"
@@ -14,7 +12,9 @@
 #include "Version.h"
 
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 #include "TempFolder.h"
 
 #include <QCheckBox>
@@ -85,9 +85,6 @@ public:
             (void)QTest::qWaitFor([this] { return !controller->refreshRunning(); }, 60000);
         }
         controller.reset();
-        qunsetenv("BEAMTIDE_SETTINGS");
-        qunsetenv("BEAMTIDE_SPOTDB_URL");
-        qunsetenv("BEAMTIDE_ECHO_URL");
     }
 
     // Stored values before the start, written as the settings store reads them.
@@ -101,13 +98,9 @@ public:
     void start(const QStringList& arguments)
     {
         identity.commandLine = commandLineText(arguments);
-        qputenv("BEAMTIDE_SETTINGS", settingsFile.toUtf8());
-        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toUtf8());
-        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toUtf8());
-        controller = std::make_unique<Controller>(window, identity, clock, &openers);
+        controller = std::make_unique<Controller>(window, identity, clock,
+                                                  test::localServices(server.baseUrl(), settingsFile, openers));
         controller->prompt().setSink(&prompts);
-        controller->refresher().addressWatch().setSource(
-            [] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.10"))}; });
         controller->runLog().setSink([this](const QString& line) { record(line); });
         refreshed = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
         controller->startUp();
@@ -144,7 +137,7 @@ public:
     Identity identity;
     ManualClock clock;
     MainWindow window;
-    NoOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     QMutex logMutex;
     QStringList logLines;
