@@ -2,8 +2,10 @@
 #include "base/Config.h"
 #include "base/Identity.h"
 #include "platform/InstanceLock.h"
+#include "platform/gui/ProgramIcon.h"
 #include "settings/SettingsStore.h"
 #include "window/Controller.h"
+#include "window/DesktopPresence.h"
 #include "window/MainWindow.h"
 
 #include <QApplication>
@@ -78,6 +80,8 @@ int main(int argc, char* argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Beamtide"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beamtide"));
+    QApplication::setWindowIcon(beamtide::programIcon());
+    QApplication::setDesktopFileName(QStringLiteral("beamtide"));
 
     beamtide::InstanceLock lock;
     beamtide::Identity identity;
@@ -90,6 +94,11 @@ int main(int argc, char* argv[])
     beamtide::Controller controller(window, identity, clock, servicesFromEnvironment());
     QObject::connect(&window, &beamtide::MainWindow::closing, &controller,
                      &beamtide::Controller::shutDown);
+    beamtide::DesktopPresence desktop(window, controller, identity, clock);
+    // A window hidden in the tray closes without being the last visible one, so the closing
+    // itself ends the program, once the shut-down sequence has run.
+    QObject::connect(&window, &beamtide::MainWindow::closing, &app, &QCoreApplication::quit,
+                     Qt::QueuedConnection);
 #ifdef Q_OS_UNIX
     closeOnSignals(window);
 #endif

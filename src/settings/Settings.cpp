@@ -68,6 +68,8 @@ const BoolValue kBools[] = {
     {u"WSPRTimeSet", &StoredSettings::timeSet},
     {u"WSPRLinesSet", &StoredSettings::linesSet},
     {u"WSPRDistMode", &StoredSettings::vhfDistMode},
+    {u"BeamtideNotify", &StoredSettings::desktopNotify},
+    {u"BeamtideMinToTray", &StoredSettings::minimiseToTray},
 };
 
 const TextValue kTexts[] = {
@@ -226,6 +228,8 @@ QList<LoadStep> loadSteps(const StoredSettings& s)
         step(u"CheckBox6", s.timeSet),
         step(u"CheckBox7", s.linesSet),
         step(u"CheckBox9", s.vhfDistMode),
+        step(u"CheckBox18", s.desktopNotify),
+        step(u"CheckBox19", s.minimiseToTray),
     };
     for (const TextClassInfo& info : textClasses())
         steps.append(step(info.comboBox, s.textLooks[static_cast<std::size_t>(info.textClass)].colour));

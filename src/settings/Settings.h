@@ -91,6 +91,9 @@ struct StoredSettings
     bool timeSet = false;      // WSPRTimeSet; CheckBox6
     bool linesSet = false;     // WSPRLinesSet; CheckBox7
     bool vhfDistMode = false;  // WSPRDistMode; CheckBox9
+    // The desktop: a notification per announced alert, and minimising to the tray.
+    bool desktopNotify = true;    // BeamtideNotify; CheckBox18
+    bool minimiseToTray = false;  // BeamtideMinToTray; CheckBox19
     // 12. WSPRF1..WSPRF5 and WSPRF1B..WSPRF5B (ComboBox4..8, CheckBox11..15), indexed by TextClass
     std::array<TextLook, kTextClassCount> textLooks;
     // WSPROddLine, WSPREvenLine, WSPRHighlightLine (ComboBox9..11), indexed by Background

@@ -60,6 +60,8 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     text(u"Even Line Background Colour", u"WSPREvenLine", QStringLiteral("CustomLtYellow"));
     text(u"Highlight Background Colour", u"WSPRHighlightLine", QStringLiteral("Black"));
     text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
+    flag(u"Desktop notifications", u"BeamtideNotify", true);
+    flag(u"Minimise to tray", u"BeamtideMinToTray", false);
     return lines;
 }
 

@@ -260,6 +260,7 @@ void Controller::showBusy(bool busy)
         m_window.grid->setCursor(Qt::BusyCursor);
     else
         m_window.grid->unsetCursor();
+    Q_EMIT fetchingChanged(busy);
 }
 
 void Controller::showFetchOutcome(const FetchOutcome& outcome)
@@ -447,6 +448,7 @@ void Controller::alertCheck()
     case AlertChannel::Nothing:
         break;
     }
+    Q_EMIT alertAnnounced(outcome.alert);
 }
 
 void Controller::emailTest()

@@ -99,6 +99,7 @@ public:
     QString publicAddress() const { return m_refresher->publicAddress(); }
     WorkingValues& working() { return m_working; }
     bool started() const { return m_started; }
+    QDateTime lastRetrieval() const { return m_refresher->lastRetrieval(); }
 
     FindPanel& findPanel() { return *m_find; }
     SpotExport& spotExport() { return *m_export; }
@@ -107,7 +108,9 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 Q_SIGNALS:
+    void fetchingChanged(bool fetching); // a fetch is out: the busy pointer and the lime indicator
     void refreshFinished();
+    void alertAnnounced(const QString& alert);
     void addressLookupFinished();
     void startUpFinished();
 

@@ -1,5 +1,7 @@
 #include "window/MainWindow.h"
 
+#include "platform/gui/ProgramIcon.h"
+
 #include <QCheckBox>
 #include <QCloseEvent>
 #include <QComboBox>
@@ -105,6 +107,7 @@ MainWindow::MainWindow(QWidget* parent) : QMainWindow(parent)
 {
     setObjectName(QStringLiteral("Form1"));
     setWindowTitle(QStringLiteral("Beamtide for Windows "));
+    setWindowIcon(programIcon());
     buildControls();
     buildLayout();
     connectHandlers();

@@ -268,6 +268,8 @@ StoredSettings SettingsBinding::collect() const
     s.timeSet = w.timeWindow->isChecked();
     s.linesSet = w.entriesLimit->isChecked();
     s.vhfDistMode = w.vhfDistMode->isChecked();
+    s.desktopNotify = m_panel.desktopNotify->isChecked();
+    s.minimiseToTray = m_panel.minimiseToTray->isChecked();
     s.textLooks = m_working.colours.classes;
     for (int i = 0; i < kBackgroundCount; ++i)
         s.backgroundColours[static_cast<std::size_t>(i)] = backgroundName(m_working.colours, i);

@@ -203,6 +203,18 @@ SetupPanel::SetupPanel(MainWindow& window)
     preview->setReadOnly(true);
     grid->addWidget(preview, row++, 3, 1, 3);
 
+    // The desktop, below the colours.
+    grid->addWidget(label(this, u"Label50", QStringLiteral("DESKTOP"), Weight::BoldItalic), row++, 3, 1, 3);
+    desktopNotify = named<QCheckBox>(this, u"CheckBox18",
+        QStringLiteral("Show every alert as a desktop notification as well"));
+    desktopNotify->setText(QStringLiteral("Desktop notifications"));
+    desktopNotify->setChecked(true);
+    grid->addWidget(desktopNotify, row++, 3, 1, 3);
+    minimiseToTray = named<QCheckBox>(this, u"CheckBox19",
+        QStringLiteral("Minimising hides the window; the tray icon brings it back"));
+    minimiseToTray->setText(QStringLiteral("Minimise to tray"));
+    grid->addWidget(minimiseToTray, row++, 3, 1, 3);
+
     setVisible(false);
 }
 

@@ -60,6 +60,8 @@ public:
     QScrollBar* distanceScale = nullptr;  // ScrollBar8
     QLineEdit* distanceScaleBox = nullptr; // Edit19
     QComboBox* source = nullptr;          // ComboBoxSource: where the spots come from
+    QCheckBox* desktopNotify = nullptr;   // CheckBox18
+    QCheckBox* minimiseToTray = nullptr;  // CheckBox19
     QPushButton* showRegistry = nullptr;  // Button11
     QPlainTextEdit* report = nullptr;     // Memo1
 

@@ -58,6 +58,8 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " Even Line Background Colour : CustomLtYellow",
         " Highlight Background Colour : Black",
         " Spot source : Automatic",
+        " Desktop notifications : True ",
+        " Minimise to tray : False ",
     };
     EXPECT_EQ(settingsReport(store, 50), expected);
 }
@@ -74,6 +76,7 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
         ini.setValue("Drovix/WSPRSMTPpwd1", "secret");
         ini.setValue("Drovix/WSPRDSTSet1", "1");
         ini.setValue("Drovix/WSPRF2B1", "1");
+        ini.setValue("Drovix/BeamtideNotify1", "0");
         ini.setValue("Drovix/WSPRBand2", "40");        // another copy
     }
     const QStringList lines = settingsReport(SettingsStore(path, 1), 50);
@@ -82,5 +85,6 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     EXPECT_EQ(lines[15], " Max distance setting : 500");
     EXPECT_EQ(lines[26], " Distance set active : True ");
     EXPECT_EQ(lines[33], " Alerts Bold Font : True ");
+    EXPECT_EQ(lines[43], " Desktop notifications : False ");
     EXPECT_FALSE(lines.join('\n').contains("secret"));
 }

@@ -57,6 +57,8 @@ StoredSettings everyValueChanged()
     s.timeSet = true;
     s.linesSet = true;
     s.vhfDistMode = true;
+    s.desktopNotify = false;
+    s.minimiseToTray = true;
     s.textLooks = {TextLook{"Lime", true}, TextLook{"Navy", false}, TextLook{"Teal", false},
                    TextLook{"CustomLtRed", true}, TextLook{"Aqua", true}};
     s.backgroundColours = {"White", "MoneyGreen", "CustomLtPurple"};
