@@ -7,6 +7,7 @@ beamtide_packages=(
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
   python3 python3-aiosmtpd clickhouse-server tzdata
   xvfb xauth fonts-dejavu-core fonts-liberation2
+  dunst dbus dbus-bin trayer
 )
 
 beamtide_install_deps() {

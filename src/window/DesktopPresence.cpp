@@ -30,17 +30,6 @@ DesktopPresence::DesktopPresence(MainWindow& window, Controller& controller, con
         [this](const QString& line) { m_controller.runLog().writeTagged(line); });
     connect(m_notifier.get(), &DesktopNotifier::activated, this, &DesktopPresence::showWindow);
 #endif
-    if (TrayIcon::available()) {
-        m_tray = std::make_unique<TrayIcon>();
-        connect(m_tray.get(), &TrayIcon::showRequested, this, &DesktopPresence::showWindow);
-        // The same path as the button, so a running fetch remembers the ask as a click would.
-        connect(m_tray.get(), &TrayIcon::updateRequested, this, [this] { m_window.updateNow->click(); });
-        connect(m_tray.get(), &TrayIcon::alertsToggled, this, [this](bool on) { m_window.alerts->setChecked(on); });
-        connect(m_tray.get(), &TrayIcon::quitRequested, &m_window, &QWidget::close);
-        connect(m_window.alerts, &QCheckBox::toggled, m_tray.get(), &TrayIcon::setAlertsTicked);
-        m_tray->setAlertsTicked(m_window.alerts->isChecked());
-    }
-
     connect(&controller, &Controller::fetchingChanged, this, [this](bool fetching) {
         m_status.fetching = fetching;
         update();
@@ -51,8 +40,32 @@ DesktopPresence::DesktopPresence(MainWindow& window, Controller& controller, con
     window.installEventFilter(this);
 
     update();
-    if (m_tray)
-        m_tray->setVisible(true);
+    if (!createTray()) {
+        // A session may start its tray after its programs: look again now and then.
+        m_trayWait.setInterval(5000);
+        connect(&m_trayWait, &QTimer::timeout, this, [this] {
+            if (createTray())
+                m_trayWait.stop();
+        });
+        m_trayWait.start();
+    }
+}
+
+bool DesktopPresence::createTray()
+{
+    if (!TrayIcon::available())
+        return false;
+    m_tray = std::make_unique<TrayIcon>();
+    connect(m_tray.get(), &TrayIcon::showRequested, this, &DesktopPresence::showWindow);
+    // The button's own path, so an ask during a running fetch is treated as a click is.
+    connect(m_tray.get(), &TrayIcon::updateRequested, this, [this] { m_window.updateNow->click(); });
+    connect(m_tray.get(), &TrayIcon::alertsToggled, this, [this](bool on) { m_window.alerts->setChecked(on); });
+    connect(m_tray.get(), &TrayIcon::quitRequested, &m_window, &QWidget::close);
+    connect(m_window.alerts, &QCheckBox::toggled, m_tray.get(), &TrayIcon::setAlertsTicked);
+    m_tray->setAlertsTicked(m_window.alerts->isChecked());
+    m_tray->show(m_status);
+    m_tray->setVisible(true);
+    return true;
 }
 
 DesktopPresence::~DesktopPresence()

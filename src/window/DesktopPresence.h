@@ -3,6 +3,7 @@
 #include "shell/DesktopStatus.h"
 
 #include <QObject>
+#include <QTimer>
 
 #include <memory>
 
@@ -51,6 +52,7 @@ private:
     void setUnseen(bool unseen);
     void update();
     bool ticked(const char* name) const;
+    bool createTray();
 
     MainWindow& m_window;
     Controller& m_controller;
@@ -59,6 +61,7 @@ private:
     std::unique_ptr<TrayIcon> m_tray;
     std::unique_ptr<DesktopNotifier> m_notifier;
     TrayStatus m_status;
+    QTimer m_trayWait;
 };
 
 } // namespace beamtide

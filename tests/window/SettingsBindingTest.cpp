@@ -53,6 +53,8 @@ StoredSettings unusualSettings()
     s.timeSet = true;
     s.linesSet = true;
     s.vhfDistMode = false;
+    s.desktopNotify = false;
+    s.minimiseToTray = true;
     s.textLooks = {TextLook{QStringLiteral("Navy"), true}, TextLook{QStringLiteral("Yellow"), false},
                    TextLook{QStringLiteral("Teal"), false}, TextLook{QStringLiteral("Purple"), true},
                    TextLook{QStringLiteral("CustomLtRed2"), true}};
