@@ -24,6 +24,7 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
+#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -156,6 +157,9 @@ public:
         window = std::make_unique<MainWindow>();
         controller = std::make_unique<Controller>(*window, identity, clock, &openers);
         controller->prompt().setSink(&prompts);
+        // A machine with a network address, whatever this one has: the lookup then asks the
+        // local echo server and the gate opens.
+        controller->refresher().addressWatch().setSource([] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.2"))}; });
         controller->runLog().setSink([this](const QString& line) { log << line; });
         desktop = std::make_unique<DesktopPresence>(*window, *controller, identity, clock);
         // As the program wires them.
@@ -175,8 +179,7 @@ public:
         server.setBody(kSpotsPath, test::reportPage(spots).toUtf8());
     }
 
-    // Start-up on screen, then a refresh that reaches the server whatever address the
-    // machine has: the public address is handed in, as a lookup would have learned it.
+    // Start-up on screen, up to the end of its first refresh.
     void startUp()
     {
         window->show();
@@ -185,13 +188,13 @@ public:
         controller->startUp();
         controller->timer().stop();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !started.isEmpty() && !controller->refreshRunning(); }, 60000));
-        controller->setPublicAddress(QStringLiteral("203.0.113.7"));
+        ASSERT_EQ(controller->publicAddress(), QStringLiteral("203.0.113.7"));
     }
 
     void refresh()
     {
         QSignalSpy finished(controller.get(), &Controller::refreshFinished);
-        controller->refresh();
+        controller->askRefresh();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !finished.isEmpty() && !controller->refreshRunning(); }, 60000));
     }
 
@@ -410,9 +413,11 @@ TEST(Tray, IconSitsInTheTrayFollowsARefreshAndItsMenuWorks)
 
     copy.setSpots({alertingSpot(QStringLiteral("VK2AAA"), copy.clock.nowUtc())});
     ASSERT_NO_FATAL_FAILURE(copy.startUp());
-    QSignalSpy fetching(copy.controller.get(), &Controller::refreshStarted);
+    QSignalSpy fetching(copy.controller.get(), &Controller::fetchingChanged);
     ASSERT_NO_FATAL_FAILURE(copy.refresh());
-    EXPECT_EQ(fetching.size(), 1);
+    ASSERT_EQ(fetching.size(), 2);
+    EXPECT_TRUE(fetching[0][0].toBool());
+    EXPECT_FALSE(fetching[1][0].toBool());
     EXPECT_FALSE(copy.desktop->status().fetching);
     // The last retrieval in local time (UTC + 2 h) and the alert the pass recorded today.
     EXPECT_EQ(tray->toolTip(), QStringLiteral("Beamtide #1 \u00B7 band 6 \u00B7 last update 13:42 \u00B7 1 alert today"));
