@@ -25,9 +25,6 @@ public:
     // QNetworkInterface. Tests hand in their own list to go offline and back.
     explicit AddressWatch(QObject* parent = nullptr, Source source = {});
 
-    // Replaces the source, for a watch built by a class the test cannot reach into.
-    void setSource(Source source);
-
     void switchOn();
     void switchOff();
     bool isOn() const { return m_timer.isActive(); }
