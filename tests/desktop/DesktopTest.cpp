@@ -134,6 +134,8 @@ public:
         setSpots({});
         const QList<QPair<QString, QVariant>> values{
             {QStringLiteral("WSPRRunCount1"), 5},
+            // The spot database alone: an empty page must not send the copy elsewhere.
+            {QStringLiteral("BeamtideSource1"), QStringLiteral("WSPRnet")},
             {QStringLiteral("WSPRBand1"), QStringLiteral("6")},
             {QStringLiteral("WSPRDistMode1"), 1},
             {QStringLiteral("WSPRdBmAlert1"), 1},

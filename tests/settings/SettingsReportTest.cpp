@@ -85,6 +85,6 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     EXPECT_EQ(lines[15], " Max distance setting : 500");
     EXPECT_EQ(lines[26], " Distance set active : True ");
     EXPECT_EQ(lines[33], " Alerts Bold Font : True ");
-    EXPECT_EQ(lines[43], " Desktop notifications : False ");
+    EXPECT_EQ(lines[44], " Desktop notifications : False ");
     EXPECT_FALSE(lines.join('\n').contains("secret"));
 }
