@@ -59,9 +59,9 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     text(u"Odd Line Background Colour", u"WSPROddLine", QStringLiteral("CustomLtBlue"));
     text(u"Even Line Background Colour", u"WSPREvenLine", QStringLiteral("CustomLtYellow"));
     text(u"Highlight Background Colour", u"WSPRHighlightLine", QStringLiteral("Black"));
-    text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
     flag(u"Desktop notifications", u"BeamtideNotify", true);
     flag(u"Minimise to tray", u"BeamtideMinToTray", false);
+    text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
     return lines;
 }
 

@@ -57,9 +57,9 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " Odd Line Background Colour : CustomLtBlue",
         " Even Line Background Colour : CustomLtYellow",
         " Highlight Background Colour : Black",
-        " Spot source : Automatic",
         " Desktop notifications : True ",
         " Minimise to tray : False ",
+        " Spot source : Automatic",
     };
     EXPECT_EQ(settingsReport(store, 50), expected);
 }
@@ -85,6 +85,6 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     EXPECT_EQ(lines[15], " Max distance setting : 500");
     EXPECT_EQ(lines[26], " Distance set active : True ");
     EXPECT_EQ(lines[33], " Alerts Bold Font : True ");
-    EXPECT_EQ(lines[44], " Desktop notifications : False ");
+    EXPECT_EQ(lines[43], " Desktop notifications : False ");
     EXPECT_FALSE(lines.join('\n').contains("secret"));
 }
