@@ -5,7 +5,6 @@
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "platform/gui/DesktopNotifier.h"
-#include "platform/gui/Openers.h"
 #include "platform/gui/TrayIcon.h"
 #include "shell/DesktopStatus.h"
 #include "window/Controller.h"
@@ -15,7 +14,9 @@
 
 #include "DesktopFixture.h"
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 #include "TempFolder.h"
 
 #include <QAction>
@@ -24,7 +25,6 @@
 #include <QDBusConnection>
 #include <QDBusConnectionInterface>
 #include <QDir>
-#include <QHostAddress>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -52,12 +52,6 @@ namespace {
 
 const QString kSpotsPath = QStringLiteral("/olddb.php");
 const QString kNotifications = QStringLiteral("org.freedesktop.Notifications");
-
-struct QuietOpeners final : Openers
-{
-    void startProgram(const QString&, const QStringList&, const QString&) override {}
-    void openUrl(const QUrl&) override {}
-};
 
 QString dunstctl(const QStringList& args)
 {
@@ -150,18 +144,15 @@ public:
             ini.setValue(QStringLiteral("Drovix/") + name, value);
         ini.sync();
 
-        qputenv("BEAMTIDE_SETTINGS", settingsFile.toLocal8Bit());
-        qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-        qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
         identity.commandLine = commandLineText({});
         identity.instance = 1;
         identity.folder = folder.path();
         window = std::make_unique<MainWindow>();
-        controller = std::make_unique<Controller>(*window, identity, clock, &openers);
-        controller->prompt().setSink(&prompts);
         // A machine with a network address, whatever this one has: the lookup then asks the
         // local echo server and the gate opens.
-        controller->refresher().addressWatch().setSource([] { return QList<QHostAddress>{QHostAddress(QStringLiteral("192.0.2.2"))}; });
+        controller = std::make_unique<Controller>(*window, identity, clock,
+                                                  test::localServices(server.baseUrl(), settingsFile, openers));
+        controller->prompt().setSink(&prompts);
         controller->runLog().setSink([this](const QString& line) { log << line; });
         desktop = std::make_unique<DesktopPresence>(*window, *controller, identity, clock);
         // As the program wires them.
@@ -215,7 +206,7 @@ public:
     QString settingsFile = folder.file(QStringLiteral("settings.ini"));
     // Local time two hours ahead of UTC, so the tooltip's time is told apart from UTC.
     ManualClock clock{QDateTime(QDate(2026, 12, 10), QTime(11, 42, 30), Qt::UTC), 2 * 3600};
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     Identity identity;
     QStringList log;
