@@ -32,6 +32,7 @@ public:
     QString bandText() const;
     // The colour working values, read at every paint.
     void setColourSource(std::function<GridColours()> colours);
+    GridColours colours() const { return m_delegate->colours(); }
 
     // The tag column is 100 pixels wide instead of 0 (the "/diagcol" option).
     void setDiagColumns(bool on);

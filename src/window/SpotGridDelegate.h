@@ -21,6 +21,7 @@ struct GridColours
 
     const TextLook& look(TextClass textClass) const { return classes[size_t(textClass)]; }
     static GridColours defaults();
+    friend bool operator==(const GridColours&, const GridColours&) = default;
 };
 
 // One cell position marked by find; it stays on the position whatever text moves there.
@@ -70,6 +71,7 @@ public:
     // Read at every paint, so a changed band or colour setting shows at the next repaint.
     void setBandSource(std::function<QString()> bandText);
     void setColourSource(std::function<GridColours()> colours);
+    GridColours colours() const { return m_colours(); }
 
     void setFindHighlight(const FindHighlight& find) { m_find = find; }
     const FindHighlight& findHighlight() const { return m_find; }

@@ -1,0 +1,57 @@
+#pragma once
+
+#include "settings/MapPanelState.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QLabel;
+
+namespace beamtide {
+
+class Clock;
+class SettingsStore;
+class SpotGrid;
+class SpotMap;
+
+// The map's own window: the map of the grid's spots and a line saying what it shows.
+// A click on a path makes that row the grid's current cell.
+class MapPanel final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(MapPanel)
+
+public:
+    // parent: the main window, which the panel stays above and closes with.
+    MapPanel(SpotGrid& grid, const Clock& clock, QWidget* parent = nullptr);
+
+    SpotMap& map() { return *m_map; }
+    QString statusText() const;
+
+    // The "Lines" setting: at most this many rows are drawn.
+    void setMaxLinesSource(std::function<int()> maxLines);
+
+    MapPanelState state() const;
+    // Shows or hides the panel as stored, kept on a screen.
+    void applyState(const MapPanelState& state);
+    void restore(const SettingsStore& store);
+    void store(SettingsStore& store) const;
+
+Q_SIGNALS:
+    void shownChanged(bool shown);
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    void selectRow(int row);
+    void updateStatus();
+
+    SpotGrid& m_grid;
+    SpotMap* m_map;
+    QLabel* m_status;
+};
+
+} // namespace beamtide
