@@ -11,8 +11,11 @@
 #include <QToolTip>
 #include <QWheelEvent>
 
+#include <QHash>
+
 #include <algorithm>
 #include <cmath>
+#include <span>
 
 namespace beamtide {
 
@@ -41,14 +44,68 @@ int rankOf(const QString& tag)
     return rank;
 }
 
-double penWidth(const CellLook& look) { return look.bold ? 3.0 : 1.6; }
+double penWidth(const CellLook& look) { return look.bold ? 2.0 : 1.0; }
 double dotRadius(const CellLook& look) { return look.bold ? 4.0 : 3.0; }
 
 // A rim in the opposite lightness keeps a dark path readable on the dark oceans and a
 // light one on the ice.
 QColor rimOf(const QColor& colour)
 {
-    return qGray(colour.rgb()) < 128 ? QColor(255, 255, 255, 150) : QColor(0, 0, 0, 160);
+    return qGray(colour.rgb()) < 128 ? QColor(215, 215, 215) : QColor(20, 20, 20);
+}
+
+// Paths are drawn with one-pixel pens without smoothing, shifted across the line for the
+// rim and the bold weight: the painter draws those directly, while a wider or smoothed pen
+// costs several times as much, too slow for 1000 paths in a frame.
+struct Stroke
+{
+    int across; // pixels across the line
+    bool rim;
+};
+// Rims first: a path's own colour lies over the rims of its neighbours.
+constexpr Stroke kPlainStrokes[] = {{1, true}, {0, false}};
+constexpr Stroke kBoldStrokes[] = {{2, true}, {0, false}, {1, false}};
+
+// Points closer than this on screen add nothing to the curve, only work.
+constexpr double kMinStepPixels = 6.0;
+
+void screenPolyline(const QPolygonF& world, const QTransform& t, QPolygonF& out)
+{
+    out.clear();
+    if (world.isEmpty())
+        return;
+    QPointF last = t.map(world.front());
+    out.append(last);
+    for (qsizetype i = 1; i + 1 < world.size(); ++i) {
+        const QPointF p = t.map(world[i]);
+        if (std::abs(p.x() - last.x()) + std::abs(p.y() - last.y()) >= kMinStepPixels) {
+            out.append(p);
+            last = p;
+        }
+    }
+    if (world.size() > 1)
+        out.append(t.map(world.back()));
+}
+
+// A round dot with a rim, drawn once per colour and size.
+const QPixmap& dotPixmap(QColor colour, double radius, qreal ratio)
+{
+    static QHash<QString, QPixmap> cache;
+    const QString key = QStringLiteral("%1 %2 %3").arg(colour.rgb()).arg(radius).arg(ratio);
+    auto it = cache.find(key);
+    if (it == cache.end()) {
+        const int side = int(std::ceil(2 * radius + 2));
+        QPixmap dot(QSize(side, side) * ratio);
+        dot.setDevicePixelRatio(ratio);
+        dot.fill(Qt::transparent);
+        QPainter painter(&dot);
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(rimOf(colour), 1.0));
+        painter.setBrush(colour);
+        painter.drawEllipse(QPointF(side / 2.0, side / 2.0), radius, radius);
+        it = cache.insert(key, dot);
+    }
+    return *it;
 }
 
 double distanceToSegment(const QPointF& p, const QPointF& a, const QPointF& b)
@@ -361,27 +418,51 @@ void SpotMap::paintEvent(QPaintEvent*)
         return;
     }
 
-    painter.setRenderHint(QPainter::Antialiasing);
     const QTransform t = worldToWidget();
     const QColor plain = palette().color(QPalette::Active, QPalette::WindowText);
+    const qreal ratio = devicePixelRatioF();
+    const auto colourOf = [&plain](const MapPath& path) {
+        return path.look.text ? QColor::fromRgb(*path.look.text) : plain;
+    };
+    // Paths of one look are drawn together, a few calls for all of them: per call the
+    // painter has work of its own that 1000 paths would pay 1000 times.
     QPolygonF screen;
-    for (int index : std::as_const(m_order)) {
-        const MapPath& path = m_paths[index];
-        const QColor colour = path.look.text ? QColor::fromRgb(*path.look.text) : plain;
-        const QColor rim = rimOf(colour);
-        const double width = penWidth(path.look);
-        painter.setPen(QPen(rim, width + 2.0, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        for (const QPolygonF& piece : path.pieces)
-            painter.drawPolyline(t.map(piece));
-        painter.setPen(QPen(colour, width, Qt::SolidLine, Qt::RoundCap, Qt::RoundJoin));
-        for (const QPolygonF& piece : path.pieces)
-            painter.drawPolyline(t.map(piece));
-        painter.setPen(QPen(rim, 1.0));
-        painter.setBrush(colour);
-        const double r = dotRadius(path.look);
-        painter.drawEllipse(toWidget(path.from), r, r);
-        painter.drawEllipse(toWidget(path.to), r, r);
-        painter.setBrush(Qt::NoBrush);
+    QVector<QLineF> lines[3];
+    for (qsizetype first = 0; first < m_order.size();) {
+        const MapPath& leader = m_paths[m_order[first]];
+        qsizetype end = first + 1;
+        while (end < m_order.size() && m_paths[m_order[end]].look == leader.look)
+            ++end;
+        const QColor colour = colourOf(leader);
+        const auto strokes = leader.look.bold ? std::span<const Stroke>(kBoldStrokes)
+                                              : std::span<const Stroke>(kPlainStrokes);
+        for (QVector<QLineF>& set : lines)
+            set.clear();
+        for (qsizetype k = first; k < end; ++k) {
+            for (const QPolygonF& piece : m_paths[m_order[k]].pieces) {
+                screenPolyline(piece, t, screen);
+                // Across a mostly level line is down, across a mostly upright one is right.
+                const QPointF span = screen.back() - screen.front();
+                const bool level = std::abs(span.x()) >= std::abs(span.y());
+                for (size_t s = 0; s < strokes.size(); ++s) {
+                    const QPointF shift(level ? 0 : strokes[s].across, level ? strokes[s].across : 0);
+                    for (qsizetype i = 1; i < screen.size(); ++i)
+                        lines[s].append(QLineF(screen[i - 1] + shift, screen[i] + shift));
+                }
+            }
+        }
+        for (size_t s = 0; s < strokes.size(); ++s) {
+            painter.setPen(QPen(strokes[s].rim ? rimOf(colour) : colour, 0));
+            painter.drawLines(lines[s]);
+        }
+        const QPixmap& dot = dotPixmap(colour, dotRadius(leader.look), ratio);
+        const QPointF half(dot.width() / ratio / 2.0, dot.height() / ratio / 2.0);
+        for (qsizetype k = first; k < end; ++k) {
+            const MapPath& path = m_paths[m_order[k]];
+            painter.drawPixmap(toWidget(path.from) - half, dot);
+            painter.drawPixmap(toWidget(path.to) - half, dot);
+        }
+        first = end;
     }
 }
 
