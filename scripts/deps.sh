@@ -8,6 +8,7 @@ beamtide_packages=(
   python3 python3-aiosmtpd clickhouse-server tzdata
   xvfb xauth fonts-dejavu-core fonts-liberation2
   dunst dbus dbus-bin trayer
+  xplanet-images
 )
 
 beamtide_install_deps() {

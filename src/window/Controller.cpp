@@ -9,6 +9,7 @@
 #include "shell/StartOptions.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
+#include "window/MapPanel.h"
 #include "window/Prompt.h"
 #include "window/SettingsBinding.h"
 #include "window/SetupPanel.h"
@@ -88,6 +89,10 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
                                             services.spotDatabaseUrl);
     m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);
     connect(m_find, &FindPanel::bandPicked, this, &Controller::bandPicked);
+    m_map = new MapPanel(*m_grid, m_clock, &window);
+    m_map->setMaxLinesSource([this] { return m_window.maxLinesBar->value(); });
+    connect(window.mapButton, &QPushButton::toggled, m_map, &QWidget::setVisible);
+    connect(m_map, &MapPanel::shownChanged, window.mapButton, &QPushButton::setChecked);
     window.installEventFilter(this);
     connectViewers();
 
@@ -540,6 +545,7 @@ void Controller::startUp()
         setComboText(w.bandBox, *band);
     // The layout follows the band options; the distance controls keep the loaded band's rule.
     applyBandLayout();
+    m_map->restore(*m_store);
     m_timer.start();
     // The address check, then the first refresh once the lookup has answered.
     m_refresher->startUp();
@@ -571,6 +577,7 @@ void Controller::shutDown()
     if (!m_identity.myCall.isEmpty())
         (void)m_myCallSpots->saveIfAny();
     m_refresher->addressWatch().switchOff();
+    m_map->store(*m_store);
     const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
     if (!saved.ok)
         m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);

@@ -31,6 +31,7 @@ class SettingsBinding;
 class SettingsStore;
 class SetupPanel;
 class FindPanel;
+class MapPanel;
 class Openers;
 class SpotExport;
 
@@ -102,6 +103,7 @@ public:
     QDateTime lastRetrieval() const { return m_refresher->lastRetrieval(); }
 
     FindPanel& findPanel() { return *m_find; }
+    MapPanel& mapPanel() { return *m_map; }
     SpotExport& spotExport() { return *m_export; }
 
 protected:
@@ -141,6 +143,7 @@ private:
     std::unique_ptr<Openers> m_ownOpeners;
     std::unique_ptr<SpotExport> m_export;
     FindPanel* m_find = nullptr; // a child of the grid area
+    MapPanel* m_map = nullptr;   // a window of its own, owned by the main window
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;

@@ -190,6 +190,8 @@ void MainWindow::buildControls()
     alertsHistory = button(c, "Button6", QStringLiteral("Alerts History"), QStringLiteral("Show the details from the WSPRAlerts file"));
     allSpots = button(c, "Button10", QStringLiteral("All spots"), QStringLiteral("Show the details from the WSPRAlerts.CSV file"));
     exportCsv = button(c, "Button4", QStringLiteral("-> CSV"), QStringLiteral("Export currently visible spots to file "));
+    mapButton = button(c, "ButtonMap", QStringLiteral("Map"), QStringLiteral("Show the spots of the grid as paths on a map of the Earth"));
+    mapButton->setCheckable(true);
     mySpots = button(c, "Button15", QStringLiteral("My Spots"), QStringLiteral("Open the MySpots file in an editor"));
     mySpots->setVisible(false);
     summary = button(c, "Button16", QStringLiteral("Summary"), QStringLiteral("Open the Beamtide Summary software"));
@@ -305,7 +307,7 @@ void MainWindow::buildLayout()
         second->addWidget(w);
     second->addStretch(1);
     for (QWidget* w : std::initializer_list<QWidget*>{setupButton, alertsHistory, allSpots,
-                                                      exportCsv, mySpots, summary, emailTest})
+                                                      exportCsv, mapButton, mySpots, summary, emailTest})
         second->addWidget(w);
     top->addLayout(second, 1, 0, 1, col + 1);
 

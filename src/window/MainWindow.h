@@ -90,6 +90,7 @@ public:
     QPushButton* alertsHistory = nullptr;  // Button6
     QPushButton* allSpots = nullptr;       // Button10
     QPushButton* exportCsv = nullptr;      // Button4
+    QPushButton* mapButton = nullptr;      // opens and closes the map panel
     QPushButton* mySpots = nullptr;        // Button15
     QPushButton* summary = nullptr;        // Button16
     QPushButton* emailTest = nullptr;      // Button5

@@ -7,6 +7,7 @@
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
+#include <QShowEvent>
 #include <QTableView>
 #include <QVBoxLayout>
 
@@ -100,16 +101,20 @@ void MapPanel::store(SettingsStore& store) const
     store.writeText(kMapPanelKey, state().toText());
 }
 
+// Only shown and hidden by the program or the user: minimising the desktop's windows
+// does not close the panel.
 void MapPanel::showEvent(QShowEvent* event)
 {
     QWidget::showEvent(event);
-    Q_EMIT shownChanged(true);
+    if (!event->spontaneous())
+        Q_EMIT shownChanged(true);
 }
 
 void MapPanel::hideEvent(QHideEvent* event)
 {
     QWidget::hideEvent(event);
-    Q_EMIT shownChanged(false);
+    if (!event->spontaneous())
+        Q_EMIT shownChanged(false);
 }
 
 } // namespace beamtide

@@ -7,6 +7,7 @@
 #include "spots/AlertsHistory.h"
 #include "window/Controller.h"
 #include "window/MainWindow.h"
+#include "window/MapPanel.h"
 #include "window/Prompt.h"
 #include "window/WorkingValues.h"
 #include "Version.h"
@@ -462,4 +463,34 @@ TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
     QSettings stored(copy.settingsFile, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount4")).toString(), QStringLiteral("4"));
     EXPECT_FALSE(stored.contains(QStringLiteral("Drovix/WSPRRunCount0")));
+}
+
+TEST(StartUp, MapPanelFollowsItsButtonAndIsStoredAtClosing)
+{
+    const auto stored = [](const Copy& copy) {
+        QSettings ini(copy.settingsFile, QSettings::IniFormat);
+        return ini.value(QStringLiteral("Drovix/BeamtideMap1")).toString();
+    };
+    Copy copy;
+    copy.store({{QStringLiteral("WSPRRunCount1"), 3}, {QStringLiteral("BeamtideMap1"), QStringLiteral("1,50,60,700,400")}});
+    copy.start({});
+    MapPanel& panel = copy.controller->mapPanel();
+    auto* button = copy.window.findChild<QPushButton*>(QStringLiteral("ButtonMap"));
+    ASSERT_TRUE(button);
+    EXPECT_EQ(button->text(), u"Map");
+    // Stored open: it comes back open, where it was.
+    EXPECT_TRUE(panel.isVisible());
+    EXPECT_TRUE(button->isChecked());
+    EXPECT_EQ(panel.geometry().size(), QSize(700, 400));
+
+    button->click();
+    EXPECT_FALSE(panel.isVisible());
+    button->click();
+    EXPECT_TRUE(panel.isVisible());
+    // Closed from its own window, the button follows.
+    panel.close();
+    EXPECT_FALSE(button->isChecked());
+
+    copy.controller->shutDown();
+    EXPECT_TRUE(stored(copy).startsWith(u"0,")) << qPrintable(stored(copy));
 }
