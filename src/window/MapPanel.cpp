@@ -32,7 +32,6 @@ MapPanel::MapPanel(SpotGrid& grid, const Clock& clock, QWidget* parent)
     m_map->setColourSource([this] { return m_grid.colours(); });
     connect(m_map, &SpotMap::rowClicked, this, &MapPanel::selectRow);
     connect(m_map, &SpotMap::pathsChanged, this, &MapPanel::updateStatus);
-    resize(MapPanelState().geometry.size());
     updateStatus();
 }
 
@@ -75,20 +74,33 @@ void MapPanel::selectRow(int row)
 
 MapPanelState MapPanel::state() const
 {
-    return {isVisible(), geometry()};
+    return {isVisible(), m_placed ? geometry() : m_stored};
 }
 
 void MapPanel::applyState(const MapPanelState& state)
 {
-    QRect geometry = state.geometry;
-    // A screen that was unplugged since must not leave the panel out of reach.
-    if (!QGuiApplication::screenAt(geometry.center())) {
-        const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-        if (screen)
-            geometry.moveCenter(screen->availableGeometry().center());
+    // A closed panel is left alone until it is opened: touching a hidden window's geometry
+    // makes the window system busy with a window nobody sees.
+    m_stored = state.geometry;
+    m_placed = false;
+    if (state.open)
+        setVisible(true);
+}
+
+void MapPanel::setVisible(bool visible)
+{
+    if (visible && !m_placed) {
+        m_placed = true;
+        QRect geometry = m_stored;
+        // A screen that was unplugged since must not leave the panel out of reach.
+        if (!QGuiApplication::screenAt(geometry.center())) {
+            const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+            if (screen)
+                geometry.moveCenter(screen->availableGeometry().center());
+        }
+        setGeometry(geometry);
     }
-    setGeometry(geometry);
-    setVisible(state.open);
+    QWidget::setVisible(visible);
 }
 
 void MapPanel::restore(const SettingsStore& store)

@@ -33,8 +33,10 @@ public:
     void setMaxLinesSource(std::function<int()> maxLines);
 
     MapPanelState state() const;
-    // Shows or hides the panel as stored, kept on a screen.
+    // Opens the panel if it was stored open; the stored place, kept on a screen, is taken
+    // when it is first shown.
     void applyState(const MapPanelState& state);
+    void setVisible(bool visible) override;
     void restore(const SettingsStore& store);
     void store(SettingsStore& store) const;
 
@@ -52,6 +54,8 @@ private:
     SpotGrid& m_grid;
     SpotMap* m_map;
     QLabel* m_status;
+    QRect m_stored = MapPanelState().geometry;
+    bool m_placed = false; // m_stored has been applied
 };
 
 } // namespace beamtide
