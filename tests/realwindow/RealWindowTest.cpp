@@ -245,6 +245,7 @@ TEST(RealWindowTest, TheMapOfABandOpeningWithItsAlerts)
             {"WSPRLDThresh1", 200}, {"BeamtideWidth1", 900}, {"BeamtideHeight1", 600}};
         for (const auto& [name, value] : values)
             ini.setValue(QStringLiteral("Drovix/") + QString::fromLatin1(name), value);
+        ini.setValue(QStringLiteral("Drovix/WSPRBand1"), QStringLiteral("6"));
         ini.setValue(QStringLiteral("Drovix/WSPRSpotted1"), QString());
         ini.setValue(QStringLiteral("Drovix/WSPRSpotter1"), QString());
     }
