@@ -249,19 +249,16 @@ TEST(RealWindowTest, TheMapOfABandOpeningWithItsAlerts)
         ini.setValue(QStringLiteral("Drovix/WSPRSpotted1"), QString());
         ini.setValue(QStringLiteral("Drovix/WSPRSpotter1"), QString());
     }
-    qputenv("BEAMTIDE_SETTINGS", settings.toLocal8Bit());
-    qputenv("BEAMTIDE_SPOTDB_URL", server.baseUrl().toLocal8Bit());
-    qputenv("BEAMTIDE_ECHO_URL", server.baseUrl().toLocal8Bit());
 
     Identity identity;
     identity.commandLine = commandLineText({QStringLiteral("/6")});
     identity.instance = 1;
     identity.folder = folder.path();
     SystemClock clock;
-    QuietOpeners openers;
+    test::QuietOpeners openers;
     PromptRecorder prompts;
     MainWindow window;
-    Controller controller(window, identity, clock, &openers);
+    Controller controller(window, identity, clock, test::localServices(server.baseUrl(), settings, openers));
     controller.prompt().setSink(&prompts);
 
     window.show();
