@@ -11,18 +11,22 @@ namespace {
 
 // Alert lines are stamped in UTC. Read as local time, a stamp inside the hour that a
 // daylight-saving change skips would not exist, and that alert would never be announced.
-bool startsWithDateTime(const QString& line)
+QDateTime dateTimeAtStart(const QString& line)
 {
-    return readDateTime(GetFieldView(line, u',', 1)).isValid();
+    return readDateTime(GetFieldView(line, u',', 1));
 }
 
-// The newest line that begins with a date-time; a line that does not would otherwise sort
-// last for good and hold every later alert back.
-qsizetype candidateIndex(const QStringList& history)
+// The newest line that begins with a date-time no later than now plus the slack; a line
+// without one, or dated in the future, would otherwise sort last for good and hold every
+// later alert back.
+qsizetype candidateIndex(const QStringList& history, const QDateTime& nowUtc)
 {
-    for (qsizetype i = history.size() - 1; i >= 0; --i)
-        if (startsWithDateTime(history[i]))
+    const QDateTime latest = nowUtc.isValid() ? nowUtc.addSecs(kFutureSlackSecs) : QDateTime();
+    for (qsizetype i = history.size() - 1; i >= 0; --i) {
+        const QDateTime at = dateTimeAtStart(history[i]);
+        if (at.isValid() && (!latest.isValid() || at <= latest))
             return i;
+    }
     return -1;
 }
 
@@ -33,7 +37,7 @@ AlertCheckOutcome runAlertCheck(const QStringList& history, const AlertCheckInpu
     AlertCheckOutcome out;
     out.lastAnnounced = input.lastAnnounced;
 
-    const qsizetype newest = candidateIndex(history);
+    const qsizetype newest = candidateIndex(history, input.nowUtc);
     if (newest >= 0)
         out.alert = history[newest];
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -13,7 +14,12 @@ struct AlertCheckInput
     QString emailTo;                  // Edit21
     bool alertsTicked = false;        // CheckBox5 "Alerts"
     bool tonesTickedAndShown = false; // CheckBox8 "Alert Tones", ticked and visible
+    QDateTime nowUtc;                 // lines dated later than this plus kFutureSlack wait
 };
+
+// A spot's clock may run a little ahead; a line dated further ahead is no candidate, or it
+// would stay the newest line for good and every later alert would go unannounced.
+inline constexpr qint64 kFutureSlackSecs = 10 * 60;
 
 enum class AlertChannel {
     Nothing,

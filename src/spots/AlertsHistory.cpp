@@ -74,7 +74,8 @@ SaveResult AlertsHistory::trim(const QDateTime& nowUtc)
         return {};
     m_lines.removeIf([&](const QString& line) {
         const QDateTime at = readDateTime(GetFieldView(line, u',', 1));
-        return at.isValid() && at.addDays(7) < nowUtc;
+        // A line dated more than a day ahead is damage, not an alert to come.
+        return at.isValid() && (at.addDays(7) < nowUtc || at > nowUtc.addDays(1));
     });
     rebuildIndex();
     return save();

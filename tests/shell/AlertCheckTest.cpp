@@ -5,6 +5,7 @@
 #include "TempFolder.h"
 
 #include <QDeadlineTimer>
+#include <QTimeZone>
 #include <QThread>
 
 #include <ctime>
@@ -181,6 +182,39 @@ TEST(AlertCheck, StampsAreUtcSoNoneFallsIntoTheSkippedHour)
     const AlertCheckOutcome out = runAlertCheck({kOld, inTheGap}, later(kOld));
     EXPECT_TRUE(out.announce);
     EXPECT_EQ(out.alert, inTheGap);
+}
+
+// A spot dated in the future once stayed the last line of the sorted history, was taken as
+// the newest alert on every check, and so no later alert was ever announced.
+TEST(AlertCheck, ALineDatedInTheFutureDoesNotHoldLaterAlertsBack)
+{
+    const QString future = "2099-12-31 23:59,ZZ9FUT,14.097100,-5dBm,G4XYZ,100Km. ";
+    const QDateTime now(QDate(2024, 5, 1), QTime(10, 30), QTimeZone::utc());
+    const struct
+    {
+        const char* name;
+        QString newest; // the line dated ahead of now
+        bool candidate; // whether it is the candidate
+    } cases[] = {
+        {"far ahead", future, false},
+        {"eleven minutes ahead", "2024-05-01 10:41,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. ", false},
+        {"ten minutes ahead: a clock a little fast", "2024-05-01 10:40,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. ", true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        AlertCheckInput in = later(kOld);
+        in.nowUtc = now;
+        const AlertCheckOutcome out = runAlertCheck({kOld, kNew, c.newest}, in);
+        EXPECT_EQ(out.alert, c.candidate ? c.newest : kNew);
+        EXPECT_TRUE(out.announce);
+    }
+
+    // Announced once when it was accepted, the future line must not block the next one.
+    AlertCheckInput in = later(future);
+    in.nowUtc = now;
+    const AlertCheckOutcome next = runAlertCheck({kOld, kNew, future}, in);
+    EXPECT_TRUE(next.announce);
+    EXPECT_EQ(next.alert, kNew);
 }
 
 // Waits for a file the detached hook writes; the bound only keeps a broken hook from

@@ -145,7 +145,9 @@ TEST(AlertsHistory, SaveFailureIsReportedAndTheListKept)
     EXPECT_EQ(history.size(), 1);
 }
 
-TEST(AlertsHistory, TrimKeepsTheLastWeek)
+// Lines dated more than a day ahead go too: one such line would otherwise stay the newest
+// for good.
+TEST(AlertsHistory, TrimKeepsTheLastWeekAndNoFarFuture)
 {
     const QDateTime now(QDate(2024, 5, 20), QTime(12, 0), Qt::UTC);
     auto daysAgo = [&](int days, const char* call) -> QString {
@@ -153,12 +155,14 @@ TEST(AlertsHistory, TrimKeepsTheLastWeek)
             + ",14.097100,-12dBm,VK3ABC,712Km. ";
     };
     test::TempFolder dir;
-    const QStringList lines{daysAgo(10, "A1"), daysAgo(8, "B1"), daysAgo(6, "C1"), daysAgo(1, "D1")};
+    const QString hourAhead = now.addSecs(3600).toString("yyyy-MM-dd HH:mm") + ",F1,14.097100,-12dBm,VK3ABC,712Km. ";
+    const QStringList lines{daysAgo(10, "A1"), daysAgo(8, "B1"), daysAgo(6, "C1"), daysAgo(1, "D1"),
+                            hourAhead, daysAgo(-2, "G1"), "2099-12-31 23:59,H1,14.097100,-12dBm,VK3ABC,712Km. "};
     dir.write("alerts.txt", crlf(lines + QStringList{"hand-written note"}));
     AlertsHistory history(dir.file("alerts.txt"));
     history.load();
     EXPECT_TRUE(history.trim(now).ok);
-    const QStringList kept{lines[2], lines[3], "hand-written note"};
+    const QStringList kept{lines[2], lines[3], hourAhead, "hand-written note"};
     EXPECT_EQ(history.lines(), kept);
     EXPECT_EQ(dir.read("alerts.txt"), crlf(kept));
 
