@@ -4,6 +4,7 @@
 #include "base/Config.h"
 #include "base/DateFormats.h"
 #include "base/Identity.h"
+#include "base/RunLog.h"
 #include "platform/gui/Openers.h"
 #include "spots/AlertsHistory.h"
 #include "window/Prompt.h"
@@ -12,6 +13,7 @@
 #include <QDir>
 #include <QFileInfo>
 #include <QGuiApplication>
+#include <QRegularExpression>
 
 namespace beamtide {
 
@@ -52,8 +54,16 @@ QString exportFileName(const QString& prefix, const QDateTime& local)
     return prefix + u"BeamtideExp " + exportStamp(local) + u".csv";
 }
 
-QString csvField(const QString& text)
+QString csvField(const QString& field)
 {
+    // A spreadsheet runs a cell that starts like a formula ("=HYPERLINK(...)", "@SUM(...)"),
+    // and page text goes into these cells: such text gets a leading apostrophe. Numbers such
+    // as "-21" or "+37" stay numbers.
+    static const QRegularExpression number(QStringLiteral("^[+-]?[0-9]+(\\.[0-9]+)?$"));
+    static const QString formulaStarts = QStringLiteral("=+-@\t\r");
+    QString text = field;
+    if (!text.isEmpty() && formulaStarts.contains(text.front()) && !number.match(text).hasMatch())
+        text.prepend(u'\'');
     const bool quote = std::any_of(text.begin(), text.end(), [](QChar c) {
         return c.unicode() <= u' ' || c == u'"' || c == u',';
     });
@@ -99,8 +109,7 @@ std::optional<QString> SpotExport::exportCsv(const SpotGridModel& model)
         saved = saveLines(path, exportLines(model));
     }
     if (!saved.ok) {
-        m_prompt.ask(PromptRequest{kExportTitle, saved.error, QMessageBox::Ok,
-                                   QMessageBox::Warning});
+        saveFailed(saved, kExportTitle);
         return std::nullopt;
     }
     const QString folder = QDir::toNativeSeparators(
@@ -139,12 +148,17 @@ QUrl SpotExport::spotDatabaseUrl() const
 bool SpotExport::save(const QString& path, const QStringList& lines)
 {
     const SaveResult saved = saveLines(path, lines);
-    if (!saved.ok) {
-        // Opening the old file instead would show a list the program no longer holds.
-        m_prompt.ask(PromptRequest{QFileInfo(path).fileName(), saved.error, QMessageBox::Ok,
-                                   QMessageBox::Warning});
-    }
+    // Opening the old file instead would show a list the program no longer holds.
+    if (!saved.ok)
+        saveFailed(saved, QFileInfo(path).fileName());
     return saved.ok;
+}
+
+void SpotExport::saveFailed(const SaveResult& saved, const QString& title)
+{
+    if (m_log)
+        m_log->writeTagged(saved.message());
+    m_prompt.ask(PromptRequest{title, saved.message(), QMessageBox::Ok, QMessageBox::Warning});
 }
 
 void SpotExport::openInEditor(const QString& path)

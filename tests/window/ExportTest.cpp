@@ -82,6 +82,18 @@ TEST(ExportTest, FieldsAreQuotedOnlyWhenTheyMustBe)
         {"tab is a control character", "a\tb", "\"a\tb\""},
         {"tag with colon and blank", "mc :G4ABC DL1AA", "\"mc :G4ABC DL1AA\""},
         {"minus and dot need nothing", "-12.5", "-12.5"},
+        {"a signed number stays a number", "+37", "+37"},
+        {"a negative report stays a number", "-21", "-21"},
+        // Text that a spreadsheet would run as a formula gets a leading apostrophe.
+        {"formula", "=2+5", "'=2+5"},
+        {"link formula, quoted for its commas", "=HYPERLINK(\"http://x\",\"y\")",
+         "\"'=HYPERLINK(\"\"http://x\"\",\"\"y\"\")\""},
+        {"plus text", "+A1", "'+A1"},
+        {"minus text", "-1+2", "'-1+2"},
+        {"at", "@SUM(A1)", "'@SUM(A1)"},
+        {"leading tab", "\t=1", "\"'\t=1\""},
+        {"leading carriage return", "\r=1", "\"'\r=1\""},
+        {"a formula sign later is harmless", "G4=1", "G4=1"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
