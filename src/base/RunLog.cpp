@@ -30,6 +30,26 @@ QString RunLog::stamp() const
     return dateTimeText(m_clock.nowLocal());
 }
 
+QString RunLog::escaped(QStringView text)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t u = c.unicode();
+        if (u == u'\r')
+            out += u"\\r";
+        else if (u == u'\n')
+            out += u"\\n";
+        else if (u == u'\t')
+            out += u"\\t";
+        else if (u < 0x20 || u == 0x7f || (u >= 0x80 && u < 0xa0) || u == 0x2028 || u == 0x2029)
+            out += u"\\x" + QString::number(u, 16).rightJustified(2, u'0');
+        else
+            out += c;
+    }
+    return out;
+}
+
 void RunLog::write(const QString& message) const
 {
     // The network thread logs too; one line at a time keeps lines whole.
@@ -42,7 +62,9 @@ void RunLog::write(const QString& message) const
     QFile file(fileName());
     if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
         return;
-    file.write((stamp() + u' ' + message).toUtf8() + "\r\n");
+    // Text from pages, servers and files is in many messages: a line break or an escape
+    // sequence in it must not start a line of its own or reach a terminal.
+    file.write((stamp() + u' ' + escaped(message)).toUtf8() + "\r\n");
     file.close();
 }
 

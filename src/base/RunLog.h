@@ -24,6 +24,9 @@ public:
     QString fileName() const;
     QString stamp() const;
 
+    // Control characters as \r, \n, \t or \xNN: one message is always one line.
+    static QString escaped(QStringView text);
+
     // Tests see every line, written or not.
     void setSink(std::function<void(const QString&)> sink) { m_sink = std::move(sink); }
 

@@ -6,6 +6,8 @@
 #include "net/HttpClient.h"
 #include "net/NetWorker.h"
 
+#include <QHostAddress>
+
 namespace beamtide {
 
 AddressOutcome OfflineAddress(bool showAddress)
@@ -15,6 +17,26 @@ AddressOutcome OfflineAddress(bool showAddress)
     outcome.indicator = Indicator::Red;
     outcome.addressLabel = AddressLabel(outcome.publicAddress, showAddress);
     return outcome;
+}
+
+std::optional<QString> AddressLookup::addressIn(const QByteArray& answer)
+{
+    const QString text = decodeText(answer).trimmed();
+    QHostAddress address;
+    // One IPv4 or IPv6 address and nothing else: no scope, no second line, no markup.
+    if (text.isEmpty() || text.size() > 45 || text.contains(u'%') || !address.setAddress(text))
+        return std::nullopt;
+    // The IPv4 parser also takes short forms such as "127.1"; an echo service sends four parts.
+    if (address.protocol() == QAbstractSocket::IPv4Protocol && address.toString() != text)
+        return std::nullopt;
+    return text;
+}
+
+QString AddressLookup::notAnAddress(const QByteArray& answer)
+{
+    const QString text = decodeText(answer);
+    const QString shown = RunLog::escaped(QStringView(text).left(kShownAnswerLength));
+    return u"not an address: \"" + shown + (text.size() > kShownAnswerLength ? u"\"..." : u"\"");
 }
 
 AddressLookup::AddressLookup(NetWorker& worker, std::shared_ptr<HttpClient> client,
@@ -40,12 +62,15 @@ bool AddressLookup::LookupPublicAddress(const AddressRequest& request)
                 HttpLimits limits;
                 limits.maxLineLength = kMaxLineLength;
                 const HttpResult reply = client->get(url, limits);
-                if (reply.ok) {
-                    // Taken whole, as the service sends it.
-                    outcome.publicAddress = decodeText(reply.body);
+                const std::optional<QString> address =
+                    reply.ok ? addressIn(reply.body) : std::nullopt;
+                if (address) {
+                    outcome.publicAddress = *address;
                 } else {
-                    outcome.error = reply.error;
-                    log->write(n + u": IPLookup error: " + reply.error);
+                    // An answer that is no address is a failed lookup: it never reaches the
+                    // label, the gate or the spot query.
+                    outcome.error = reply.ok ? notAnAddress(reply.body) : reply.error;
+                    log->write(n + u": IPLookup error: " + *outcome.error);
                 }
             }
             const bool known = outcome.publicAddress != kLoopbackAddress

@@ -57,6 +57,12 @@ public:
     // An echo answer is one short line; anything with a longer line is not an address.
     static constexpr qsizetype kMaxLineLength = 65000;
 
+    // The address in an echo answer: trimmed, one IPv4 or IPv6 address; nothing otherwise.
+    static std::optional<QString> addressIn(const QByteArray& answer);
+    // The failure for an answer that is no address, quoting at most its first characters.
+    static QString notAnAddress(const QByteArray& answer);
+    static constexpr qsizetype kShownAnswerLength = 100;
+
 Q_SIGNALS:
     void finished(const beamtide::AddressOutcome& outcome);
 

@@ -4,6 +4,7 @@
 
 #include <QDir>
 
+#include <algorithm>
 #include <limits>
 
 namespace beamtide {
@@ -101,6 +102,21 @@ bool keptUnsuffixed(QStringView name)
 }
 
 } // namespace
+
+QRect keepOnScreen(int left, int top, int width, int height, const QRect& screen)
+{
+    if (!screen.isValid())
+        return QRect(left, top, std::max(width, 1), std::max(height, 1));
+    // 64-bit sums: stored values may sit at the integer limits.
+    const auto fit = [](qint64 start, qint64 size, qint64 areaStart, qint64 areaSize) {
+        size = std::clamp<qint64>(size, 1, areaSize);
+        start = std::clamp<qint64>(start, areaStart, areaStart + areaSize - size);
+        return std::pair{int(start), int(size)};
+    };
+    const auto [x, w] = fit(left, width, screen.x(), screen.width());
+    const auto [y, h] = fit(top, height, screen.y(), screen.height());
+    return QRect(x, y, w, h);
+}
 
 StoredSettings::StoredSettings()
     : smtpPassword(QString::fromLatin1(config::kRelayPassword))

@@ -6,6 +6,7 @@
 
 #include <QDateTime>
 #include <QList>
+#include <QRect>
 #include <QString>
 #include <QVariant>
 
@@ -32,6 +33,10 @@ inline constexpr BarRange kTone{4, 20};             // ScrollBar7, hundreds of H
 inline constexpr BarRange kDistanceScale{5, 100};   // ScrollBar8
 inline constexpr BarRange kFarAlert{0, 200};        // ScrollBar9
 } // namespace bars
+
+// The stored window geometry moved and shrunk as little as needed to lie on the screen's
+// available area: never larger than it, never off it. Sizes below 1 become 1.
+QRect keepOnScreen(int left, int top, int width, int height, const QRect& screen);
 
 // What the last save wrote besides the table: the working folder and the last retrieval time.
 struct SaveContext

@@ -35,6 +35,8 @@ W* named(QWidget* parent, const char* name, const QString& hint = {})
 QLabel* label(QWidget* parent, const char* name, const QString& text, const QString& hint = {})
 {
     auto* l = named<QLabel>(parent, name, hint);
+    // Labels also show text from servers and files (Label15 the echo answer): never markup.
+    l->setTextFormat(Qt::PlainText);
     l->setText(text);
     return l;
 }

@@ -24,6 +24,7 @@ QMessageBox::StandardButton Prompt::ask(const PromptRequest& request)
     if (m_sink)
         return m_sink->answer(request);
     QMessageBox box(request.icon, request.title, request.text, request.buttons, m_parent);
+    box.setTextFormat(Qt::PlainText);
     return static_cast<QMessageBox::StandardButton>(box.exec());
 }
 
@@ -52,6 +53,8 @@ bool Prompt::showOnce(const QString& kind, const PromptRequest& request)
     }
     auto* box = new QMessageBox(request.icon, request.title, request.text, request.buttons,
                                 m_parent);
+    // Box texts quote file names, server answers and page fields: never markup.
+    box->setTextFormat(Qt::PlainText);
     box->setAttribute(Qt::WA_DeleteOnClose);
     m_open.insert(kind, box);
     box->open();

@@ -34,6 +34,7 @@ enum class Weight { Plain, Bold, BoldItalic };
 QLabel* label(QWidget* parent, QStringView name, const QString& text, Weight weight = Weight::Plain)
 {
     auto* l = named<QLabel>(parent, name);
+    l->setTextFormat(Qt::PlainText);
     l->setText(text);
     QFont font = l->font();
     font.setBold(weight != Weight::Plain);

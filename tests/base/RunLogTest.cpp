@@ -69,3 +69,19 @@ TEST(RunLog, UnwritableFileDropsTheLine)
     log.writeTagged(QStringLiteral("still here"));
     EXPECT_EQ(seen, QStringList{QStringLiteral("1: still here")});
 }
+
+// Outside text (an echo answer, a server's error, a page's field) lands in log lines; a line
+// break in it must not forge a line such as "1: CLOSING", nor an escape reach a terminal.
+TEST(RunLog, ControlCharactersInAMessageStayOnItsLine)
+{
+    test::TempFolder dir;
+    Identity id{QStringLiteral(" /log"), 1, {}, {}, true, dir.path()};
+    ManualClock clock(utc(10, 0, 1));
+    RunLog log(id, clock);
+    log.writeTagged(QStringLiteral("E_IP: 1.2.3.4\r\n2024-05-01 10:00:01 1: CLOSING"));
+    log.writeTagged(QStringLiteral("a\x1b[31mred\tb") + QChar(0) + QStringLiteral("c\x7f") + QChar(0x2028)
+                    + QStringLiteral("d"));
+    EXPECT_EQ(dir.read(QStringLiteral("WSPRLog1.txt")),
+              QByteArray("2024-05-01 10:00:01 1: E_IP: 1.2.3.4\\r\\n2024-05-01 10:00:01 1: CLOSING\r\n"
+                         "2024-05-01 10:00:01 1: a\\x1b[31mred\\tb\\x00c\\x7f\\x2028d\r\n"));
+}

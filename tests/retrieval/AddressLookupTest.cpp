@@ -32,7 +32,7 @@ protected:
 
 } // namespace
 
-TEST_F(AddressLookupTest, AnswerBecomesThePublicAddressWhole)
+TEST_F(AddressLookupTest, AnAddressAnswerBecomesThePublicAddress)
 {
     struct Case
     {
@@ -45,9 +45,10 @@ TEST_F(AddressLookupTest, AnswerBecomesThePublicAddressWhole)
     const Case cases[] = {
         {"one address", "203.0.113.7", true, QStringLiteral("203.0.113.7"),
          QStringLiteral("IP: 203.0.113.7")},
-        {"several lines, line breaks kept", "203.0.113.7\r\n198.51.100.2\n", true,
-         QStringLiteral("203.0.113.7\r\n198.51.100.2\n"),
-         QStringLiteral("IP: 203.0.113.7\r\n198.51.100.2\n")},
+        {"line end and spaces trimmed", " 203.0.113.7\r\n", true, QStringLiteral("203.0.113.7"),
+         QStringLiteral("IP: 203.0.113.7")},
+        {"IPv6", "2001:db8::1\n", true, QStringLiteral("2001:db8::1"),
+         QStringLiteral("IP: 2001:db8::1")},
         {"hidden with /noip", "203.0.113.7", false, QStringLiteral("203.0.113.7"),
          QStringLiteral("IP: vvv.www.xxx.yyy")},
     };
@@ -107,6 +108,45 @@ TEST_F(AddressLookupTest, FailureKeepsTheLastAddress)
                                              u"1: IPLookup error: " + *out.error,
                                              u"1: E_IP: " + previous}));
         }
+    }
+}
+
+// The answer comes from a third party: anything but one address is a failed lookup, so it
+// never becomes the label's text, the window's size or a line of its own in the log.
+TEST_F(AddressLookupTest, AnAnswerThatIsNoAddressIsAFailedLookup)
+{
+    const QByteArray sixtyK(60000, '7');
+    const struct
+    {
+        const char* name;
+        QByteArray answer;
+        QString shown; // in the error and the log line, escaped and cut to 100 characters
+    } cases[] = {
+        {"markup", "<b style=\"color:red\">PWNED</b> <a href=\"x\">x</a>",
+         QStringLiteral("\"<b style=\"color:red\">PWNED</b> <a href=\"x\">x</a>\"")},
+        {"a huge image", "<img width=16777215 height=16777215>",
+         QStringLiteral("\"<img width=16777215 height=16777215>\"")},
+        {"several lines", "203.0.113.7\r\n198.51.100.2\n",
+         QStringLiteral("\"203.0.113.7\\r\\n198.51.100.2\\n\"")},
+        {"a forged log line", "1.2.3.4\r\n2026-01-01 00:00:00 1: CLOSING\x1b[2J",
+         QStringLiteral("\"1.2.3.4\\r\\n2026-01-01 00:00:00 1: CLOSING\\x1b[2J\"")},
+        {"60 KB of digits", sixtyK, u'"' + QString(100, u'7') + QStringLiteral("\"...")},
+        {"a short IPv4 form", "127.1", QStringLiteral("\"127.1\"")},
+        {"an IPv6 scope", "fe80::1%eth0", QStringLiteral("\"fe80::1%eth0\"")},
+        {"empty", "", QStringLiteral("\"\"")},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        server.setBody(QStringLiteral("/"), c.answer);
+        logLines.clear();
+        const AddressOutcome out = run(request(QStringLiteral("192.168.1.20"), QStringLiteral("203.0.113.7")));
+        EXPECT_EQ(out.publicAddress, QStringLiteral("203.0.113.7"));
+        EXPECT_EQ(out.addressLabel, QStringLiteral("IP: 203.0.113.7"));
+        ASSERT_TRUE(out.error.has_value());
+        EXPECT_EQ(*out.error, u"not an address: " + c.shown);
+        EXPECT_EQ(logLines, (QStringList{QStringLiteral("1: L_IP: 192.168.1.20"),
+                                         u"1: IPLookup error: not an address: " + c.shown,
+                                         QStringLiteral("1: E_IP: 203.0.113.7")}));
     }
 }
 

@@ -2,6 +2,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QScrollBar>
 #include <QSignalSpy>
@@ -188,4 +189,19 @@ TEST(MainWindow, FilterFieldsForceUpperCase)
     spotted->clear();
     QTest::keyClicks(spotted, QStringLiteral("vk,zl"));
     EXPECT_EQ(spotted->text(), QStringLiteral("VK,ZL"));
+}
+
+// Labels also show outside text (Label15 the echo service's answer): markup in it once
+// rendered, and an <img> of 2^24 pixels crashed the window.
+TEST(MainWindow, EveryLabelShowsPlainText)
+{
+    MainWindow w;
+    const QList<QLabel*> labels = w.findChildren<QLabel*>();
+    ASSERT_FALSE(labels.isEmpty());
+    for (const QLabel* label : labels) {
+        SCOPED_TRACE(label->objectName().toStdString());
+        EXPECT_EQ(label->textFormat(), Qt::PlainText);
+    }
+    w.addressLabel->setText(QStringLiteral("IP: <img width=16777215 height=16777215>"));
+    EXPECT_LT(w.addressLabel->sizeHint().width(), 1000);
 }

@@ -81,3 +81,28 @@ TEST(PromptTest, RealModalBoxReturnsTheButtonPressed)
     });
     EXPECT_EQ(prompt.ask("Q", "Sure?", QMessageBox::Yes | QMessageBox::No), QMessageBox::No);
 }
+
+// Box texts quote server answers, file names and page fields; markup in them shows as typed.
+TEST(PromptTest, BoxesShowTheirTextAsPlainText)
+{
+    QWidget parent;
+    Prompt prompt(&parent);
+    const QString text = QStringLiteral("<img width=16777215 height=16777215><b>PWNED</b>");
+    ASSERT_TRUE(prompt.showOnce("savefile", {"Beamtide", text, QMessageBox::Ok, QMessageBox::Critical}));
+    auto* box = parent.findChild<QMessageBox*>();
+    ASSERT_NE(box, nullptr);
+    EXPECT_EQ(box->textFormat(), Qt::PlainText);
+    EXPECT_EQ(box->text(), text);
+    prompt.dismiss("savefile");
+
+    // A blocking box too: looked at while it is up, then closed.
+    Qt::TextFormat format = Qt::RichText;
+    QTimer::singleShot(0, &parent, [&] {
+        if (auto* up = qobject_cast<QMessageBox*>(QApplication::activeModalWidget())) {
+            format = up->textFormat();
+            up->accept();
+        }
+    });
+    prompt.ask("Beamtide", text);
+    EXPECT_EQ(format, Qt::PlainText);
+}

@@ -4,8 +4,11 @@
 
 #include <QCheckBox>
 #include <QDir>
+#include <QScreen>
 #include <QScrollBar>
 #include <QSettings>
+
+#include <limits>
 
 using namespace beamtide;
 using namespace beamtide::test;
@@ -19,8 +22,8 @@ StoredSettings unusualSettings()
     StoredSettings s;
     s.windowLeft = 37;
     s.windowTop = 58;
-    s.windowWidth = 912;
-    s.windowHeight = 633;
+    s.windowWidth = 712; // on the offscreen platform's 800 x 600 screen
+    s.windowHeight = 503;
     s.launchCount = 41;
     s.distanceScale = 20;
     s.useLast = true;
@@ -234,4 +237,63 @@ TEST(SettingsBinding, StoredUseLastWritesNoPreset)
     EXPECT_TRUE(ui.window.useLast->isChecked());
     EXPECT_EQ(QDir(folder.path()).entryList({"Band-*"}, QDir::Files), QStringList());
     EXPECT_EQ(ui.refreshes.count(), 0);
+}
+
+// A damaged or foreign geometry once grew the window past the screen (a width of 2^31 - 1
+// crashed every start) or put it out of reach for good. Loaded and saved, it is kept on the
+// screen; a geometry that fits stays as it is.
+TEST(SettingsBinding, StoredGeometryIsKeptOnTheScreen)
+{
+    const int big = std::numeric_limits<int>::max();
+    const int small = std::numeric_limits<int>::min();
+    const struct
+    {
+        const char* name;
+        int left, top, width, height;
+    } cases[] = {
+        {"largest size", 0, 0, big, big},
+        {"largest position", big, big, 500, 400},
+        {"smallest position", small, small, 500, 400},
+        {"off the bottom right", 5000, 4000, 500, 400},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        SettingsUi ui(folder.path());
+        const QRect screen = ui.window.screen()->availableGeometry();
+        StoredSettings s = unusualSettings();
+        s.windowLeft = c.left;
+        s.windowTop = c.top;
+        s.windowWidth = c.width;
+        s.windowHeight = c.height;
+        ui.binding.applyLoad(s);
+        const QRect shown(ui.window.pos(), ui.window.size());
+        EXPECT_TRUE(screen.contains(shown)) << shown.x() << "," << shown.y() << " " << shown.width() << "x" << shown.height();
+
+        const StoredSettings saved = ui.binding.collect();
+        EXPECT_TRUE(screen.contains(QRect(saved.windowLeft, saved.windowTop, saved.windowWidth, saved.windowHeight)));
+    }
+}
+
+TEST(SettingsBinding, KeepOnScreenMovesAndShrinksAsLittleAsNeeded)
+{
+    const QRect screen(0, 30, 1280, 994);
+    const struct
+    {
+        const char* name;
+        int left, top, width, height;
+        QRect kept;
+    } cases[] = {
+        {"fits", 37, 58, 912, 633, QRect(37, 58, 912, 633)},
+        {"past the right edge", 1000, 58, 912, 633, QRect(368, 58, 912, 633)},
+        {"above the top", 37, -500, 912, 633, QRect(37, 30, 912, 633)},
+        {"wider than the screen", 37, 58, 5000, 633, QRect(0, 58, 1280, 633)},
+        {"no size", 37, 58, 0, -4, QRect(37, 58, 1, 1)},
+        {"integer limits", std::numeric_limits<int>::min(), std::numeric_limits<int>::max(),
+         std::numeric_limits<int>::max(), std::numeric_limits<int>::max(), QRect(0, 30, 1280, 994)},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        EXPECT_EQ(keepOnScreen(c.left, c.top, c.width, c.height, screen), c.kept);
+    }
 }
