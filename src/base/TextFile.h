@@ -1,5 +1,7 @@
 #pragma once
 
+#include <QDateTime>
+#include <QRegularExpression>
 #include <QString>
 #include <QStringList>
 
@@ -20,15 +22,25 @@ struct SaveResult
 {
     bool ok = true;
     QString error; // the file error text when !ok
+    QString path;  // the file that was to be written
+
+    // "Cannot save <file>: <reason>", for a log line or a box.
+    QString message() const;
 };
 
 enum class FileAccess { Shared, OwnerOnly };
 
 // Replaces the file atomically (temporary file, then rename): lines ended by CR LF.
-// A crash or a full disk leaves the old file whole.
+// A crash, a full disk or a file-size limit leaves the old file whole.
 SaveResult saveLines(const QString& path, const QStringList& lines,
                      FileAccess access = FileAccess::Shared);
 SaveResult saveBytes(const QString& path, const QByteArray& bytes,
                      FileAccess access = FileAccess::Shared);
+
+// Removes what saves cut short by a kill left behind in folder: a name that ourNames matches
+// followed by a dot and six letters or digits, last written before `before` (so the save of a
+// copy running beside this one is left alone). Returns the names removed.
+QStringList removeStaleSaveFiles(const QString& folder, const QRegularExpression& ourNames,
+                                 const QDateTime& before);
 
 } // namespace beamtide

@@ -15,6 +15,7 @@ struct SpotFetcher::ActivityStage
 {
     int result = 0;
     QStringList errors;
+    QStringList saveErrors;
 };
 
 struct SpotFetcher::QueryStage
@@ -25,6 +26,7 @@ struct SpotFetcher::QueryStage
     QStringList errors;
     std::optional<SpotSource> answeredBy;
     QString fallbackReason; // set when the spot database failed in this fetch
+    QStringList saveErrors;
 };
 
 // Which sources a fetch asks, decided when it starts.
@@ -50,7 +52,7 @@ std::optional<QString> saveAll(const QStringList& paths, const QStringList& line
     for (const QString& path : paths) {
         const SaveResult saved = saveLines(path, lines);
         if (!saved.ok)
-            return u"Cannot save " + path + u": " + saved.error;
+            return saved.message();
     }
     return std::nullopt;
 }
@@ -133,6 +135,7 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
             if (stage.result > 0) {
                 if (const auto error = saveAll({ActivityFile(identity)}, lines)) {
                     fail(*log, n, u"HTTP error: ", *error, stage.errors);
+                    stage.saveErrors << *error;
                     return stage;
                 }
             }
@@ -184,9 +187,11 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
     m_worker.post<QueryStage>(
         [client = m_client, log = &m_log, url, identity = request.identity,
          myCallSpots = request.myCallSpots, previous = activity.errors, limits = m_limits,
-         fallback = plan.fallback, liveFirst, activityFailure, liveUrl, liveRefused, liveLimits] {
+         fallback = plan.fallback, liveFirst, activityFailure, liveUrl, liveRefused, liveLimits,
+         previousSaves = activity.saveErrors] {
             QueryStage stage;
             stage.errors = previous;
+            stage.saveErrors = previousSaves;
             const int n = identity.instance;
             QStringList page;
             bool useLive = liveFirst;
@@ -201,9 +206,10 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
                     std::optional<QString> error;
                     if (page.size() >= 2)
                         error = saveAll({SpotPageFile(identity), SpotPageCopyFile(identity)}, page);
-                    if (error)
+                    if (error) {
                         fail(*log, n, u"HTTP error: ", *error, stage.errors);
-                    else
+                        stage.saveErrors << *error;
+                    } else
                         log->write(QString::number(n) + u" Get-HTTP result: "
                                    + QString::number(page.size() - 1));
                 }
@@ -258,12 +264,16 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
             }
             // Lists are saved from their first line on: one spot is worth keeping.
             if (!stage.spots.isEmpty()) {
-                if (const auto error = saveAll({SpotListFile(identity)}, stage.spots))
+                if (const auto error = saveAll({SpotListFile(identity)}, stage.spots)) {
                     fail(*log, n, u"File error: ", *error, stage.errors);
+                    stage.saveErrors << *error;
+                }
             }
             if (!identity.myCall.isEmpty() && !myCallSpots.isEmpty()) {
-                if (const auto error = saveAll({MyCallSpotsFile(identity)}, myCallSpots))
+                if (const auto error = saveAll({MyCallSpotsFile(identity)}, myCallSpots)) {
                     fail(*log, n, u"File error: ", *error, stage.errors);
+                    stage.saveErrors << *error;
+                }
             }
             return stage;
         },
@@ -308,6 +318,7 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
         outcome.retryAt = m_clock.nowLocal().addSecs(m_clock.nowUtc().secsTo(m_stayUntil));
     }
     outcome.errors = std::move(stage.errors);
+    outcome.saveErrors = std::move(stage.saveErrors);
     Q_EMIT finished(outcome);
 }
 

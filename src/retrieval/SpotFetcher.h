@@ -73,7 +73,8 @@ struct FetchOutcome
     QString fallbackReason;
     QDateTime retryAt;
 
-    QStringList errors; // every failure, as also written to the run log
+    QStringList errors;     // every failure, as also written to the run log
+    QStringList saveErrors; // the files of them that could not be saved (the old ones stay)
 };
 
 // Runs one fetch: the gate and the start on the caller's thread, the requests, the saved

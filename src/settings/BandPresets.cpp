@@ -138,7 +138,8 @@ SaveResult BandPresets::save(const QString& band, const BandPreset& preset) cons
 {
     const QString path = pathFor(band);
     if (path.isEmpty())
-        return {false, QStringLiteral("no preset file for the band text \"") + band.left(64) + u'"'};
+        return {false, QStringLiteral("no preset file for the band text \"") + band.left(64) + u'"',
+                path};
     return saveLines(path, bandPresetLines(preset));
 }
 

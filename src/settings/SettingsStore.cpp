@@ -5,6 +5,11 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
+#include <QTemporaryFile>
+
+#include <atomic>
+#include <functional>
+#include <optional>
 
 namespace beamtide {
 
@@ -18,6 +23,126 @@ QString fullName(QStringView base, const QString& suffix)
 }
 
 constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDevice::WriteOwner;
+
+// QSettings replaces its INI file through a QSaveFile whose last flush goes unchecked, so a
+// full disk or a file-size limit put a cut-off file in place of the old one. This format
+// keeps QSettings' own INI text, made and read by QSettings on scratch files, but writes the
+// file itself with checks: the text must read back as every value, and the write and flush
+// must succeed before the file is replaced. A failure keeps the old file and is reported.
+bool scratchIni(const std::function<bool(const QString&)>& use)
+{
+    // A fresh name each time: QSettings caches what it read per file name.
+    QTemporaryFile scratch(QDir::tempPath() + u"/beamtide-settings-XXXXXX.ini");
+    if (!scratch.open())
+        return false;
+    scratch.close();
+    return use(scratch.fileName());
+}
+
+// The values of INI text; nothing when the text could not be put where QSettings reads it.
+std::optional<QSettings::SettingsMap> parseIni(const QByteArray& bytes)
+{
+    QSettings::SettingsMap map;
+    const bool parsed = scratchIni([&](const QString& path) {
+        QFile file(path);
+        if (!file.open(QIODevice::WriteOnly) || file.write(bytes) != bytes.size() || !file.flush())
+            return false;
+        file.close();
+        // What can be read is kept, as QSettings' own INI reader does with a damaged file.
+        const QSettings ini(path, QSettings::IniFormat);
+        for (const QString& key : ini.allKeys())
+            map.insert(key, ini.value(key));
+        return true;
+    });
+    if (!parsed)
+        return std::nullopt;
+    return map;
+}
+
+// The INI text of the values; nothing when it did not come out whole.
+std::optional<QByteArray> renderIni(const QSettings::SettingsMap& map)
+{
+    QByteArray bytes;
+    const bool made = scratchIni([&](const QString& path) {
+        {
+            QSettings ini(path, QSettings::IniFormat);
+            for (auto it = map.cbegin(); it != map.cend(); ++it)
+                ini.setValue(it.key(), it.value());
+            ini.sync();
+            if (ini.status() != QSettings::NoError)
+                return false;
+        }
+        QFile file(path);
+        if (!file.open(QIODevice::ReadOnly))
+            return false;
+        bytes = file.readAll();
+        return true;
+    });
+    // The scratch file goes through the same unchecked flush: a cut-off text reads back short.
+    if (!made || parseIni(bytes) != map)
+        return std::nullopt;
+    return bytes;
+}
+
+// Set while the file's last read failed: the values QSettings would write back are then not
+// the file's, so nothing is written until a read succeeds.
+std::atomic<bool> g_lastReadFailed{false};
+
+bool readCheckedIni(QIODevice& device, QSettings::SettingsMap& map)
+{
+    const std::optional<QSettings::SettingsMap> parsed = parseIni(device.readAll());
+    g_lastReadFailed = !parsed;
+    if (parsed)
+        map = *parsed;
+    return parsed.has_value();
+}
+
+bool writeCheckedIni(QIODevice& device, const QSettings::SettingsMap& map)
+{
+    if (g_lastReadFailed)
+        return false;
+    const std::optional<QByteArray> bytes = renderIni(map);
+    if (!bytes || device.write(*bytes) != bytes->size())
+        return false;
+    auto* file = qobject_cast<QFileDevice*>(&device);
+    return !file || file->flush();
+}
+
+// A file that is there but cannot be read gave no values; writing would put defaults in
+// place of the user's settings, so this format never writes.
+bool readNothing(QIODevice&, QSettings::SettingsMap&)
+{
+    return true;
+}
+
+bool writeNothing(QIODevice&, const QSettings::SettingsMap&)
+{
+    return false;
+}
+
+QSettings::Format checkedIniFormat()
+{
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("ini"), readCheckedIni, writeCheckedIni);
+    return format;
+}
+
+QSettings::Format readOnlyFormat()
+{
+    static const QSettings::Format format =
+        QSettings::registerFormat(QStringLiteral("ini"), readNothing, writeNothing);
+    return format;
+}
+
+// There, but no file we can read: a folder, or a file without read permission.
+bool presentButUnreadable(const QString& path)
+{
+    const QFileInfo info(path);
+    if (!info.exists())
+        return false;
+    QFile file(path);
+    return !info.isFile() || !file.open(QIODevice::ReadOnly);
+}
 
 } // namespace
 
@@ -42,6 +167,11 @@ SettingsStore::SettingsStore(const QString& path, int instance)
     }
     // Create the file owner-only before the first write, so the password is never readable by
     // others, not even between the write and a permission change.
+    if (presentButUnreadable(path)) {
+        m_unreadable = true;
+        m_settings = std::make_unique<QSettings>(path, readOnlyFormat());
+        return;
+    }
     const QFileInfo info(path);
     if (!info.exists()) {
         QDir().mkpath(info.absolutePath());
@@ -49,7 +179,7 @@ SettingsStore::SettingsStore(const QString& path, int instance)
         if (file.open(QIODevice::WriteOnly | QIODevice::NewOnly))
             file.setPermissions(kOwnerOnly);
     }
-    m_settings = std::make_unique<QSettings>(path, QSettings::IniFormat);
+    m_settings = std::make_unique<QSettings>(path, checkedIniFormat());
 }
 
 SettingsStore::~SettingsStore()
@@ -133,9 +263,15 @@ void SettingsStore::removeLegacy(QStringView base)
     m_settings->remove(fullName(base, QString()));
 }
 
+QString SettingsStore::unreadableMessage() const
+{
+    return QStringLiteral("The settings file ") + m_settings->fileName()
+        + QStringLiteral(" cannot be read; changes to the settings will not be saved.");
+}
+
 void SettingsStore::restrictFile() const
 {
-    if (m_settings->format() != QSettings::IniFormat)
+    if (m_settings->format() != checkedIniFormat())
         return;
     QFile file(m_settings->fileName());
     if (file.exists() && file.permissions() != kOwnerOnly)
@@ -144,15 +280,28 @@ void SettingsStore::restrictFile() const
 
 SaveResult SettingsStore::sync()
 {
+    if (m_unreadable)
+        return {false, unreadableMessage(), m_settings->fileName()};
+    if (m_failed) {
+        // QSettings keeps its first error for good; a fresh object on the same file reports
+        // this sync afresh. Made before the old one goes, it shares its pending changes (and
+        // its construction already tries to write them).
+        auto fresh = std::make_unique<QSettings>(m_settings->fileName(), m_settings->format());
+        m_settings = std::move(fresh);
+    }
     m_settings->sync();
     restrictFile();
-    switch (m_settings->status()) {
+    const QSettings::Status status = m_settings->status();
+    m_failed = status != QSettings::NoError;
+    switch (status) {
     case QSettings::NoError:
         return {};
     case QSettings::AccessError:
-        return {false, QStringLiteral("cannot write the settings file ") + m_settings->fileName()};
+        return {false, QStringLiteral("cannot write the settings file ") + m_settings->fileName(),
+                m_settings->fileName()};
     case QSettings::FormatError:
-        return {false, QStringLiteral("the settings file is damaged: ") + m_settings->fileName()};
+        return {false, QStringLiteral("the settings file is damaged: ") + m_settings->fileName(),
+                m_settings->fileName()};
     }
     return {};
 }

@@ -48,7 +48,13 @@ public:
     void removeLegacy(QStringView base);
 
     // Writes pending changes; the file is left readable by the user alone (it holds a password).
+    // A failed write leaves the file as it was.
     SaveResult sync();
+
+    // The file is there but cannot be read (no permission, or not a file). Its values are
+    // unknown, so nothing is ever written over it.
+    bool unreadable() const { return m_unreadable; }
+    QString unreadableMessage() const;
 
     // Texts longer than this are taken as damage, not as settings.
     static constexpr qsizetype kMaxTextLength = 32 * 1024;
@@ -60,6 +66,8 @@ private:
 
     std::unique_ptr<QSettings> m_settings;
     int m_instance;
+    bool m_unreadable = false;
+    bool m_failed = false; // the last sync failed
 };
 
 } // namespace beamtide

@@ -71,6 +71,7 @@ public:
         : m_c(c), m_alerts(alerts), m_myCallSpots(myCallSpots), m_result(result)
     {
         const qint64 now = clock.nowUtc().toMSecsSinceEpoch();
+        m_futureCutoff = now + kFutureAlertSecs * 1000;
         m_timeCutoff = now - 60000 * (qint64(c.elapsedMinutes) + 1);
         m_alertCutoff = now - 60000 * (qint64(c.updateIntervalMinutes) + 1);
         m_minKm = c.minDistancePosition * c.distanceScale;
@@ -206,6 +207,11 @@ private:
                 const QString& tag = row.tag();
                 if (!tag.contains(u"al") && !(m_c.far && tag.contains(u"ld")))
                     continue;
+                const std::optional<qint64> at = readUtcMSecs(row.cellView(0));
+                if (at && *at > m_futureCutoff) {
+                    m_result.futureAlerts.append(row.cell(0) + u',' + row.cellView(1));
+                    continue;
+                }
                 QString line = AlertsHistory::alertLine(row.cellView(0), row.cellView(1),
                                                         row.cellView(2), row.cellView(3),
                                                         row.cellView(8), row.cellView(10));
@@ -215,7 +221,7 @@ private:
         }
         const SaveResult saved = m_alerts.saveIfChanged();
         if (!saved.ok)
-            m_result.saveError = saved.error;
+            m_result.saveError = saved.message();
     }
 
     const FilterControls& m_c;
@@ -223,6 +229,7 @@ private:
     MyCallSpots& m_myCallSpots;
     FilterResult& m_result;
     qint64 m_timeCutoff = 0;
+    qint64 m_futureCutoff = 0;
     qint64 m_alertCutoff = 0;
     int m_minKm = 0;
     int m_maxKm = 0;

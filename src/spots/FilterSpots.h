@@ -98,6 +98,7 @@ struct FilterResult
 
     QStringList myCallLines;    // the MyCall spot lines collected by this pass
     QStringList recordedAlerts; // the alert lines this pass added to the alerts history
+    QStringList futureAlerts;   // "time,call" of alerting rows dated too far ahead: not recorded
 
     QString conversionError; // the text to show when end == ConversionError
     QString saveError;       // the alerts file could not be written; the list is kept
@@ -106,6 +107,10 @@ struct FilterResult
     bool finalStep() const { return end == FilterEnd::NoSpots || end == FilterEnd::Normal; }
     bool changesGrid() const { return end != FilterEnd::NotParsed && end != FilterEnd::NoSpots; }
 };
+
+// An alerting spot dated further ahead than this is not recorded: a clock that far off, or
+// a damaged date, would make it the newest alert for good.
+inline constexpr qint64 kFutureAlertSecs = 60 * 60;
 
 // One filter pass over the spot list. The per-band pass also records its alerting rows in
 // the alerts history and saves it; both layouts add the user's own spots to myCallSpots.

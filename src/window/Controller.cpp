@@ -25,6 +25,7 @@
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QProgressBar>
+#include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollBar>
 #include <QTableView>
@@ -79,6 +80,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
+    m_binding->setLog(&m_log);
     connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::askRefresh);
     Openers* openers = services.openers;
     if (!openers) {
@@ -87,6 +89,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     }
     m_export = std::make_unique<SpotExport>(m_identity, m_clock, *m_prompt, *openers,
                                             services.spotDatabaseUrl);
+    m_export->setLog(&m_log);
     m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);
     connect(m_find, &FindPanel::bandPicked, this, &Controller::bandPicked);
     m_map = new MapPanel(*m_grid, m_clock, &window);
@@ -285,6 +288,15 @@ void Controller::showFetchOutcome(const FetchOutcome& outcome)
         m_window.siteLink->setToolTip(
             SourceHint(*outcome.answeredBy, outcome.fallbackReason, outcome.retryAt));
     }
+    // The fetcher has logged them; the old files stay, and the user must know they are old.
+    if (!outcome.saveErrors.isEmpty())
+        showSaveError(outcome.saveErrors.join(u'\n'));
+}
+
+void Controller::showSaveError(const QString& text)
+{
+    m_prompt->showOnce(QStringLiteral("savefile"),
+                       {QStringLiteral("Beamtide"), text, QMessageBox::Ok, QMessageBox::Critical});
 }
 
 void Controller::showNextUpdate(const QString& text)
@@ -388,9 +400,17 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
                             QMessageBox::Critical});
     }
     if (!r.saveError.isEmpty()) {
+        m_log.writeTagged(r.saveError);
         m_prompt->showOnce(QStringLiteral("alertsfile"),
                            {QStringLiteral("Beamtide"), r.saveError, QMessageBox::Ok,
                             QMessageBox::Critical});
+    }
+    for (const QString& spot : r.futureAlerts) {
+        // Once per spot: the minute's pass meets it again while it is on the page.
+        if (!m_futureAlertsLogged.contains(spot)) {
+            m_futureAlertsLogged.insert(spot);
+            m_log.writeTagged(QStringLiteral("Alert not recorded, dated ahead of now: ") + spot);
+        }
     }
     if (r.finalStep()) {
         m_window.grid->setCurrentIndex(model.index(0, 0));
@@ -433,6 +453,7 @@ void Controller::alertCheck()
     input.emailTo = alertEmail();
     input.alertsTicked = m_window.alerts->isChecked();
     input.tonesTickedAndShown = m_window.alertTones->isChecked() && !m_window.alertTones->isHidden();
+    input.nowUtc = m_clock.nowUtc();
     const AlertCheckOutcome outcome = runAlertCheck(m_alerts.lines(), input);
     m_working.lastAnnouncedAlert = outcome.lastAnnounced;
     m_window.alertMemo->setPlainText(outcome.memo.join(u'\n'));
@@ -487,6 +508,18 @@ void Controller::mailDone(const MailResult& result)
 
 // --- Start-up and shut-down ---------------------------------------------------------------
 
+namespace {
+
+// A save takes well under a minute; a temporary this old belongs to no running save.
+constexpr qint64 kStaleSaveSecs = 10 * 60;
+
+// The names of the data files saves replace: alerts history, spot page and lists, MyCall
+// spots, account file, exports, band presets, activity page.
+const QRegularExpression kOwnDataFiles(
+    QStringLiteral("(WSPR|BeamtideExp|Activity|Band-|-spots).*\\.(txt|csv|htm)$"));
+
+} // namespace
+
 
 void Controller::startUp()
 {
@@ -504,6 +537,19 @@ void Controller::startUp()
     w.exclusions->clear();
     m_working.lastAnnouncedAlert.clear();
     w.slotBar->setStyleSheet(QStringLiteral("QProgressBar::chunk { background: rgb(255, 0, 0); }"));
+
+    // Saves cut short by a kill left their temporaries; minutes old, no copy is still writing them.
+    const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-kStaleSaveSecs);
+    QStringList stale = removeStaleSaveFiles(m_identity.folder, kOwnDataFiles, staleBefore);
+    if (!m_store->fileName().isEmpty()) {
+        const QFileInfo settings(m_store->fileName());
+        stale += removeStaleSaveFiles(
+            settings.absolutePath(),
+            QRegularExpression(u'^' + QRegularExpression::escape(settings.fileName()) + u'$'),
+            staleBefore);
+    }
+    for (const QString& name : stale)
+        m_log.writeTagged(QStringLiteral("Removed the unfinished save ") + name);
 
     m_alerts = AlertsHistory(AlertsHistory::filePath(m_identity));
     m_alerts.load();
@@ -525,6 +571,12 @@ void Controller::startUp()
     const StartupSettings loaded = m_binding->startUpLoad(*m_store, m_identity.hasOption(u"/reset"));
     if (!loaded.accountError.isEmpty())
         m_log.writeTagged(loaded.accountError);
+    if (m_store->unreadable()) {
+        m_log.writeTagged(m_store->unreadableMessage());
+        m_prompt->showOnce(QStringLiteral("settingsfile"),
+                           {QStringLiteral("Beamtide"), m_store->unreadableMessage(),
+                            QMessageBox::Ok, QMessageBox::Warning});
+    }
 
     w.diagBox->setVisible(m_identity.hasOption(u"/diagcol"));
     m_grid->setDiagColumns(m_identity.hasOption(u"/diagcol"));
@@ -572,14 +624,21 @@ void Controller::shutDown()
         return;
     m_closed = true;
     m_timer.stop();
-    // Alerts recorded since the last pass are saved too: none is lost at closing.
-    (void)m_alerts.saveIfChanged();
-    if (!m_identity.myCall.isEmpty())
-        (void)m_myCallSpots->saveIfAny();
+    // Alerts recorded since the last pass are saved too: none is lost at closing. A box would
+    // hold the closing up; the log keeps what could not be saved.
+    const SaveResult alerts = m_alerts.saveIfChanged();
+    if (!alerts.ok)
+        m_log.writeTagged(alerts.message());
+    if (!m_identity.myCall.isEmpty()) {
+        const SaveResult mine = m_myCallSpots->saveIfAny();
+        if (!mine.ok)
+            m_log.writeTagged(mine.message());
+    }
     m_refresher->addressWatch().switchOff();
     m_map->store(*m_store);
     const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
-    if (!saved.ok)
+    // An unreadable file was reported at start-up, once.
+    if (!saved.ok && !m_store->unreadable())
         m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
     m_log.writeTagged(QStringLiteral("CLOSING"));
 }

@@ -16,6 +16,7 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QSet>
 #include <QTimer>
 
 #include <memory>
@@ -126,6 +127,7 @@ private:
     void applyBandLayout();
     void applyLayouts(); // the band layout, then the distance controls rule
     FilterControls filterControls() const;
+    void showSaveError(const QString& text);
 
     MainWindow& m_window;
     Identity& m_identity;
@@ -150,6 +152,7 @@ private:
     std::optional<SpotSource> m_sourceOption; // /source= for this run
     WorkingValues m_working;
     QString m_currentAlert;
+    QSet<QString> m_futureAlertsLogged;
     bool m_started = false;
     bool m_refreshByTimer = false; // the running refresh was started by the tick, not the user
     bool m_closed = false;

@@ -1,5 +1,6 @@
 #include "window/SettingsBinding.h"
 
+#include "base/RunLog.h"
 #include "settings/SettingsReport.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
@@ -11,7 +12,9 @@
 #include <QComboBox>
 #include <QDir>
 #include <QFileInfo>
+#include <QGuiApplication>
 #include <QLabel>
+#include <QScreen>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -150,6 +153,20 @@ void SettingsBinding::applyLoad(const StoredSettings& settings)
 {
     for (const LoadStep& step : loadSteps(settings))
         applyStep(step);
+    // Applied at once and kept on the screen: a damaged or foreign size must not make a window
+    // larger than the screen (or crash the platform), nor a position put it out of reach.
+    const QRect r = onScreen(settings.windowLeft, settings.windowTop, settings.windowWidth,
+                             settings.windowHeight);
+    m_window.move(r.topLeft());
+    m_window.resize(r.size());
+}
+
+QRect SettingsBinding::onScreen(int left, int top, int width, int height) const
+{
+    const QScreen* screen = QGuiApplication::screenAt(QPoint(left, top));
+    if (!screen)
+        screen = m_window.screen();
+    return keepOnScreen(left, top, width, height, screen ? screen->availableGeometry() : QRect());
 }
 
 void SettingsBinding::applyStep(const LoadStep& step)
@@ -157,18 +174,8 @@ void SettingsBinding::applyStep(const LoadStep& step)
     const QString& target = step.target;
     const QVariant& value = step.value;
 
-    if (target.startsWith(u"MainWindow.")) {
-        const int v = value.toInt();
-        if (target == u"MainWindow.left")
-            m_window.move(v, m_window.y());
-        else if (target == u"MainWindow.top")
-            m_window.move(m_window.x(), v);
-        else if (target == u"MainWindow.width")
-            m_window.resize(v, m_window.height());
-        else if (target == u"MainWindow.height")
-            m_window.resize(m_window.width(), v);
-        return;
-    }
+    if (target.startsWith(u"MainWindow."))
+        return; // applyLoad sets the geometry at once, on the screen
     if (target.endsWith(u".visible")) {
         if (auto* w = m_window.findChild<QWidget*>(target.chopped(8)))
             w->setVisible(value.toBool());
@@ -232,10 +239,11 @@ StoredSettings SettingsBinding::collect() const
     const MainWindow& w = m_window;
     const SetupPanel& p = m_panel;
     StoredSettings s;
-    s.windowLeft = w.x();
-    s.windowTop = w.y();
-    s.windowWidth = w.width();
-    s.windowHeight = w.height();
+    const QRect kept = onScreen(w.x(), w.y(), w.width(), w.height());
+    s.windowLeft = kept.x();
+    s.windowTop = kept.y();
+    s.windowWidth = kept.width();
+    s.windowHeight = kept.height();
     s.launchCount = m_working.launchCount;
     s.distanceScale = w.distanceScale();
     s.useLast = w.useLast->isChecked();
@@ -360,8 +368,8 @@ void SettingsBinding::savePreset(const QString& band)
         return;
     const SaveResult saved = bandPresets().save(band, currentPreset());
     if (!saved.ok)
-        showProblem(QStringLiteral("The settings of band ") + band + QStringLiteral(" were not saved: ")
-                    + saved.error);
+        showProblem(QStringLiteral("The settings of band ") + band + QStringLiteral(" were not saved. ")
+                    + saved.message());
 }
 
 void SettingsBinding::switchBand(const QString& newBand)
@@ -532,6 +540,8 @@ void SettingsBinding::showReport()
 
 void SettingsBinding::showProblem(const QString& text)
 {
+    if (m_log)
+        m_log->writeTagged(text);
     m_prompt.showOnce(QStringLiteral("settings"),
                       PromptRequest{QStringLiteral("Beamtide"), text, QMessageBox::Ok, QMessageBox::Warning});
 }

@@ -8,10 +8,13 @@
 
 #include <QDateTime>
 #include <QObject>
+#include <QRect>
 
 #include <functional>
 
 namespace beamtide {
+
+class RunLog;
 
 class MainWindow;
 class Prompt;
@@ -36,6 +39,9 @@ public:
                     Prompt& prompt, const Identity& identity, std::function<SettingsStore&()> store,
                     std::function<QDateTime()> lastRetrieval, QObject* parent = nullptr);
     ~SettingsBinding() override;
+
+    // Where the problems shown in boxes are also noted; none by default. It must outlive this.
+    void setLog(const RunLog* log) { m_log = log; }
 
     // The start-up part of the settings: the "/reset" option, the load, the raised launch count
     // with the first-launch reset and relay preset, then the account file. An account file port
@@ -80,6 +86,8 @@ Q_SIGNALS:
 private:
     void connectHandlers();
     void applyStep(const LoadStep& step);
+    // The window's geometry kept on the screen it is on (or would be on).
+    QRect onScreen(int left, int top, int width, int height) const;
     void applyMaskRule();
     void maskFromShowBox();
     void textColourChanged(int index);
@@ -99,6 +107,7 @@ private:
     std::function<QDateTime()> m_lastRetrieval;
     QString m_previousBand; // empty until the first switch of the run
     bool m_started = false; // startUpLoad has run
+    const RunLog* m_log = nullptr;
 };
 
 } // namespace beamtide

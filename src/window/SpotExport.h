@@ -17,6 +17,7 @@ class AlertsHistory;
 class Clock;
 class Openers;
 class Prompt;
+class RunLog;
 class SpotGridModel;
 struct Identity;
 
@@ -40,6 +41,9 @@ public:
     // after construction (start-up). spotDatabaseUrl: the base address the site link opens.
     SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers,
                const QString& spotDatabaseUrl);
+
+    // Where a file that could not be saved is also noted; none by default. It must outlive this.
+    void setLog(const RunLog* log) { m_log = log; }
 
     // The "/texteditor=" value; the platform's editor by default.
     void setTextEditor(const QString& command);
@@ -69,6 +73,7 @@ public:
 
 private:
     bool save(const QString& path, const QStringList& lines);
+    void saveFailed(const SaveResult& saved, const QString& title);
     void openInEditor(const QString& path);
 
     const Identity& m_identity;
@@ -76,6 +81,7 @@ private:
     Prompt& m_prompt;
     Openers& m_openers;
     QString m_spotDatabaseUrl;
+    const RunLog* m_log = nullptr;
     QString m_editor;
 };
 

@@ -2,6 +2,7 @@
 // servers: what an operator sees in the files it leaves behind.
 
 #include "ClickHouseFixture.h"
+#include "FileSizeLimit.h"
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "SmtpFixture.h"
@@ -76,6 +77,12 @@ public:
     }
 
     QProcess& process() { return m_process; }
+
+    // No file of the program may grow beyond `bytes`, as on a nearly full disk.
+    void limitFileSize(qint64 bytes)
+    {
+        m_process.setChildProcessModifier([bytes] { test::FileSizeLimit::applyInChild(rlim_t(bytes)); });
+    }
 
 private:
     QProcess m_process;
@@ -370,4 +377,72 @@ TEST_F(WholeProgram, ACopyKilledWithoutShutDownLeavesItsNumberFree)
     }, 60000));
     EXPECT_EQ(next.terminate(), 0);
     EXPECT_FALSE(world.folder.exists(QStringLiteral("WSPRLog2.txt")));
+}
+
+// A full disk (here: a file-size limit on the whole program, with SIGXFSZ ignored) once
+// emptied settings.ini and the alerts file without a word, and the next start lost every
+// setting and the mail password. Every file keeps its old bytes, and the log names each one
+// that could not be saved.
+TEST_F(WholeProgram, AFullDiskLeavesEveryFileAsItWas)
+{
+    World world;
+    world.server.setBody(QStringLiteral("/olddb.php"), bandSixPage());
+    storeAlertingSetup(world.settings, QString(), 25);
+    {
+        // Other copies' values fill the file nearly to the limit; this copy's save adds more.
+        QSettings ini(world.settings, QSettings::IniFormat);
+        for (int i = 0; i < 125; ++i)
+            ini.setValue(QStringLiteral("Drovix/WSPRSpotted%1").arg(i + 10), QString(100, u'K'));
+    }
+    const QByteArray settingsBefore = world.folder.read(QStringLiteral("settings.ini"));
+    QStringList oldAlerts;
+    for (int i = 0; i < 400; ++i)
+        oldAlerts << QStringLiteral("2020-01-01 00:00,K%1OLD,50.293000,-20dBm,W1AW,100Km. ").arg(1000 + i);
+    // Whole lines, in the order the program keeps them, up to just below the limit.
+    QByteArray alerts;
+    for (const QString& line : std::as_const(oldAlerts)) {
+        const QByteArray next = line.toUtf8() + "\r\n";
+        if (alerts.size() + next.size() > settingsBefore.size())
+            break;
+        alerts += next;
+    }
+    world.folder.write(QStringLiteral("WSPR_Alerts1.txt"), alerts);
+    const QByteArray alertsBefore = world.folder.read(QStringLiteral("WSPR_Alerts1.txt"));
+    // Room for a few bytes more than the files hold; the run log stays well below.
+    const qint64 limit = settingsBefore.size() + 30;
+
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    program.limitFileSize(limit);
+    program.start({QStringLiteral("/log"), QStringLiteral("/6")});
+    const bool noted = waitForText(world.folder, QStringLiteral("WSPRLog1.txt"), "WSPR_Alerts1.txt: ");
+    EXPECT_EQ(program.terminate(), 0);
+    ASSERT_TRUE(noted) << world.folder.read(QStringLiteral("WSPRLog1.txt")).toStdString();
+
+    EXPECT_EQ(world.folder.read(QStringLiteral("settings.ini")), settingsBefore);
+    EXPECT_EQ(world.folder.read(QStringLiteral("WSPR_Alerts1.txt")), alertsBefore);
+    const QByteArray log = world.folder.read(QStringLiteral("WSPRLog1.txt"));
+    EXPECT_TRUE(log.contains("1: Cannot save ")) << log.toStdString();
+    EXPECT_TRUE(log.contains("1: Settings not saved: cannot write the settings file")) << log.toStdString();
+    EXPECT_TRUE(log.endsWith("1: CLOSING\r\n")) << log.toStdString();
+    QSettings after(world.settings, QSettings::IniFormat);
+    EXPECT_EQ(after.value(QStringLiteral("Drovix/WSPRSMTPpwd1")).toString(), QStringLiteral("s3cret,pw"));
+}
+
+// The echo service's answer once went into the address label as markup: this one crashed the
+// program on the offscreen platform, and under X grew the window to 32767 x 32767 and saved
+// that size for every later start.
+TEST_F(WholeProgram, AnEchoAnswerOfMarkupIsAFailedLookup)
+{
+    World world;
+    world.server.setBody(QStringLiteral("/"), "<img width=16777215 height=16777215>");
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    program.start({QStringLiteral("/log")});
+    ASSERT_TRUE(waitForText(world.folder, QStringLiteral("WSPRLog1.txt"),
+                            "1: IPLookup error: not an address: \"<img width=16777215 height=16777215>\""));
+    EXPECT_EQ(program.process().state(), QProcess::Running);
+    EXPECT_EQ(program.terminate(), 0);
+    EXPECT_EQ(program.process().exitStatus(), QProcess::NormalExit);
+    QSettings stored(world.settings, QSettings::IniFormat);
+    EXPECT_LE(stored.value(QStringLiteral("Drovix/BeamtideWidth1")).toInt(), 4096);
+    EXPECT_LE(stored.value(QStringLiteral("Drovix/BeamtideHeight1")).toInt(), 4096);
 }

@@ -3,14 +3,18 @@
 
 #include "base/Config.h"
 
+#include "FileSizeLimit.h"
 #include "TempFolder.h"
 
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSettings>
 
 #include <gtest/gtest.h>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace beamtide;
 using beamtide::test::TempFolder;
@@ -351,4 +355,75 @@ TEST(SettingsStore, DefaultFileIsInTheUserConfigFolderAndMadeOnFirstWrite)
         qunsetenv("XDG_CONFIG_HOME");
     else
         qputenv("XDG_CONFIG_HOME", saved);
+}
+
+// A save that runs into a full disk (here: the file-size limit) keeps the old file whole,
+// password included, and says so. QSettings once put a cut-off file in its place.
+TEST(SettingsStore, AFailedSaveKeepsTheOldFile)
+{
+    TempFolder dir;
+    const QString path = dir.file("settings.ini");
+    {
+        SettingsStore store(path, 1);
+        store.writeText(u"WSPRSMTPpwd", "s3cret");
+        ASSERT_TRUE(store.sync().ok);
+    }
+    const QByteArray old = dir.read("settings.ini");
+
+    SettingsStore store(path, 1);
+    everyValueChanged().save(store, {dir.path(), {}});
+    SaveResult saved;
+    {
+        const test::FileSizeLimit limit(rlim_t(old.size()) + 40);
+        saved = store.sync();
+    }
+    EXPECT_FALSE(saved.ok);
+    EXPECT_TRUE(saved.error.contains(path)) << saved.error.toStdString();
+    EXPECT_EQ(dir.read("settings.ini"), old);
+    EXPECT_EQ(QDir(dir.path()).entryList(QDir::Files | QDir::Hidden), QStringList{"settings.ini"});
+
+    // The next save, with room again, goes through.
+    everyValueChanged().save(store, {dir.path(), {}});
+    const SaveResult again = store.sync();
+    ASSERT_TRUE(again.ok) << again.error.toStdString();
+    EXPECT_EQ(raw(path, "WSPRSMTPpwd1"), everyValueChanged().smtpPassword);
+    EXPECT_EQ(raw(path, "WSPRBand1"), "20");
+}
+
+// A settings file that is there but cannot be read gave none of its values; writing would put
+// defaults over the user's settings and password. (Root reads a file of mode 000, so a folder
+// in its place stands for the unreadable file here.)
+TEST(SettingsStore, AnUnreadableFileIsNeverWrittenOver)
+{
+    TempFolder dir;
+    const QString path = dir.file("settings.ini");
+    ASSERT_TRUE(QDir().mkpath(path));
+    {
+        SettingsStore store(path, 1);
+        EXPECT_TRUE(store.unreadable());
+        EXPECT_TRUE(store.unreadableMessage().contains(u"will not be saved")) << store.unreadableMessage().toStdString();
+        StoredSettings().save(store, {dir.path(), {}});
+        const SaveResult saved = store.sync();
+        EXPECT_FALSE(saved.ok);
+    }
+    EXPECT_TRUE(QFileInfo(path).isDir());
+
+    if (::geteuid() == 0)
+        return; // root reads any file, so mode 000 is only unreadable to others
+    QDir(path).removeRecursively();
+    {
+        QSettings ini(path, QSettings::IniFormat);
+        ini.setValue("Drovix/WSPRSMTPpwd1", "s3cret");
+    }
+    const QByteArray old = dir.read("settings.ini");
+    QFile(path).setPermissions({});
+    {
+        SettingsStore store(path, 1);
+        EXPECT_TRUE(store.unreadable());
+        StoredSettings().save(store, {dir.path(), {}});
+        EXPECT_FALSE(store.sync().ok);
+        EXPECT_FALSE(store.sync().ok);
+    }
+    QFile(path).setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+    EXPECT_EQ(dir.read("settings.ini"), old);
 }

@@ -319,6 +319,28 @@ TEST(FilterSpots, AlertingRowsAreRecordedAndSaved)
     }
 }
 
+// A spot dated far ahead, once recorded, stays the newest alert for good; it is not recorded,
+// and named so the window can log it. A clock a little fast still alerts.
+TEST(FilterSpots, AnAlertDatedMoreThanAnHourAheadIsNotRecorded)
+{
+    Monitor m;
+    FilterControls c = vhf("6");
+    c.snrAlert = true;
+    c.distanceWindow = true;
+    c.maxDistancePosition = 60;
+    c.maxLines = 100;
+    const FilterResult r = m.run(page({{"FUT1", "R1", 300, 0, -60 * 24 * 365},
+                                       {"FUT2", "R1", 300, 0, -61},
+                                       {"SOON", "R1", 300, 0, -60},
+                                       {"NOW1", "R1", 300, 0, 1}}),
+                                 c);
+    EXPECT_EQ(r.rows.size(), 4); // still shown
+    EXPECT_EQ(r.futureAlerts, (QStringList{minutesAgo(-60 * 24 * 365) + ",FUT1", minutesAgo(-61) + ",FUT2"}));
+    ASSERT_EQ(r.recordedAlerts.size(), 2);
+    EXPECT_TRUE(r.recordedAlerts[0].contains(",SOON,"));
+    EXPECT_TRUE(r.recordedAlerts[1].contains(",NOW1,"));
+}
+
 TEST(FilterSpots, OneRecordedAlertIsWritten)
 {
     Monitor m;
@@ -341,7 +363,7 @@ TEST(FilterSpots, AlertsFileErrorIsReported)
     c.maxDistancePosition = 60;
     const FilterResult r = FilterSpots(page({{"A1", "R1", 300, 0}}), c, m.clock, m.table, unwritable, m.mine);
     EXPECT_EQ(r.end, FilterEnd::Normal);
-    EXPECT_FALSE(r.saveError.isEmpty());
+    EXPECT_TRUE(r.saveError.startsWith("Cannot save " + unwritable.path() + ": ")) << r.saveError.toStdString();
     EXPECT_EQ(unwritable.size(), 1); // kept for the next save
 
     ASSERT_TRUE(QDir(m.dir.path()).mkdir("missing folder"));

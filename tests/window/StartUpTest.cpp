@@ -20,7 +20,9 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMutex>
@@ -463,6 +465,41 @@ TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
     QSettings stored(copy.settingsFile, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount4")).toString(), QStringLiteral("4"));
     EXPECT_FALSE(stored.contains(QStringLiteral("Drovix/WSPRRunCount0")));
+
+// A settings file that is there but cannot be read gave none of its values: saving would put
+// the defaults, and no password, in its place. (Root reads any file, so a folder in its place
+// stands for the unreadable file.)
+TEST(StartUp, AnUnreadableSettingsFileIsReportedOnceAndNeverWrittenOver)
+{
+    Copy copy;
+    ASSERT_TRUE(QDir().mkpath(copy.settingsFile));
+    copy.start({QStringLiteral("/log")});
+    const QString message = QStringLiteral("The settings file ") + copy.settingsFile
+        + QStringLiteral(" cannot be read; changes to the settings will not be saved.");
+    ASSERT_EQ(copy.prompts.requests.size(), 1);
+    EXPECT_EQ(copy.prompts.requests[0].text, message);
+    copy.controller->shutDown();
+    EXPECT_EQ(copy.logged(QStringLiteral("settings")), QStringList{QStringLiteral("1: ") + message});
+    EXPECT_TRUE(QFileInfo(copy.settingsFile).isDir());
+}
+
+// Saves cut short by a kill leave temporaries that no later save removes.
+TEST(StartUp, StaleTemporariesOfSavesAreRemoved)
+{
+    Copy copy;
+    const QDateTime old = QDateTime::currentDateTimeUtc().addSecs(-3600);
+    for (const QString& name : {QStringLiteral("WSPRRep1.csv.txOEaq"), QStringLiteral("settings.ini.Ab12Cd"),
+                                QStringLiteral("holiday.jpg.Ab12Cd")}) {
+        copy.folder.write(name, "partial");
+        QFile file(copy.folder.file(name));
+        ASSERT_TRUE(file.open(QIODevice::ReadWrite));
+        ASSERT_TRUE(file.setFileTime(old, QFileDevice::FileModificationTime));
+    }
+    copy.start({QStringLiteral("/log")});
+    EXPECT_FALSE(copy.folder.exists(QStringLiteral("WSPRRep1.csv.txOEaq")));
+    EXPECT_FALSE(copy.folder.exists(QStringLiteral("settings.ini.Ab12Cd")));
+    EXPECT_TRUE(copy.folder.exists(QStringLiteral("holiday.jpg.Ab12Cd")));
+    EXPECT_EQ(copy.logged(QStringLiteral("unfinished save")).size(), 2);
 }
 
 TEST(StartUp, MapPanelFollowsItsButtonAndIsStoredAtClosing)
