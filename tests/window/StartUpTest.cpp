@@ -465,6 +465,7 @@ TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
     QSettings stored(copy.settingsFile, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount4")).toString(), QStringLiteral("4"));
     EXPECT_FALSE(stored.contains(QStringLiteral("Drovix/WSPRRunCount0")));
+}
 
 // A settings file that is there but cannot be read gave none of its values: saving would put
 // the defaults, and no password, in its place. (Root reads any file, so a folder in its place
