@@ -21,14 +21,18 @@ quint32 indicatorRgb(Indicator indicator)
     return 0;
 }
 
-QString AddressLabel(const QString& publicAddress, bool showAddress)
+QString AddressLabel(const QString& publicAddress, bool showAddress, bool addressUnknown)
 {
-    return showAddress ? u"IP: " + publicAddress : QStringLiteral("IP: vvv.www.xxx.yyy");
+    if (!showAddress)
+        return QStringLiteral("IP: vvv.www.xxx.yyy");
+    if (addressUnknown && !AddressGateOpen(publicAddress))
+        return QStringLiteral("IP: unknown");
+    return u"IP: " + publicAddress;
 }
 
-bool AddressGateOpen(const QString& publicAddress)
+bool AddressGateOpen(const QString& publicAddress, bool addressUnknown)
 {
-    return !publicAddress.isEmpty() && publicAddress != kLoopbackAddress;
+    return addressUnknown || (!publicAddress.isEmpty() && publicAddress != kLoopbackAddress);
 }
 
 int ActivityResult(qsizetype lineCount)

@@ -26,9 +26,11 @@ quint32 indicatorRgb(Indicator indicator);
 inline const QString kLoopbackAddress = QStringLiteral("127.0.0.1");
 
 // Label15: the public address, or a mask with /noip.
-QString AddressLabel(const QString& publicAddress, bool showAddress);
+QString AddressLabel(const QString& publicAddress, bool showAddress, bool addressUnknown = false);
 // The public address doubles as the sign that the Internet is reachable.
-bool AddressGateOpen(const QString& publicAddress);
+// addressUnknown: the lookup failed while the machine's own address is usable. The echo
+// service is a third party's: its outage must not stop the monitor, so the gate stays open.
+bool AddressGateOpen(const QString& publicAddress, bool addressUnknown = false);
 
 // The activity test result: 0 for one line, else the line count minus 1 (-1 when empty).
 int ActivityResult(qsizetype lineCount);

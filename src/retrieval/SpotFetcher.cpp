@@ -78,8 +78,8 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
     m_busy = true;
 
     FetchStart start;
-    start.addressLabel = AddressLabel(request.publicAddress, request.showAddress);
-    start.gateOpen = AddressGateOpen(request.publicAddress);
+    start.addressLabel = AddressLabel(request.publicAddress, request.showAddress, request.addressUnknown);
+    start.gateOpen = AddressGateOpen(request.publicAddress, request.addressUnknown);
     if (!start.gateOpen) {
         // Nothing is sent and nothing is scheduled: the next tick tries again.
         QMetaObject::invokeMethod(
@@ -87,7 +87,7 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
             [this, request] {
                 m_busy = false;
                 FetchOutcome outcome;
-                outcome.addressLabel = AddressLabel(request.publicAddress, request.showAddress);
+                outcome.addressLabel = AddressLabel(request.publicAddress, request.showAddress, request.addressUnknown);
                 outcome.instance = request.identity.instance;
                 outcome.untickHistorical = request.historical;
                 Q_EMIT finished(outcome);
@@ -288,7 +288,7 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
     m_busy = false;
     FetchOutcome outcome;
     outcome.gateOpen = true;
-    outcome.addressLabel = AddressLabel(request.publicAddress, request.showAddress);
+    outcome.addressLabel = AddressLabel(request.publicAddress, request.showAddress, request.addressUnknown);
     outcome.activityResult = activityResult;
     if (queried)
         outcome.fetchedBand = request.band;

@@ -25,6 +25,7 @@ class RunLog;
 struct FetchRequest
 {
     QString publicAddress;
+    bool addressUnknown = false; // the lookup failed, the local address is usable: gate open
     bool showAddress = true;
     QString band;            // ComboBox1
     bool sortByKm = false;   // CheckBox1

@@ -81,6 +81,7 @@ void Refresher::start()
 
     FetchRequest request = m_view.fetchControls();
     request.publicAddress = m_publicAddress;
+    request.addressUnknown = addressUnknown();
     request.showAddress = m_identity.showAddress;
     request.identity = m_identity;
     m_fetchInstance = m_identity.instance;
@@ -137,8 +138,10 @@ bool Refresher::lookUp()
 {
     m_watch.switchOn();
     m_localAddress = m_watch.localAddress();
-    if (m_localAddress.isEmpty() || m_localAddress == kLoopbackAddress)
+    if (m_localAddress.isEmpty() || m_localAddress == kLoopbackAddress) {
+        setUnknownReason({}); // no network of our own: the gate follows the address alone
         return false;
+    }
     if (m_lookupRunning)
         return true;
     m_lookupRunning = true;
@@ -157,10 +160,17 @@ void Refresher::lookupDone(const AddressOutcome& outcome)
     m_lookupRunning = false;
     // The machine went offline while the lookup waited: that is the newer news.
     if (!m_offlineDuringLookup) {
-        if (outcome.requested && !outcome.error)
+        if (outcome.requested && !outcome.error) {
             m_publicAddress = outcome.publicAddress;
+            setUnknownReason({});
+        } else if (outcome.requested && outcome.error && !AddressGateOpen(m_publicAddress)) {
+            // The echo service failed, but this machine is on a network: the spots are still
+            // fetched, and the address shows as unknown.
+            setUnknownReason(*outcome.error);
+        }
         m_view.showIndicator(outcome.indicator, true);
-        m_view.showAddressLabel(outcome.addressLabel);
+        m_view.showAddressLabel(addressUnknown() ? AddressLabel(m_publicAddress, m_identity.showAddress, true)
+                                                 : outcome.addressLabel);
     }
     Q_EMIT addressLookupFinished();
     if (m_phase == Phase::StartingUp)
@@ -173,12 +183,21 @@ void Refresher::wentOffline()
 {
     const AddressOutcome offline = OfflineAddress(m_identity.showAddress);
     m_publicAddress = offline.publicAddress;
+    setUnknownReason({});
     m_view.showIndicator(offline.indicator, true);
     m_view.showAddressLabel(offline.addressLabel);
     if (m_running)
         m_offlineDuringFetch = true;
     if (m_lookupRunning)
         m_offlineDuringLookup = true;
+}
+
+void Refresher::setUnknownReason(const QString& reason)
+{
+    if (reason == m_unknownReason)
+        return;
+    m_unknownReason = reason;
+    m_view.showAddressProblem(reason);
 }
 
 void Refresher::intervalChanged(int minutes)

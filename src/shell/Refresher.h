@@ -26,6 +26,8 @@ public:
     virtual int updateInterval() const = 0; // Edit7 now
     virtual void emptyGrid() = 0;           // down to its header row
     virtual void showAddressLabel(const QString& text) = 0;
+    // Why the public address is unknown (the lookup's failure); empty when it is known.
+    virtual void showAddressProblem(const QString& reason) = 0;
     virtual void showIndicator(Indicator indicator, bool visible) = 0;
     virtual void showBusy(bool busy) = 0; // the pointer over the grid
     // Entries, time fields, MyCall count and the Historical tick of a fetch that ended. Its
@@ -78,6 +80,8 @@ public:
     bool lookupRunning() const { return m_lookupRunning; }
 
     QString publicAddress() const { return m_publicAddress; }
+    // The lookup failed while the local address is usable: the gate stays open.
+    bool addressUnknown() const { return !m_unknownReason.isEmpty(); }
     QDateTime lastRetrieval() const { return m_lastRetrieval; }
     QDateTime nextUpdate() const { return m_nextUpdate; }
 
@@ -103,6 +107,7 @@ private:
     void lookupDone(const AddressOutcome& outcome);
     void firstRefresh();
     void runPending();
+    void setUnknownReason(const QString& reason);
 
     RefreshView& m_view;
     RefreshJobs& m_jobs;
@@ -118,6 +123,7 @@ private:
     int m_fetchInstance = 0; // the instance number the running fetch started with
 
     QString m_publicAddress;
+    QString m_unknownReason; // why the lookup failed, while no address is known
     QString m_localAddress;
     QDateTime m_lastRetrieval;
     QDateTime m_nextUpdate;

@@ -19,6 +19,7 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
+#include <QFileInfo>
 #include <QFrame>
 #include <QKeyEvent>
 #include <QLabel>
@@ -40,6 +41,13 @@ void paint(QFrame* shape, const QColor& colour)
     QPalette p = shape->palette();
     p.setColor(QPalette::Window, colour);
     shape->setPalette(p);
+}
+
+// A hint that quotes outside text: escaped, so it never renders as markup.
+QString plainHint(const QString& text)
+{
+    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
+        + QStringLiteral("</p>");
 }
 
 QColor toColor(quint32 rgb)
@@ -245,6 +253,15 @@ int Controller::updateInterval() const
 void Controller::emptyGrid()
 {
     m_grid->model().setRowCount(1);
+}
+
+void Controller::showAddressProblem(const QString& reason)
+{
+    static const QString hint = QStringLiteral("Your WWW V4 address");
+    m_window.addressLabel->setToolTip(
+        reason.isEmpty() ? hint
+                         : plainHint(hint + QStringLiteral(" is unknown: the lookup failed (") + reason
+                                     + QStringLiteral("). Spots are fetched all the same.")));
 }
 
 void Controller::showAddressLabel(const QString& text)
@@ -542,10 +559,10 @@ void Controller::startUp()
     const QDateTime staleBefore = QDateTime::currentDateTimeUtc().addSecs(-kStaleSaveSecs);
     QStringList stale = removeStaleSaveFiles(m_identity.folder, kOwnDataFiles, staleBefore);
     if (!m_store->fileName().isEmpty()) {
-        const QFileInfo settings(m_store->fileName());
+        const QFileInfo settingsFile(m_store->fileName());
         stale += removeStaleSaveFiles(
-            settings.absolutePath(),
-            QRegularExpression(u'^' + QRegularExpression::escape(settings.fileName()) + u'$'),
+            settingsFile.absolutePath(),
+            QRegularExpression(u'^' + QRegularExpression::escape(settingsFile.fileName()) + u'$'),
             staleBefore);
     }
     for (const QString& name : stale)

@@ -71,6 +71,7 @@ public:
     int updateInterval() const override;
     void emptyGrid() override;
     void showAddressLabel(const QString& text) override;
+    void showAddressProblem(const QString& reason) override;
     void showIndicator(Indicator indicator, bool visible) override;
     void showBusy(bool busy) override;
     void showFetchOutcome(const FetchOutcome& outcome) override;

@@ -29,7 +29,7 @@ struct RecordingView final : RefreshView
     bool historical = false;
     int interval = 5;
     QStringList effects;
-    QString label, nextUpdateText;
+    QString label, nextUpdateText, addressProblem;
     Indicator indicator = Indicator::ButtonFace;
     bool indicatorVisible = false;
     int filterPasses = 0;
@@ -45,6 +45,7 @@ struct RecordingView final : RefreshView
     int updateInterval() const override { return interval; }
     void emptyGrid() override { effects << QStringLiteral("empty"); }
     void showAddressLabel(const QString& text) override { label = text; }
+    void showAddressProblem(const QString& reason) override { addressProblem = reason; }
     void showIndicator(Indicator i, bool visible) override
     {
         indicator = i;
@@ -93,8 +94,8 @@ struct HeldJobs final : RefreshJobs
         EXPECT_FALSE(fetch_) << "a second fetch while one runs";
         fetches.push_back(request);
         fetch_ = Fetch{request, std::move(myCall), std::move(done)};
-        return {AddressLabel(request.publicAddress, request.showAddress),
-                AddressGateOpen(request.publicAddress)};
+        return {AddressLabel(request.publicAddress, request.showAddress, request.addressUnknown),
+                AddressGateOpen(request.publicAddress, request.addressUnknown)};
     }
     void lookup(const AddressRequest& request, LookupDone done) override
     {
@@ -110,7 +111,7 @@ struct HeldJobs final : RefreshJobs
         Fetch f = std::move(*fetch_);
         fetch_.reset();
         FetchOutcome o;
-        o.gateOpen = AddressGateOpen(f.request.publicAddress);
+        o.gateOpen = AddressGateOpen(f.request.publicAddress, f.request.addressUnknown);
         o.untickHistorical = f.request.historical;
         o.instance = f.request.identity.instance;
         if (o.gateOpen) {
@@ -362,6 +363,40 @@ TEST(Refresher, WithoutALocalAddressTheFirstRefreshRunsAtOnceWithTheGateShut)
     EXPECT_FALSE(rig.refresher.nextUpdate().isValid());
     rig.refresher.tickRefresh();
     EXPECT_EQ(rig.jobs.fetches.size(), 2u);
+}
+
+// The echo service is a third party's. Its failure at start-up once shut the gate for good:
+// no spot query for as long as it was down. With a usable local address the spots are
+// fetched, the address shows as unknown and the reason is kept for the hint.
+TEST(Refresher, AFailedLookupWithAUsableLocalAddressKeepsTheGateOpen)
+{
+    Rig rig;
+    rig.refresher.startUp();
+    rig.jobs.endLookup(QString(), true);
+    ASSERT_EQ(rig.jobs.fetches.size(), 1u);
+    EXPECT_TRUE(rig.jobs.fetches[0].addressUnknown);
+    EXPECT_TRUE(rig.refresher.addressUnknown());
+    EXPECT_EQ(rig.view.label, QStringLiteral("IP: unknown"));
+    EXPECT_EQ(rig.view.addressProblem, QStringLiteral("Couldn't connect to server"));
+    rig.jobs.endFetch(at(12, 3, 17), {QStringLiteral("a spot")});
+    EXPECT_TRUE(rig.refresher.nextUpdate().isValid());
+    EXPECT_EQ(rig.refresher.spots(), QStringList{QStringLiteral("a spot")});
+
+    // The next lookup that answers makes the address known again.
+    rig.refresher.checkAddress();
+    rig.jobs.endLookup(kPublic);
+    EXPECT_FALSE(rig.refresher.addressUnknown());
+    EXPECT_EQ(rig.view.label, QStringLiteral("IP: ") + kPublic);
+    EXPECT_TRUE(rig.view.addressProblem.isEmpty());
+
+    // Offline, the gate shuts as before, whatever the lookup said.
+    rig.refresher.checkAddress();
+    rig.jobs.endLookup(QString(), true);
+    rig.refresher.wentOffline();
+    EXPECT_FALSE(rig.refresher.addressUnknown());
+    rig.refresher.tickRefresh();
+    ASSERT_EQ(rig.jobs.fetches.size(), 2u);
+    EXPECT_FALSE(AddressGateOpen(rig.jobs.fetches[1].publicAddress, rig.jobs.fetches[1].addressUnknown));
 }
 
 // The real tick: its address check posts the lookup, and its refresh waits for the answer.
