@@ -7,7 +7,7 @@ namespace beamtide {
 
 class Clock;
 
-// What one tick reads and drives; the main window implements it.
+// What one tick reads and drives; the Controller implements it over the window.
 class UpdateHost
 {
 public:

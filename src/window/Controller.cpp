@@ -486,7 +486,8 @@ void Controller::alertCheck()
         m_window.alertMemo->setPlainText(outcome.memoAfter.join(u'\n'));
         break;
     case AlertChannel::Hook:
-        (void)m_hook.run(outcome.alert);
+        if (m_hook.run(outcome.alert) == AlertHook::Start::Failed)
+            m_log.writeTagged(kAlertHookScript + QStringLiteral(" could not be started for ") + outcome.alert);
         break;
     case AlertChannel::Nothing:
         break;
@@ -570,8 +571,11 @@ void Controller::startUp()
 
     m_alerts = AlertsHistory(AlertsHistory::filePath(m_identity));
     m_alerts.load();
-    if (m_identity.hasOption(u"/trimalerts"))
-        (void)m_alerts.trim(m_clock.nowUtc());
+    if (m_identity.hasOption(u"/trimalerts")) {
+        const SaveResult trimmed = m_alerts.trim(m_clock.nowUtc());
+        if (!trimmed.ok)
+            m_log.writeTagged(trimmed.message());
+    }
     w.instanceBox->setText(u'#' + QString::number(m_identity.instance));
     w.emailTest->setVisible(m_identity.hasOption(u"/emailtest"));
 

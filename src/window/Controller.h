@@ -94,10 +94,8 @@ public:
     QTimer& timer() { return m_timer; }
     SpotGrid& grid() { return *m_grid; }
     Prompt& prompt() { return *m_prompt; }
-    SettingsBinding& settings() { return *m_binding; }
     RunLog& runLog() { return m_log; }
     AlertsHistory& alertsHistory() { return m_alerts; }
-    MyCallSpots& myCallSpots() { return *m_myCallSpots; }
     Refresher& refresher() { return *m_refresher; }
     QString publicAddress() const { return m_refresher->publicAddress(); }
     WorkingValues& working() { return m_working; }
@@ -106,7 +104,6 @@ public:
 
     FindPanel& findPanel() { return *m_find; }
     MapPanel& mapPanel() { return *m_map; }
-    SpotExport& spotExport() { return *m_export; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

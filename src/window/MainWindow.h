@@ -17,7 +17,7 @@ class QTimer;
 namespace beamtide {
 
 // The one window. It holds the controls (their objectNames are the control names), applies
-// the view rules between them, and hands everything else to the core through App.
+// the view rules between them, and signals everything else to the Controller.
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT
@@ -43,9 +43,6 @@ public:
     int toneFrequency() const { return m_toneFrequency; }
     // The stored frequency; the tone bar handler replaces it when the bar moves.
     void setToneFrequency(int hz) { m_toneFrequency = hz; }
-
-    bool diagColumns() const { return m_diagColumns; }
-    void setDiagColumns(bool on) { m_diagColumns = on; }
 
 Q_SIGNALS:
     void filterPassRequested();          // run the filter pass, repaint, focus the grid
@@ -156,7 +153,6 @@ private:
     int m_maxDistance = 0;
     int m_farAlertDistance = 2000;
     int m_toneFrequency = 1200;
-    bool m_diagColumns = false;
 };
 
 // Sets a combo box's text as code does, running no handler. The matching item becomes the

@@ -32,11 +32,4 @@ void TempFolder::write(const QString& name, const QByteArray& bytes) const
     f.write(bytes);
 }
 
-QByteArray testData(const QString& name)
-{
-    QFile f(QStringLiteral(BEAMTIDE_TEST_DATA "/") + name);
-    EXPECT_TRUE(f.open(QIODevice::ReadOnly)) << "missing test data " << name.toStdString();
-    return f.readAll();
-}
-
 } // namespace beamtide::test

@@ -21,7 +21,4 @@ private:
     QTemporaryDir m_dir;
 };
 
-// The bytes of a file under tests/data.
-QByteArray testData(const QString& name);
-
 } // namespace beamtide::test

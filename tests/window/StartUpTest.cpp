@@ -436,6 +436,25 @@ TEST(ShutDown, SettingsThatCannotBeSavedAreLoggedBeforeClosing)
     EXPECT_GT(log.indexOf("1: CLOSING\r\n"), failed) << log.toStdString();
 }
 
+// The files a copy keeps can vanish under it; each failed save is logged before CLOSING.
+TEST(ShutDown, DataFilesThatCannotBeSavedAreLoggedBeforeClosing)
+{
+    Copy copy;
+    copy.store({{QStringLiteral("WSPRRunCount1"), 3}});
+    copy.folder.write(QStringLiteral("VK2XYZ-spots.txt"),
+                      crlfLines({QStringLiteral("2026-03-01 10:00,VK2XYZ,14.097100,-12,QF56,VK3ABC,712,")}));
+    copy.start({QStringLiteral("/mycall=vk2xyz"), QStringLiteral("/log")});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->count() > 0; }, 60000));
+    // A folder where the spots file was: it cannot be replaced.
+    ASSERT_TRUE(QFile::remove(copy.folder.file(QStringLiteral("VK2XYZ-spots.txt"))));
+    ASSERT_TRUE(QDir(copy.folder.path()).mkdir(QStringLiteral("VK2XYZ-spots.txt")));
+    copy.controller->shutDown();
+    const QByteArray log = copy.folder.read(QStringLiteral("WSPRLog1.txt"));
+    const qsizetype failed = log.indexOf("VK2XYZ-spots.txt");
+    EXPECT_GE(failed, 0) << log.toStdString();
+    EXPECT_GT(log.indexOf("1: CLOSING\r\n"), failed) << log.toStdString();
+}
+
 // A copy numbered above 3 runs as 0 after its first fetch. What it reads back at its next
 // start keeps the starting number; what each fetch writes afresh carries 0.
 TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
