@@ -8,18 +8,25 @@
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
 {
-    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
-    const QStringList lines = beamtide::splitLines(beamtide::decodeText(bytes));
+    const QByteArrayView page(reinterpret_cast<const char*>(data), qsizetype(size));
     QStringList spots;
-    const beamtide::ParseResult result = beamtide::ParseSpotPage(lines, spots);
+    const beamtide::ParseResult result = beamtide::ParseSpotPage(page, spots);
     if (result.entries != spots.size())
         __builtin_trap();
-    for (const QString& line : lines) {
-        const QString spot = beamtide::RowToSpotLine(line);
+    beamtide::ByteLines lines(page);
+    qsizetype count = 0;
+    qsizetype bytes = 0;
+    while (const auto line = lines.next()) {
+        ++count;
+        bytes += line->size();
+        const QString spot = beamtide::RowToSpotLine(*line);
         if (spot.contains(u'<') || spot.contains(u'>'))
             __builtin_trap();
         for (int n = 0; n < 16; ++n)
             beamtide::GetField(spot, u',', n);
     }
+    // The lines hold every byte but their ends.
+    if (count != beamtide::countLines(page) || bytes > page.size())
+        __builtin_trap();
     return 0;
 }

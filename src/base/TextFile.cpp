@@ -7,8 +7,53 @@
 #include <QStringDecoder>
 
 #include <cerrno>
+#include <cstring>
+#include <functional>
 
 namespace beamtide {
+
+namespace {
+
+qsizetype findByte(QByteArrayView text, char c, qsizetype from)
+{
+    const void* at = std::memchr(text.data() + from, c, size_t(text.size() - from));
+    return at ? static_cast<const char*>(at) - text.data() : text.size();
+}
+
+} // namespace
+
+// Each of CR and LF is searched for only once its last found place has been passed, so a
+// page of LF lines does not search for a CR on every line.
+qsizetype ByteLines::nextEnd(qsizetype from)
+{
+    if (m_cr < from)
+        m_cr = findByte(m_text, '\r', from);
+    if (m_lf < from)
+        m_lf = findByte(m_text, '\n', from);
+    return std::min(m_cr, m_lf);
+}
+
+std::optional<QByteArrayView> ByteLines::next()
+{
+    const qsizetype size = m_text.size();
+    if (m_pos >= size)
+        return std::nullopt;
+    const qsizetype end = nextEnd(m_pos);
+    const QByteArrayView line = m_text.sliced(m_pos, end - m_pos);
+    m_pos = end + 1;
+    if (end < size && m_text[end] == '\r' && end + 1 < size && m_text[end + 1] == '\n')
+        ++m_pos;
+    return line;
+}
+
+qsizetype countLines(QByteArrayView text, qsizetype limit)
+{
+    ByteLines lines(text);
+    qsizetype count = 0;
+    while ((limit < 0 || count < limit) && lines.next())
+        ++count;
+    return count;
+}
 
 QStringList splitLines(QStringView text)
 {
@@ -49,7 +94,11 @@ QString SaveResult::message() const
     return u"Cannot save " + path + u": " + error;
 }
 
-SaveResult saveBytes(const QString& path, const QByteArray& bytes, FileAccess access)
+namespace {
+
+// Replaces the file with what `write` puts into it, or leaves the old one whole.
+SaveResult saveThrough(const QString& path, FileAccess access,
+                       const std::function<bool(QSaveFile&)>& write)
 {
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
@@ -58,7 +107,7 @@ SaveResult saveBytes(const QString& path, const QByteArray& bytes, FileAccess ac
         file.setPermissions(QFileDevice::ReadOwner | QFileDevice::WriteOwner);
     // commit() flushes its buffer but renames even when that flush fails, which would put a
     // cut-off file in place of the old one: flush here, where a failure still cancels.
-    if (file.write(bytes) != bytes.size() || !file.flush()) {
+    if (!write(file) || !file.flush()) {
         // A failed flush leaves no text of its own ("Unknown error"); the system's says why.
         const QString error = file.errorString() == u"Unknown error" ? qt_error_string(errno)
                                                                       : file.errorString();
@@ -68,6 +117,20 @@ SaveResult saveBytes(const QString& path, const QByteArray& bytes, FileAccess ac
     if (!file.commit())
         return {false, file.errorString(), path};
     return {true, {}, path};
+}
+
+bool writeAll(QSaveFile& file, const char* data, qsizetype size)
+{
+    return file.write(data, size) == size;
+}
+
+} // namespace
+
+SaveResult saveBytes(const QString& path, const QByteArray& bytes, FileAccess access)
+{
+    return saveThrough(path, access, [&bytes](QSaveFile& file) {
+        return writeAll(file, bytes.constData(), bytes.size());
+    });
 }
 
 QStringList removeStaleSaveFiles(const QString& folder, const QRegularExpression& ourNames,
@@ -87,6 +150,30 @@ QStringList removeStaleSaveFiles(const QString& folder, const QRegularExpression
             removed.append(info.fileName());
     }
     return removed;
+}
+
+SaveResult saveLines(const QString& path, QByteArrayView text, FileAccess access)
+{
+    return saveThrough(path, access, [text](QSaveFile& file) {
+        // Runs of lines already ended by CR LF go out in one write; only other line ends
+        // and a missing last one are written anew.
+        ByteLines lines(text);
+        const char* run = text.data();
+        qsizetype runSize = 0;
+        while (const auto line = lines.next()) {
+            const qsizetype after = line->data() - text.data() + line->size();
+            if (after + 1 < text.size() && text[after] == '\r' && text[after + 1] == '\n') {
+                runSize = after + 2 - (run - text.data());
+                continue;
+            }
+            if (!writeAll(file, run, runSize) || !writeAll(file, line->data(), line->size())
+                || !writeAll(file, "\r\n", 2))
+                return false;
+            run = text.data() + std::min(after + 1, text.size());
+            runSize = 0;
+        }
+        return writeAll(file, run, runSize);
+    });
 }
 
 SaveResult saveLines(const QString& path, const QStringList& lines, FileAccess access)

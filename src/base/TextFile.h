@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QString>
@@ -11,6 +12,29 @@ namespace beamtide {
 
 // Splits text into lines at CR, LF or CR LF. A final line end adds no empty line.
 QStringList splitLines(QStringView text);
+
+// The lines of bytes as they are received, split at CR, LF or CR LF, one at a time and
+// without copies: each line is a view into the text, which must outlive the reader. A
+// final line end adds no empty line. Linear in the text however the lines end.
+class ByteLines final
+{
+public:
+    explicit ByteLines(QByteArrayView text) : m_text(text) {}
+
+    // The next line without its end, or nothing past the last line.
+    std::optional<QByteArrayView> next();
+
+private:
+    qsizetype nextEnd(qsizetype from);
+
+    QByteArrayView m_text;
+    qsizetype m_pos = 0;
+    qsizetype m_cr = -1; // the next CR at or after m_pos once searched; size() when none
+    qsizetype m_lf = -1;
+};
+
+// The number of lines ByteLines gives, counting no further than `limit`.
+qsizetype countLines(QByteArrayView text, qsizetype limit = -1);
 
 // Decodes bytes as UTF-8; an invalid byte becomes a replacement character, never an error.
 QString decodeText(const QByteArray& bytes);
@@ -33,6 +57,10 @@ enum class FileAccess { Shared, OwnerOnly };
 // Replaces the file atomically (temporary file, then rename): lines ended by CR LF.
 // A crash, a full disk or a file-size limit leaves the old file whole.
 SaveResult saveLines(const QString& path, const QStringList& lines,
+                     FileAccess access = FileAccess::Shared);
+// The same for a text received as bytes: each of its lines ended by CR LF, every byte
+// inside a line kept as it came.
+SaveResult saveLines(const QString& path, QByteArrayView text,
                      FileAccess access = FileAccess::Shared);
 SaveResult saveBytes(const QString& path, const QByteArray& bytes,
                      FileAccess access = FileAccess::Shared);

@@ -63,18 +63,16 @@ QString SpotQueryPath(const QString& band, bool sortByKm, bool historical, const
     return path + u"&limit=" + limit;
 }
 
-std::optional<QString> SpotPageFailure(const QStringList& page, const std::optional<ParseResult>& parse,
-                                       qsizetype spotsTaken)
+std::optional<QString> SpotPageFailure(QByteArrayView page, qsizetype pageLines,
+                                       const std::optional<ParseResult>& parse, qsizetype spotsTaken)
 {
-    static constexpr QStringView noPosts = u"No posts found!";
     if (parse && parse->noPosts)
         return std::nullopt;
-    for (const QString& line : page)
-        if (line.contains(noPosts))
-            return std::nullopt;
+    if (page.contains("No posts found!"))
+        return std::nullopt;
     // The parser takes rows only from pages of more than 101 lines.
-    if (!parse || page.size() <= 101)
-        return QStringLiteral("the spot page has no report table (%1 lines)").arg(page.size());
+    if (!parse || pageLines <= 101)
+        return QStringLiteral("the spot page has no report table (%1 lines)").arg(pageLines);
     if (parse->incomplete && spotsTaken == 0)
         return QStringLiteral("the spot page ends before its report table");
     return std::nullopt;

@@ -47,8 +47,8 @@ QString SpotQueryPath(const QString& band, bool sortByKm, bool historical, const
 
 // Why an answer to the spot query is no answer: no page, or a page without the report
 // table (cut before it, or an error page). "No posts found!" is an answer.
-std::optional<QString> SpotPageFailure(const QStringList& page, const std::optional<ParseResult>& parse,
-                                       qsizetype spotsTaken);
+std::optional<QString> SpotPageFailure(QByteArrayView page, qsizetype pageLines,
+                                       const std::optional<ParseResult>& parse, qsizetype spotsTaken);
 
 // With Automatic, wspr.live answers alone this long after the spot database failed.
 inline constexpr int kWsprLiveStayMinutes = 30;

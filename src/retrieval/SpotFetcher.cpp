@@ -47,7 +47,9 @@ void fail(const RunLog& log, int instance, QStringView label, const QString& mes
 }
 
 // Saves the files one after the other; the first failure ends the run and is returned.
-std::optional<QString> saveAll(const QStringList& paths, const QStringList& lines)
+// The lines are a list, or a page as received.
+template <typename Lines>
+std::optional<QString> saveAll(const QStringList& paths, const Lines& lines)
 {
     for (const QString& path : paths) {
         const SaveResult saved = saveLines(path, lines);
@@ -130,10 +132,9 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
                 fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 return stage;
             }
-            const QStringList lines = splitLines(decodeText(reply.body));
-            stage.result = ActivityResult(lines.size());
+            stage.result = ActivityResult(countLines(reply.body));
             if (stage.result > 0) {
-                if (const auto error = saveAll({ActivityFile(identity)}, lines)) {
+                if (const auto error = saveAll({ActivityFile(identity)}, QByteArrayView(reply.body))) {
                     fail(*log, n, u"HTTP error: ", *error, stage.errors);
                     stage.saveErrors << *error;
                     return stage;
@@ -193,34 +194,35 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
             stage.errors = previous;
             stage.saveErrors = previousSaves;
             const int n = identity.instance;
-            QStringList page;
             bool useLive = liveFirst;
             stage.fallbackReason = activityFailure;
             if (!url.isEmpty()) {
                 log->write(QString::number(n) + u": " + url);
+                // The page stays as received: saved byte for byte, parsed where it lies,
+                // and let go once the spot lines are made.
                 const HttpResult reply = client->get(url, limits);
                 if (!reply.ok) {
                     fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 } else {
-                    page = splitLines(decodeText(reply.body));
+                    const QByteArrayView page = reply.body;
+                    stage.pageLines = countLines(page);
                     std::optional<QString> error;
-                    if (page.size() >= 2)
+                    if (stage.pageLines >= 2)
                         error = saveAll({SpotPageFile(identity), SpotPageCopyFile(identity)}, page);
                     if (error) {
                         fail(*log, n, u"HTTP error: ", *error, stage.errors);
                         stage.saveErrors << *error;
                     } else
                         log->write(QString::number(n) + u" Get-HTTP result: "
-                                   + QString::number(page.size() - 1));
+                                   + QString::number(stage.pageLines - 1));
+                    if (stage.pageLines >= 3)
+                        stage.parse = ParseSpotPage(page, stage.spots);
                 }
-                stage.pageLines = page.size();
-                if (page.size() >= 3)
-                    stage.parse = ParseSpotPage(page, stage.spots);
                 std::optional<QString> failure;
                 if (!reply.ok)
                     failure = u"spot query failed: " + reply.error;
                 else
-                    failure = SpotPageFailure(page, stage.parse, stage.spots.size());
+                    failure = SpotPageFailure(reply.body, stage.pageLines, stage.parse, stage.spots.size());
                 if (fallback && failure) {
                     stage.fallbackReason = *failure;
                     stage.parse.reset();

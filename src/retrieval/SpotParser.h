@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArrayView>
 #include <QString>
 #include <QStringList>
 
@@ -9,8 +10,9 @@ namespace beamtide {
 QString GetField(QStringView text, QChar separator, int n);
 QStringView GetFieldView(QStringView text, QChar separator, int n);
 
-// One table row line of the report page as a spot line: each cell text followed by ",".
-QString RowToSpotLine(QStringView rowLine);
+// One table row line of the report page, as received, as a spot line: each cell text
+// followed by ",". Bytes that are not UTF-8 become replacement characters.
+QString RowToSpotLine(QByteArrayView rowLine);
 
 struct ParseResult
 {
@@ -20,7 +22,8 @@ struct ParseResult
     int entries = 0;         // spot lines in the list after the parse
 };
 
-// Appends one spot line per table row of the page to spots.
-ParseResult ParseSpotPage(const QStringList& pageLines, QStringList& spots);
+// Appends one spot line per table row of the page, as received, to spots. The page is
+// read where it lies; each spot line is decoded once, when it is complete.
+ParseResult ParseSpotPage(QByteArrayView page, QStringList& spots);
 
 } // namespace beamtide

@@ -234,6 +234,63 @@ TEST_F(SpotFetcherTest, PagesAndListsSavedByTheirLineCounts)
     }
 }
 
+TEST_F(SpotFetcherTest, SavedCopiesAreTheServedBytesWithCrLfLineEnds)
+{
+    // Bytes that are not UTF-8 in a cell and in the head of the page.
+    const std::vector<PageSpot> spots = assortedSpots(3);
+    QByteArray sent = reportPage(spots).toUtf8();
+    sent.replace("<title>Spot report</title>", "<title>Spot \xc3\x28report\xff</title>");
+    const QByteArray call = spots[1].call.toUtf8();
+    const qsizetype at = sent.indexOf(QByteArray("&nbsp;" + call + "&nbsp;"), sent.indexOf("oddrow"));
+    ASSERT_GT(at, 0);
+    sent.replace(at + 6, call.size(), QByteArray(call.left(2) + "\xe9\x80" + call.mid(2)));
+    ASSERT_TRUE(sent.endsWith("\r\n"));
+
+    QByteArray lf = sent;
+    lf.replace("\r\n", "\n");
+    QByteArray crNoLastEnd = sent;
+    crNoLastEnd.replace("\r\n", "\r");
+    crNoLastEnd.chop(1);
+    QByteArray mixed = sent;
+    mixed.replace(mixed.indexOf("\r\n"), 2, "\n");
+    mixed.replace(mixed.lastIndexOf("\r\n", mixed.size() - 3), 2, "\r");
+    const QByteArray activity = "<html>\xfe\r\n" + linesPage(240);
+
+    struct Case
+    {
+        const char* name;
+        QByteArray page;
+        QByteArray activity;
+    };
+    const Case cases[] = {
+        {"CR LF", sent, activity},
+        {"LF", lf, QByteArray(activity).replace("\r\n", "\n")},
+        {"CR, no end after the last line", crNoLastEnd, QByteArray(activity).replace("\r\n", "\r").chopped(1)},
+        {"LF, CR and CR LF in one page", mixed, activity},
+    };
+    QString expectedCall = spots[1].call;
+    expectedCall.insert(2, QString(2, QChar::ReplacementCharacter));
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        TempFolder folder;
+        FetchRequest r = request();
+        r.identity.folder = folder.path();
+        server.setBody(kActivity, c.page == sent ? activity : c.activity);
+        server.setBody(kQuery, c.page);
+
+        const FetchOutcome out = run(r);
+
+        EXPECT_EQ(folder.read(QStringLiteral("WSPRRep1.txt")), sent);
+        EXPECT_EQ(folder.read(QStringLiteral("WSPRRep1.htm")), sent);
+        EXPECT_EQ(folder.read(QStringLiteral("Activity1.htm")), activity);
+        EXPECT_EQ(out.activityResult, 240);
+        ASSERT_EQ(out.spots.size(), 3);
+        EXPECT_EQ(out.spots[0], spots[0].spotLine());
+        EXPECT_EQ(GetField(out.spots[1], u',', 2), expectedCall);
+        EXPECT_EQ(out.spots[2], spots[2].spotLine());
+    }
+}
+
 TEST_F(SpotFetcherTest, MyCallSpotsListSavedFromOneLine)
 {
     const QString line = QStringLiteral("2024-05-01 10:24,G4ABC,14.097100,-12,VK3ABC,QF22,712,");

@@ -39,14 +39,28 @@ struct SmallPage
     }
 };
 
-QStringList parse(const QStringList& lines, ParseResult* out = nullptr)
+// The lines as the server sends them.
+QByteArray pageBytes(const QStringList& lines, const char* ending = "\r\n")
+{
+    QByteArray bytes;
+    for (const QString& line : lines)
+        bytes += line.toUtf8() + ending;
+    return bytes;
+}
+
+QStringList parse(const QByteArray& page, ParseResult* out = nullptr)
 {
     QStringList spots;
-    const ParseResult r = ParseSpotPage(lines, spots);
+    const ParseResult r = ParseSpotPage(page, spots);
     if (out)
         *out = r;
     EXPECT_EQ(r.entries, spots.size());
     return spots;
+}
+
+QStringList parse(const QStringList& lines, ParseResult* out = nullptr)
+{
+    return parse(pageBytes(lines), out);
 }
 
 } // namespace
@@ -67,31 +81,31 @@ TEST(GetField, FieldsByPosition)
 
 TEST(RowToSpotLine, CellsBecomeFields)
 {
-    EXPECT_EQ(RowToSpotLine(u"<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C&nbsp;</td></tr>"),
+    EXPECT_EQ(RowToSpotLine("<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C&nbsp;</td></tr>"),
               QStringLiteral("D,C,"));
 }
 
 TEST(RowToSpotLine, EmptyCellKeepsItsPlace)
 {
-    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("D"), QString(), QStringLiteral("C")})),
+    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("D"), QString(), QStringLiteral("C")}).toUtf8()),
               QStringLiteral("D,,C,"));
     // The newer pages end with an often empty Version cell.
     PageSpot s;
     s.extra = QStringList{QStringLiteral("WSPR-2"), QString()};
-    EXPECT_EQ(RowToSpotLine(test::spotRow(s)), s.spotLine());
+    EXPECT_EQ(RowToSpotLine(test::spotRow(s).toUtf8()), s.spotLine());
 }
 
 TEST(RowToSpotLine, MarkupInACellIsDroppedAndCommasSplit)
 {
-    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("<b>X</b>"), QStringLiteral("a,b")})),
+    EXPECT_EQ(RowToSpotLine(test::cellsRow({QStringLiteral("<b>X</b>"), QStringLiteral("a,b")}).toUtf8()),
               QStringLiteral("a,b,"));
 }
 
 TEST(RowToSpotLine, RowWithoutEndTagEndsAtLineEnd)
 {
-    EXPECT_EQ(RowToSpotLine(u"<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C"), QStringLiteral("D,C,"));
-    EXPECT_EQ(RowToSpotLine(u""), QString());
-    EXPECT_EQ(RowToSpotLine(u";;;;"), QString());
+    EXPECT_EQ(RowToSpotLine("<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C"), QStringLiteral("D,C,"));
+    EXPECT_EQ(RowToSpotLine(""), QString());
+    EXPECT_EQ(RowToSpotLine(";;;;"), QString());
 }
 
 TEST(RowToSpotLine, RealisticRowsOf12To14Cells)
@@ -104,7 +118,7 @@ TEST(RowToSpotLine, RealisticRowsOf12To14Cells)
     fourteen.extra = QStringList{QStringLiteral("WSPR-2"), QStringLiteral("2.6.1")};
     for (const PageSpot& s : {twelve, thirteen, fourteen}) {
         SCOPED_TRACE(s.spotLine().toStdString());
-        EXPECT_EQ(RowToSpotLine(test::spotRow(s, false)), s.spotLine());
+        EXPECT_EQ(RowToSpotLine(test::spotRow(s, false).toUtf8()), s.spotLine());
     }
 }
 
@@ -157,7 +171,7 @@ TEST(ParseSpotPage, NoPostsFoundAnywhereSuppressesEverything)
     SmallPage page;
     page.rows.insert(1, QStringLiteral("<tr id=\"x\"><td>No posts found!</td></tr>"));
     QStringList spots{QStringLiteral("kept,")};
-    const ParseResult r = ParseSpotPage(page.lines(), spots);
+    const ParseResult r = ParseSpotPage(pageBytes(page.lines()), spots);
     EXPECT_TRUE(r.noPosts);
     EXPECT_FALSE(r.completed);
     EXPECT_EQ(spots, QStringList{QStringLiteral("kept,")});
@@ -166,7 +180,7 @@ TEST(ParseSpotPage, NoPostsFoundAnywhereSuppressesEverything)
 TEST(ParseSpotPage, SmallPageCompletesWithCurrentCount)
 {
     QStringList spots{QStringLiteral("x,")};
-    const ParseResult r = ParseSpotPage(QStringList(50, QStringLiteral("line")), spots);
+    const ParseResult r = ParseSpotPage(pageBytes(QStringList(50, QStringLiteral("line"))), spots);
     EXPECT_TRUE(r.completed);
     EXPECT_FALSE(r.incomplete);
     EXPECT_EQ(r.entries, 1);
@@ -199,29 +213,78 @@ TEST(ParseSpotPage, WholeRealisticPageWithEveryLineEnding)
     QStringList expected;
     for (const auto& s : spots)
         expected << s.spotLine();
-    const QString page = test::reportPage(spots);
-    for (const QString& ending : {QStringLiteral("\r\n"), QStringLiteral("\n"), QStringLiteral("\r")}) {
-        SCOPED_TRACE(ending.toStdString() == "\r" ? "CR" : ending.size() == 2 ? "CRLF" : "LF");
-        QString text = page;
-        text.replace(QStringLiteral("\r\n"), ending);
-        EXPECT_EQ(parse(splitLines(text)), expected);
+    const QByteArray page = test::reportPage(spots).toUtf8();
+    for (const char* ending : {"\r\n", "\n", "\r"}) {
+        SCOPED_TRACE(ending[0] == '\n' ? "LF" : ending[1] ? "CRLF" : "CR");
+        QByteArray text = page;
+        text.replace("\r\n", ending);
+        EXPECT_EQ(parse(text), expected);
     }
 }
 
-TEST(ParseSpotPage, JunkNeverCrashes)
+TEST(ParseSpotPage, BytesThatAreNotUtf8BecomeReplacementsInTheSpotLineOnly)
+{
+    // A lone continuation byte, a cut-short sequence before the entity and an invalid
+    // lead byte, in cells and outside the table.
+    const QByteArray row = "<tr id=\"evenrow\"><td>&nbsp;2024-05-01 10:24&nbsp;</td>"
+                           "<td>&nbsp;VK\x80XYZ&nbsp;</td><td>&nbsp;\xe2\x82&nbsp;</td>"
+                           "<td>&nbsp;\xc3\xa9t\xe9&nbsp;</td></tr>";
+    QStringList lines = SmallPage{}.lines();
+    lines[0] = QStringLiteral("<p>head</p>");
+    QByteArray page = pageBytes(lines);
+    page.replace("<p>head</p>", "<p>h\xff\xfe</p>");
+    page.replace(kRowA.toUtf8(), row);
+    const QStringList spots = parse(page);
+
+    const QString bad(QChar::ReplacementCharacter);
+    ASSERT_EQ(spots.size(), 2);
+    const QString first = u"2024-05-01 10:24,VK" + bad + u"XYZ," + bad + bad + u","
+                          + QStringLiteral("\u00e9t") + bad + u",";
+    EXPECT_EQ(spots[0], first);
+    EXPECT_EQ(spots[1], QStringLiteral("2024-05-01 10:22,B2,"));
+}
+
+TEST(ParseSpotPage, JunkBeforeThePageHidesNoRows)
 {
     QByteArray junk;
     for (int i = 0; i < 200000; ++i)
         junk += char((i * 7919) % 256);
-    const QString decoded = decodeText(junk + test::reportPage(test::assortedSpots(20)).toUtf8());
-    QStringList spots;
-    ParseSpotPage(splitLines(decoded), spots);
+    const auto spots = test::assortedSpots(20);
+    QStringList expected;
+    for (const auto& s : spots)
+        expected << s.spotLine();
+    EXPECT_EQ(parse(junk + test::reportPage(spots).toUtf8()), expected);
+}
 
-    // A 2 MB line among the rows.
-    QStringList rows{kRowA, QStringLiteral("<tr id=\"x\">") + QString(2 * 1024 * 1024, u'&'), kRowB};
-    SmallPage big;
-    big.rows = rows;
-    const QStringList parsed = parse(big.lines());
-    ASSERT_EQ(parsed.size(), 3);
-    EXPECT_EQ(parsed[2], QStringLiteral("2024-05-01 10:22,B2,"));
+TEST(ParseSpotPage, RowLinesOfMegabytes)
+{
+    const QString huge(1536 * 1024, u'x');
+    const int entities = 200000; // 1.2 MB of pieces
+    struct Case
+    {
+        const char* name;
+        QString row;
+        QString expected;
+    };
+    const Case cases[] = {
+        {"a cell of 1.5 MB", test::cellsRow({QStringLiteral("A"), huge, QStringLiteral("C")}),
+         u"A," + huge + u",C,"},
+        {"2 MB of ampersands", QStringLiteral("<tr id=\"x\">") + QString(2 * 1024 * 1024, u'&'), QString()},
+        {"a piece every six bytes",
+         QStringLiteral("<tr id=\"x\"><td>&nbsp;") + QStringLiteral("&nbsp;").repeated(entities)
+             + QStringLiteral("D&nbsp;</td></tr>"),
+         QStringLiteral(",D,")},
+        {"markup of 1.5 MB", test::cellsRow({QStringLiteral("A"), u'<' + huge + u'>', QStringLiteral("C")}),
+         QStringLiteral("A,C,")},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        SmallPage big;
+        big.rows = QStringList{kRowA, c.row, kRowB};
+        const QStringList parsed = parse(big.lines());
+        ASSERT_EQ(parsed.size(), 3);
+        EXPECT_EQ(parsed[0], QStringLiteral("2024-05-01 10:24,A1,"));
+        EXPECT_EQ(parsed[1], c.expected);
+        EXPECT_EQ(parsed[2], QStringLiteral("2024-05-01 10:22,B2,"));
+    }
 }

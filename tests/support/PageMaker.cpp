@@ -59,6 +59,13 @@ QString reportPage(const std::vector<PageSpot>& spots)
     return reportPage(rows);
 }
 
+QByteArray hugeCellPage()
+{
+    std::vector<PageSpot> spots = assortedSpots(100);
+    spots[50].call = QString(3 * 1024 * 1024, u'K');
+    return reportPage(spots).toUtf8();
+}
+
 std::vector<PageSpot> assortedSpots(int n)
 {
     static const char* const mhz[] = {"14.097100", "7.040100", "50.294500", "10.140200",

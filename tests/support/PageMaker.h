@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QByteArray>
 #include <QString>
 #include <QStringList>
 
@@ -35,6 +36,9 @@ QString spotRow(const PageSpot& spot, bool even = true);
 // form row, the header with its sort links, the rows, the table end and a tail.
 QString reportPage(const QStringList& rowLines);
 QString reportPage(const std::vector<PageSpot>& spots);
+
+// A page of 100 assorted spots as the server sends it, the call of the 51st being 3 MB long.
+QByteArray hugeCellPage();
 
 // n spots on assorted bands, reporters and distances, newest first.
 std::vector<PageSpot> assortedSpots(int n);
