@@ -27,9 +27,15 @@ NetWorker::NetWorker(QObject* parent)
 
 NetWorker::~NetWorker()
 {
+    stop();
+}
+
+void NetWorker::stop()
+{
     m_stopping->store(true);
     m_thread.quit();
     m_thread.wait();
+    m_pending->store(0); // the jobs not started never will be
 }
 
 int NetWorker::pending() const
@@ -39,6 +45,8 @@ int NetWorker::pending() const
 
 void NetWorker::postRaw(std::function<void()> job)
 {
+    if (m_stopping->load())
+        return;
     ++*m_pending;
     QMetaObject::invokeMethod(
         m_context,

@@ -21,7 +21,12 @@ class NetWorker final : public QObject
 
 public:
     explicit NetWorker(QObject* parent = nullptr);
-    ~NetWorker() override; // waits for the job that is running, drops the ones not started
+    ~NetWorker() override; // stop()
+
+    // Cancels the job that is running and waits for it to end; jobs not started are
+    // dropped and later ones never run. Shut-down calls it before its last log line, so
+    // no job writes after it.
+    void stop();
 
     template <typename Result>
     void post(std::function<Result()> job, QObject* receiver, std::function<void(Result)> done)

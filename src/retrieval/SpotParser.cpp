@@ -7,6 +7,7 @@
 #include <cstring>
 #include <cstdint>
 #include <string>
+#include <vector>
 #include <string_view>
 
 #if defined(__SSE2__)
@@ -49,128 +50,224 @@ string_view view(QByteArrayView bytes)
     return {bytes.data(), size_t(bytes.size())};
 }
 
-// Inline for the short fixed words the row scan compares at almost every tag.
-template <size_t N>
-bool matchesAt(string_view text, qsizetype at, const char (&word)[N])
+// A short fixed word the row scan compares at almost every tag, ready for one 8-byte
+// load and a masked compare.
+struct Word
 {
-    constexpr size_t size = N - 1;
-    return size_t(at) + size <= text.size() && std::memcmp(text.data() + at, word, size) == 0;
-}
+    const char* text;
+    size_t size;
+    std::uint64_t bits = 0; // the bytes, the first in the lowest
+    std::uint64_t mask = 0;
 
-// The bytes of a row that matter, for the 16 bytes from one position: bit k stands for
-// the byte at position + k. Bytes past the end of the line give no bits.
-struct ChunkMasks
-{
-    unsigned valid = 0;     // bytes inside the line
-    unsigned semicolon = 0; // ";": ends a piece
-    unsigned ampersand = 0; // "&": may start "&nbsp"
-    unsigned angle = 0;     // "<" or ">": markup
-    unsigned closing = 0;   // "</": may start "</tr>" or "</table>"
-};
-
-ChunkMasks chunkMasks(const char* data, qsizetype size, qsizetype at)
-{
-    ChunkMasks m;
-#if defined(__SSE2__)
-    if (at + 17 <= size) {
-        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at));
-        const __m128i next = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + at + 1));
-        const __m128i open = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
-        auto bits = [](__m128i hits) { return unsigned(_mm_movemask_epi8(hits)); };
-        m.valid = 0xffff;
-        m.semicolon = bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')));
-        m.ampersand = bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')));
-        m.angle = bits(_mm_or_si128(open, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))));
-        m.closing = bits(_mm_and_si128(open, _mm_cmpeq_epi8(next, _mm_set1_epi8('/'))));
-        return m;
-    }
-#endif
-    const int count = int(std::min<qsizetype>(16, size - at));
-    for (int k = 0; k < count; ++k) {
-        const unsigned bit = 1u << k;
-        const char c = data[at + k];
-        m.valid |= bit;
-        if (c == ';')
-            m.semicolon |= bit;
-        else if (c == '&')
-            m.ampersand |= bit;
-        else if (c == '>')
-            m.angle |= bit;
-        else if (c == '<') {
-            m.angle |= bit;
-            if (at + k + 1 < size && data[at + k + 1] == '/')
-                m.closing |= bit;
+    constexpr Word(const char* word, size_t length) : text(word), size(length)
+    {
+        for (size_t k = 0; k < size && k < 8; ++k) {
+            bits |= std::uint64_t(std::uint8_t(word[k])) << (8 * k);
+            mask |= std::uint64_t(0xff) << (8 * k);
         }
     }
+};
+
+constexpr Word kNbspWord(kNbsp, sizeof(kNbsp) - 1);
+constexpr Word kRowEndWord(kRowEnd, sizeof(kRowEnd) - 1);
+constexpr Word kTableEndWord(kTableEnd, sizeof(kTableEnd) - 1);
+
+inline bool matchesAt(string_view text, qsizetype at, const Word& word)
+{
+    if (std::endian::native == std::endian::little && word.size <= 8 && size_t(at) + 8 <= text.size()) {
+        std::uint64_t got;
+        std::memcpy(&got, text.data() + at, 8);
+        return (got & word.mask) == word.bits;
+    }
+    return size_t(at) + word.size <= text.size()
+           && std::memcmp(text.data() + at, word.text, word.size) == 0;
+}
+
+// The bytes of a row line that matter, for the 64 bytes from a multiple of 64: bit k
+// stands for the byte at base + k. Bytes past the end of the line give no bits.
+struct BlockMasks
+{
+    std::uint64_t valid = 0;     // bytes inside the line
+    std::uint64_t semicolon = 0; // ";": ends a piece
+    std::uint64_t ampersand = 0; // "&": may start "&nbsp"
+    std::uint64_t angle = 0;     // "<" or ">": markup
+    std::uint64_t closing = 0;   // "</tr" or "</ta": may start "</tr>" or "</table>"
+};
+
+BlockMasks blockMasks(const char* data, qsizetype size, qsizetype base)
+{
+    BlockMasks m;
+    const int count = int(std::min<qsizetype>(64, size - base));
+    std::uint64_t open = 0;
+    std::uint64_t slash = 0;
+    std::uint64_t tee = 0;
+    std::uint64_t rOrA = 0;
+    int k = 0;
+#if defined(__SSE2__)
+    auto bits = [](__m128i hits, int at) {
+        return std::uint64_t(unsigned(_mm_movemask_epi8(hits))) << at;
+    };
+    for (; k + 16 <= count; k += 16) {
+        const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + base + k));
+        const __m128i lt = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
+        m.semicolon |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')), k);
+        m.ampersand |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')), k);
+        m.angle |= bits(_mm_or_si128(lt, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))), k);
+        open |= bits(lt, k);
+        slash |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')), k);
+        tee |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('t')), k);
+        rOrA |= bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('r')),
+                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('a'))),
+                     k);
+    }
+#endif
+    for (; k < count; ++k) {
+        const std::uint64_t bit = std::uint64_t(1) << k;
+        switch (data[base + k]) {
+        case ';': m.semicolon |= bit; break;
+        case '&': m.ampersand |= bit; break;
+        case '>': m.angle |= bit; break;
+        case '<': m.angle |= bit; open |= bit; break;
+        case '/': slash |= bit; break;
+        case 't': tee |= bit; break;
+        case 'r': case 'a': rOrA |= bit; break;
+        default: break;
+        }
+    }
+    m.valid = count == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;
+    // A "<" among the last three bytes has the rest in the next block: it stays a
+    // candidate, and the compare that follows decides.
+    const std::uint64_t unknown = count == 64 ? ~std::uint64_t(0) << 61 : 0;
+    m.closing = open & ((slash >> 1) | unknown) & ((tee >> 2) | unknown) & ((rOrA >> 3) | unknown);
     return m;
 }
 
-// Appends the fields of one row line to `out`: pieces end at ";", a piece's text is cut
-// before its first "&nbsp", and text holding "<" or ">" is markup. The fields end with the
-// piece that holds "</tr>". True when `wantTableEnd` and the line holds "</table>".
-// Each piece is read once, 16 bytes at a time.
-bool scanRow(string_view line, std::string& out, bool wantTableEnd)
+// One table row line made into the bytes of its spot line: pieces end at ";", a piece's
+// text is cut before its first "&nbsp", and text holding "<" or ">" is markup. The fields
+// end with the piece that holds "</tr>". Each 64-byte block of the line is looked at once:
+// the pieces that end in it are taken from its masks, and a piece that goes on into the
+// next block carries what was learnt so far.
+class RowScan final
 {
-    const char* data = line.data();
-    const qsizetype size = qsizetype(line.size());
-    constexpr qsizetype nbsp = sizeof(kNbsp) - 1;
-    bool tableEnd = false;
-    bool cellOpened = false; // the previous piece was markup ending in the entity
-    qsizetype start = 0;
-    while (start <= size) {
-        qsizetype end = size;
-        qsizetype cut = -1;
-        qsizetype rowEnd = -1;
-        bool markup = false;
-        for (qsizetype at = start; at < size && rowEnd < 0 && end == size; at += 16) {
-            const ChunkMasks m = chunkMasks(data, size, at);
-            unsigned inPiece = m.valid;
-            if (m.semicolon) {
-                const int k = std::countr_zero(m.semicolon);
-                end = at + k;
-                inPiece &= (1u << k) - 1;
+public:
+    // `buffer` is reused from row to row.
+    RowScan(string_view line, std::vector<char>& buffer, bool wantTableEnd)
+        : m_line(line), m_size(qsizetype(line.size())), m_wantTableEnd(wantTableEnd)
+    {
+        // A spot line is never longer than its row line and one comma; 16 bytes more let
+        // a short field be copied with one 16-byte move.
+        const size_t room = line.size() + 1 + 16;
+        if (buffer.size() < room)
+            buffer.resize(room);
+        m_out = buffer.data();
+        m_outStart = m_out;
+    }
+
+    // Runs the scan; true when `wantTableEnd` and the line holds "</table>".
+    bool run()
+    {
+        for (qsizetype base = 0; base < m_size; base += 64) {
+            const BlockMasks block = blockMasks(m_line.data(), m_size, base);
+            for (std::uint64_t ends = block.semicolon; ends; ends &= ends - 1) {
+                const int k = std::countr_zero(ends);
+                if (take(block, base, (std::uint64_t(1) << k) - 1))
+                    return finishRow();
+                endPiece(base + k);
             }
-            if (cut < 0) {
-                for (unsigned a = m.ampersand & inPiece; a; a &= a - 1) {
-                    const qsizetype candidate = at + std::countr_zero(a);
-                    if (matchesAt(line, candidate, kNbsp)) {
-                        cut = candidate;
-                        break;
-                    }
-                }
-                const unsigned kept = cut < 0 ? inPiece : inPiece & ((1u << (cut - at)) - 1);
-                markup = markup || (m.angle & kept) != 0;
-            }
-            for (unsigned c = m.closing & inPiece; c; c &= c - 1) {
-                const qsizetype tag = at + std::countr_zero(c);
-                if (matchesAt(line, tag, kRowEnd)) {
-                    rowEnd = tag;
+            if (take(block, base, block.valid))
+                return finishRow();
+        }
+        endPiece(m_size);
+        return m_tableEnd;
+    }
+
+    string_view spot() const { return {m_outStart, size_t(m_out - m_outStart)}; }
+
+private:
+    // Takes in the bits of the open piece that lie in this block below `below`. True once
+    // the piece holds "</tr>".
+    bool take(const BlockMasks& block, qsizetype base, std::uint64_t below)
+    {
+        if (m_start >= base + 64)
+            return false; // the piece starts in the next block
+        const std::uint64_t from = m_start > base ? ~std::uint64_t(0) << (m_start - base) : ~std::uint64_t(0);
+        const std::uint64_t range = below & from;
+        if (m_cut < 0) {
+            std::uint64_t kept = range;
+            for (std::uint64_t a = block.ampersand & range; a; a &= a - 1) {
+                const int k = std::countr_zero(a);
+                if (matchesAt(m_line, base + k, kNbspWord)) {
+                    m_cut = base + k;
+                    kept &= (std::uint64_t(1) << k) - 1;
                     break;
                 }
-                tableEnd = tableEnd || (wantTableEnd && matchesAt(line, tag, kTableEnd));
             }
+            m_markup = m_markup || (block.angle & kept) != 0;
         }
-        // A piece that ends the row before any entity is markup: its "<" comes first.
-        const qsizetype keptEnd = cut >= 0 ? cut : end;
-        if (keptEnd > start) {
-            if (!markup) {
-                out.append(data + start, size_t(keptEnd - start));
-                out += ',';
+        for (std::uint64_t c = block.closing & range; c; c &= c - 1) {
+            const qsizetype tag = base + std::countr_zero(c);
+            if (matchesAt(m_line, tag, kRowEndWord)) {
+                m_rowEnd = tag;
+                return true;
             }
-        } else if (cellOpened && end - start == nbsp) {
+            m_tableEnd = m_tableEnd || (m_wantTableEnd && matchesAt(m_line, tag, kTableEndWord));
+        }
+        return false;
+    }
+
+    void endPiece(qsizetype end)
+    {
+        constexpr qsizetype nbsp = sizeof(kNbsp) - 1;
+        const qsizetype keptEnd = m_cut >= 0 ? m_cut : end;
+        if (keptEnd > m_start) {
+            if (!m_markup)
+                emit(m_start, keptEnd - m_start);
+        } else if (m_cellOpened && end - m_start == nbsp) {
             // Two entities with nothing between: an empty cell. It keeps its place as an
             // empty field so the fields after it are not shifted.
-            out += ',';
+            *m_out++ = ',';
         }
-        cellOpened = cut >= 0 && cut + nbsp == end && markup;
-        if (rowEnd >= 0)
-            return wantTableEnd && (tableEnd || line.find(kTableEnd, size_t(rowEnd)) != string_view::npos);
-        start = end + 1;
+        m_cellOpened = m_cut >= 0 && m_cut + nbsp == end && m_markup;
+        m_start = end + 1;
+        m_cut = -1;
+        m_markup = false;
     }
-    return tableEnd;
-}
 
-QString decodeSpotLine(const std::string& bytes)
+    // The piece that holds "</tr>" is the last; if nothing cut it before the tag, the
+    // tag's "<" made it markup.
+    bool finishRow()
+    {
+        if (m_cut >= 0 && m_cut > m_start && !m_markup)
+            emit(m_start, m_cut - m_start);
+        return m_wantTableEnd
+               && (m_tableEnd || m_line.find(kTableEnd, size_t(m_rowEnd)) != string_view::npos);
+    }
+
+    void emit(qsizetype from, qsizetype length)
+    {
+        const char* text = m_line.data() + from;
+        if (length <= 16 && from + 16 <= m_size)
+            std::memcpy(m_out, text, 16);
+        else
+            std::memcpy(m_out, text, size_t(length));
+        m_out += length;
+        *m_out++ = ',';
+    }
+
+    string_view m_line;
+    qsizetype m_size;
+    bool m_wantTableEnd;
+    char* m_out;
+    const char* m_outStart;
+    qsizetype m_start = 0;   // the open piece
+    qsizetype m_cut = -1;    // its first "&nbsp"
+    bool m_markup = false;   // "<" or ">" before the cut
+    bool m_cellOpened = false; // the piece before was markup ending in the entity
+    bool m_tableEnd = false;
+    qsizetype m_rowEnd = -1;
+};
+
+QString decodeSpotLine(string_view bytes)
 {
     return QString::fromUtf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
 }
@@ -179,9 +276,10 @@ QString decodeSpotLine(const std::string& bytes)
 
 QString RowToSpotLine(QByteArrayView rowLine)
 {
-    std::string spot;
-    scanRow(view(rowLine), spot, false);
-    return decodeSpotLine(spot);
+    std::vector<char> buffer;
+    RowScan scan(view(rowLine), buffer, false);
+    scan.run();
+    return decodeSpotLine(scan.spot());
 }
 
 ParseResult ParseSpotPage(QByteArrayView page, QStringList& spots)
@@ -230,18 +328,18 @@ ParseResult ParseSpotPage(QByteArrayView page, QStringList& spots)
 
     // The first line after the header is always examined; later ones up to "</table>".
     static constexpr string_view rowStart = "<tr id=\"";
-    std::string spot;
+    std::vector<char> buffer;
     bool first = true;
     bool tableEnded = false;
     while (const auto bytes = lines.next()) {
         const string_view line = view(*bytes);
         if (line.starts_with(rowStart)) {
-            spot.clear();
-            if (scanRow(line, spot, !first)) {
+            RowScan scan(line, buffer, !first);
+            if (scan.run()) {
                 tableEnded = true;
                 break;
             }
-            spots.append(decodeSpotLine(spot));
+            spots.append(decodeSpotLine(scan.spot()));
         } else if (!first && line.find(kTableEnd) != string_view::npos) {
             tableEnded = true;
             break;

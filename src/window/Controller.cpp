@@ -657,6 +657,7 @@ void Controller::shutDown()
     }
     m_refresher->addressWatch().switchOff();
     m_map->store(*m_store);
+    m_worker.stop(); // a transfer still running ends here, before the last log line
     const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
     // An unreadable file was reported at start-up, once.
     if (!saved.ok && !m_store->unreadable())

@@ -56,3 +56,36 @@ TEST(NetWorker, ClosingCancelsARequestInFlight)
     EXPECT_TRUE(result->body.isEmpty());
     EXPECT_FALSE(result->error.isEmpty());
 }
+
+TEST(NetWorker, StopCancelsTheRunningRequestAndRunsNothingAfter)
+{
+    test::HttpFixture server;
+    test::Route slow;
+    slow.body = "late";
+    slow.delayMs = 5000;
+    server.setRoute(QStringLiteral("/slow"), slow);
+
+    NetWorker worker;
+    QObject receiver;
+    auto client = std::make_shared<HttpClient>();
+    std::atomic<bool> started = false;
+    HttpResult result;
+    worker.post<int>(
+        [&, url = QString(server.baseUrl() + QStringLiteral("/slow"))] {
+            started = true;
+            result = client->get(url);
+            return 0;
+        },
+        &receiver, [](int) {});
+    std::atomic<int> later = 0;
+    worker.post<int>([&later] { return ++later; }, &receiver, [](int) {});
+    ASSERT_TRUE(QTest::qWaitFor([&] { return started.load(); }));
+
+    worker.stop(); // returns once the transfer has given up
+    EXPECT_FALSE(result.ok);
+    EXPECT_FALSE(result.error.isEmpty());
+    worker.post<int>([&later] { return ++later; }, &receiver, [](int) {});
+    QTest::qWait(100);
+    EXPECT_EQ(later.load(), 0);
+    EXPECT_EQ(worker.pending(), 0);
+}

@@ -122,6 +122,21 @@ TEST(RowToSpotLine, RealisticRowsOf12To14Cells)
     }
 }
 
+TEST(RowToSpotLine, CellsLandAnywhereInTheRow)
+{
+    // A first cell of every length moves every later cell, entity and tag through all
+    // byte positions, so no place in a row reads differently from another.
+    for (int length = 1; length <= 140; ++length) {
+        PageSpot s;
+        s.call = QString(length, u'K');
+        s.extra = QStringList{QStringLiteral("WSPR-2"), QString()};
+        SCOPED_TRACE(length);
+        EXPECT_EQ(RowToSpotLine(test::spotRow(s).toUtf8()), s.spotLine());
+        const QString markup = test::cellsRow({s.call, QStringLiteral("<b>x</b>"), QString(), QStringLiteral("C")});
+        EXPECT_EQ(RowToSpotLine(markup.toUtf8()), s.call + QStringLiteral(",,C,"));
+    }
+}
+
 TEST(ParseSpotPage, Landmarks)
 {
     struct Case
