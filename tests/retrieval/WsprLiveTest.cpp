@@ -123,7 +123,7 @@ TEST(WsprLiveConversion, RowsGiveTheSpotLinesOfThePageParser)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QStringList parsed;
-        ParseSpotPage(splitLines(reportPage(std::vector<PageSpot>{c.page})), parsed);
+        ParseSpotPage(reportPage(std::vector<PageSpot>{c.page}).toUtf8(), parsed);
         ASSERT_EQ(parsed.size(), 1);
         const wsprlive::RowLine converted = wsprlive::RowToSpotLine(answerRow(c.row));
         EXPECT_EQ(converted.spotLine, parsed[0]);
@@ -133,7 +133,7 @@ TEST(WsprLiveConversion, RowsGiveTheSpotLinesOfThePageParser)
     }
     // A whole answer gives the page's whole list, in order.
     QStringList parsed;
-    ParseSpotPage(splitLines(reportPage(pageSpots)), parsed);
+    ParseSpotPage(reportPage(pageSpots).toUtf8(), parsed);
     const wsprlive::Rows all = wsprlive::AnswerToSpotLines(rows.join(u'\n').toUtf8() + '\n');
     EXPECT_EQ(all.spots, parsed);
     EXPECT_TRUE(all.errors.isEmpty());
