@@ -154,7 +154,7 @@ protected:
         const HttpResult answer = client.get(server.baseUrl() + QStringLiteral("/olddb.php"));
         ASSERT_TRUE(answer.ok) << qPrintable(answer.error);
         QStringList spots;
-        ASSERT_TRUE(ParseSpotPage(splitLines(decodeText(answer.body)), spots).completed);
+        ASSERT_TRUE(ParseSpotPage(answer.body, spots).completed);
         AllBandsTable table;
         AlertsHistory alerts(folder.file("WSPR_Alerts1.txt"));
         MyCallSpots mine(folder.file("mine.txt"));
