@@ -1,7 +1,17 @@
 // The spot grid with the largest page the database sends (5000 rows): a refill and a
 // repaint should cost about the same as with 100 rows, because only the visible cells are
 // painted. cells_painted counts the delegate's paint calls per repaint.
+#include "base/Clock.h"
+#include "retrieval/SpotParser.h"
+#include "spots/AlertsHistory.h"
+#include "spots/AllBandsTable.h"
+#include "spots/FilterSpots.h"
+#include "spots/MyCallSpots.h"
 #include "window/SpotGrid.h"
+
+#include "PageMaker.h"
+
+#include <QTemporaryDir>
 
 #include <QApplication>
 #include <QStyledItemDelegate>
@@ -102,5 +112,78 @@ void BM_GridScrollAndRepaint(benchmark::State& state)
     state.counters["cells_painted"] = double(screen.counter.painted) / double(repaints);
 }
 BENCHMARK(BM_GridScrollAndRepaint)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
+
+// A 5000-row refresh once the transfer is done, every spot shown (MyCall mode): what the
+// window's thread does with the outcome (spot list, filter pass, model reset, repaint),
+// and the same with the parse in front, which runs on the network thread.
+struct Refresh
+{
+    static constexpr int kRows = 5000;
+    QByteArray page = test::reportPage(test::assortedSpots(kRows)).toUtf8();
+    QTemporaryDir dir;
+    AllBandsTable table;
+    AlertsHistory alerts{dir.filePath(QStringLiteral("WSPR_Alerts1.txt"))};
+    MyCallSpots mine{dir.filePath(QStringLiteral("K1JT-spots.txt"))};
+    ManualClock clock{QDateTime(QDate(2024, 5, 3), QTime(0, 5), Qt::UTC)};
+    FilterControls controls;
+    GridOnScreen screen;
+
+    Refresh()
+    {
+        controls.bandText = QStringLiteral("MyCall");
+        controls.fetchedBand = controls.bandText;
+        controls.myCall = QStringLiteral("K1JT");
+        controls.spottedFilter.clear();
+        controls.spotterFilter.clear();
+    }
+
+    // Returns the rows shown.
+    qsizetype onWindowThread(const QStringList& outcome)
+    {
+        QStringList spots;
+        spots += outcome;
+        table.reset();
+        const FilterResult r = FilterSpots(spots, controls, clock, table, alerts, mine);
+        QVector<QStringList> rows;
+        rows.reserve(r.rows.size());
+        for (const SpotRow& row : r.rows)
+            rows.append(row.cells());
+        SpotGridModel& model = screen.grid.model();
+        model.setPerBandRows(rows);
+        model.setRowCount(r.rowCount);
+        screen.grid.repaintNow();
+        return r.rows.size();
+    }
+};
+
+void RefreshWindowThread5000(benchmark::State& state)
+{
+    app();
+    Refresh refresh;
+    QStringList outcome;
+    ParseSpotPage(refresh.page, outcome);
+    for (auto _ : state) {
+        if (refresh.onWindowThread(outcome) != Refresh::kRows)
+            state.SkipWithError("not every row shown");
+    }
+    state.counters["ns_per_row"] = benchmark::Counter(
+        double(Refresh::kRows), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(RefreshWindowThread5000)->Unit(benchmark::kMillisecond);
+
+void RefreshWithParse5000(benchmark::State& state)
+{
+    app();
+    Refresh refresh;
+    for (auto _ : state) {
+        QStringList outcome;
+        ParseSpotPage(refresh.page, outcome);
+        if (refresh.onWindowThread(outcome) != Refresh::kRows)
+            state.SkipWithError("not every row shown");
+    }
+    state.counters["ns_per_row"] = benchmark::Counter(
+        double(Refresh::kRows), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
+}
+BENCHMARK(RefreshWithParse5000)->Unit(benchmark::kMillisecond);
 
 } // namespace

@@ -1,0 +1,196 @@
+// Peak resident memory of a 5000-row refresh against a bare QTableView showing the same
+// 5000 x 13 cells, both on the offscreen platform, each in a process of its own so each
+// peak is its own. Run without arguments: it serves the page from a local server, starts
+// itself once per case and prints both peaks and their ratio.
+#include "base/Clock.h"
+#include "base/Identity.h"
+#include "base/RunLog.h"
+#include "net/HttpClient.h"
+#include "net/NetWorker.h"
+#include "retrieval/SpotFetcher.h"
+#include "spots/AlertsHistory.h"
+#include "spots/AllBandsTable.h"
+#include "spots/FilterSpots.h"
+#include "spots/MyCallSpots.h"
+#include "window/SpotGrid.h"
+
+#include "HttpFixture.h"
+#include "PageMaker.h"
+
+#include <QAbstractTableModel>
+#include <QApplication>
+#include <QEventLoop>
+#include <QFile>
+#include <QProcess>
+#include <QTableView>
+#include <QTemporaryDir>
+
+#include <cstdio>
+
+using namespace beamtide;
+
+namespace {
+
+constexpr int kRows = 5000;
+constexpr int kColumns = 13;
+
+long peakKilobytes()
+{
+    QFile status(QStringLiteral("/proc/self/status"));
+    if (!status.open(QIODevice::ReadOnly))
+        return -1;
+    for (const QByteArray& line : status.readAll().split('\n'))
+        if (line.startsWith("VmHWM:"))
+            return line.mid(6).trimmed().split(' ').value(0).toLong();
+    return -1;
+}
+
+void showAndPaint(QTableView& view)
+{
+    view.resize(865 - 140, 574 - 100);
+    view.show();
+    QApplication::processEvents();
+    view.grab();
+    QApplication::processEvents();
+}
+
+// The same texts the refresh shows, held the plainest way.
+class BareModel final : public QAbstractTableModel
+{
+public:
+    BareModel()
+    {
+        for (const test::PageSpot& s : test::assortedSpots(kRows))
+            m_rows.append({s.time, s.call, s.mhz, s.snr, s.drift, s.grid, s.dbm, s.watts,
+                           s.reporter, s.rgrid, s.km, s.miles, QString()});
+    }
+    int rowCount(const QModelIndex& = {}) const override { return int(m_rows.size()); }
+    int columnCount(const QModelIndex& = {}) const override { return kColumns; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole)
+            return {};
+        return m_rows[index.row()][index.column()];
+    }
+
+private:
+    QList<QStringList> m_rows;
+};
+
+int bareTable(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    BareModel model;
+    QTableView view;
+    view.setModel(&model);
+    showAndPaint(view);
+    std::printf("%ld\n", peakKilobytes());
+    return 0;
+}
+
+// One refresh as the program makes it: the fetch on the network thread (activity test,
+// spot query, saved copies, parse), then the filter pass with every spot shown, the model
+// reset and a repaint on this thread.
+int refresh(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString baseUrl = QString::fromLocal8Bit(argv[2]);
+    QTemporaryDir dir;
+    Identity identity;
+    identity.instance = 1;
+    identity.folder = dir.path();
+    identity.myCall = QStringLiteral("K1JT");
+    SystemClock clock;
+    RunLog log(identity, clock);
+    NetWorker worker;
+    SpotFetcher fetcher(worker, std::make_shared<HttpClient>(), log, clock);
+    fetcher.setBaseUrl(baseUrl);
+
+    QTableView view;
+    SpotGrid grid(view);
+    grid.setBandSource([] { return QStringLiteral("MyCall"); });
+    grid.setPerBandLayout();
+    showAndPaint(view);
+
+    QStringList spots;
+    QEventLoop loop;
+    QObject::connect(&fetcher, &SpotFetcher::finished, &loop, [&](const FetchOutcome& outcome) {
+        spots += outcome.spots;
+        loop.quit();
+    });
+    FetchRequest request;
+    request.publicAddress = QStringLiteral("203.0.113.9");
+    request.band = QStringLiteral("MyCall");
+    request.identity = identity;
+    if (!fetcher.FetchSpots(request))
+        return 1;
+    loop.exec();
+
+    AllBandsTable table;
+    AlertsHistory alerts(dir.filePath(QStringLiteral("WSPR_Alerts1.txt")));
+    MyCallSpots mine(dir.filePath(QStringLiteral("K1JT-spots.txt")));
+    FilterControls controls;
+    controls.bandText = QStringLiteral("MyCall");
+    controls.fetchedBand = controls.bandText;
+    controls.myCall = identity.myCall;
+    controls.spottedFilter.clear();
+    controls.spotterFilter.clear();
+    const FilterResult r = FilterSpots(spots, controls, clock, table, alerts, mine);
+    {
+        QVector<QStringList> rows;
+        rows.reserve(r.rows.size());
+        for (const SpotRow& row : r.rows)
+            rows.append(row.cells());
+        grid.model().setPerBandRows(rows);
+        grid.model().setRowCount(r.rowCount);
+    }
+    grid.repaintNow();
+    showAndPaint(view);
+    if (grid.model().rows() != kRows + 1) {
+        std::fprintf(stderr, "refresh showed %d rows\n", grid.model().rows() - 1);
+        return 1;
+    }
+    std::printf("%ld\n", peakKilobytes());
+    return 0;
+}
+
+long runCase(const QStringList& arguments)
+{
+    QProcess child;
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    child.setProcessEnvironment(env);
+    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
+    child.start(QCoreApplication::applicationFilePath(), arguments);
+    if (!child.waitForFinished(-1) || child.exitCode() != 0)
+        return -1;
+    return child.readAllStandardOutput().trimmed().toLong();
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc >= 2 && qstrcmp(argv[1], "bare") == 0)
+        return bareTable(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "refresh") == 0)
+        return refresh(argc, argv);
+
+    QCoreApplication app(argc, argv);
+    test::HttpFixture server;
+    server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
+    server.setBody(QStringLiteral("/olddb"), test::reportPage(test::assortedSpots(kRows)).toUtf8());
+
+    const long bare = runCase({QStringLiteral("bare")});
+    const long refreshed = runCase({QStringLiteral("refresh"), server.baseUrl()});
+    if (bare <= 0 || refreshed <= 0) {
+        std::fprintf(stderr, "a case failed\n");
+        return 1;
+    }
+    std::printf("peak resident memory, 5000 rows x 13 cells on the offscreen platform\n"
+                "  bare QTableView:   %6.1f MB\n"
+                "  5000-row refresh:  %6.1f MB\n"
+                "  ratio:             %6.2f\n",
+                double(bare) / 1024, double(refreshed) / 1024, double(refreshed) / double(bare));
+    return 0;
+}
