@@ -43,7 +43,7 @@ void Refresher::firstRefresh()
 void Refresher::ask()
 {
     // The start-up's first refresh is still to come and will read the controls then.
-    if (m_phase == Phase::StartingUp)
+    if (m_phase == Phase::StartingUp || m_phase == Phase::Stopped)
         return;
     if (m_running || m_lookupRunning) {
         m_pending = true;
@@ -72,6 +72,8 @@ void Refresher::runPending()
 
 void Refresher::start()
 {
+    if (m_phase == Phase::Stopped)
+        return;
     m_running = true;
     m_pending = false;
     m_offlineDuringFetch = false;
@@ -97,6 +99,10 @@ void Refresher::start()
 
 void Refresher::fetchDone(const FetchOutcome& outcome)
 {
+    if (m_phase == Phase::Stopped) {
+        m_running = false;
+        return;
+    }
     FetchOutcome shown = outcome;
     if (outcome.gateOpen) {
         m_view.showBusy(false);
@@ -158,6 +164,8 @@ bool Refresher::lookUp()
 void Refresher::lookupDone(const AddressOutcome& outcome)
 {
     m_lookupRunning = false;
+    if (m_phase == Phase::Stopped)
+        return;
     // The machine went offline while the lookup waited: that is the newer news.
     if (!m_offlineDuringLookup) {
         if (outcome.requested && !outcome.error) {
@@ -207,6 +215,12 @@ void Refresher::intervalChanged(int minutes)
         return;
     m_nextUpdate = nextUpdateAfterIntervalChange(m_lastRetrieval, minutes);
     m_view.showNextUpdate(longTime(m_nextUpdate.time()));
+}
+
+void Refresher::stop()
+{
+    m_phase = Phase::Stopped;
+    m_pending = false;
 }
 
 } // namespace beamtide

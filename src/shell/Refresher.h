@@ -74,6 +74,9 @@ public:
     void wentOffline();
     // ScrollBar1 moved: the next update counts from the last fetch with the new interval.
     void intervalChanged(int minutes);
+    // Shut-down: no refresh starts any more and no late outcome reaches the window, so
+    // nothing happens after the closing line of the run log.
+    void stop();
 
     bool running() const { return m_running; }
     bool pending() const { return m_pending; }
@@ -99,7 +102,7 @@ Q_SIGNALS:
     void startUpFinished();
 
 private:
-    enum class Phase { Before, StartingUp, Running };
+    enum class Phase { Before, StartingUp, Running, Stopped };
 
     void start();
     void fetchDone(const FetchOutcome& outcome);

@@ -645,6 +645,7 @@ void Controller::shutDown()
         return;
     m_closed = true;
     m_timer.stop();
+    m_refresher->stop();
     // Alerts recorded since the last pass are saved too: none is lost at closing. A box would
     // hold the closing up; the log keeps what could not be saved.
     const SaveResult alerts = m_alerts.saveIfChanged();

@@ -439,3 +439,25 @@ TEST(Refresher, TheThreeHundredthTickRefreshesWithItsLookupsAnswer)
         EXPECT_EQ(rig.jobs.fetches[1].publicAddress, answer);
     }
 }
+
+TEST(Refresher, AfterShutDownNothingStartsAndLateOutcomesAreDropped)
+{
+    Rig rig;
+    rig.startRunning();
+    Refresher& r = rig.refresher;
+    rig.view.band = QStringLiteral("40");
+    r.ask(); // pending behind the first fetch
+    r.checkAddress();
+    r.stop();
+    r.ask();
+    r.tickRefresh();
+
+    rig.jobs.endFetch(at(12, 3, 17), {QStringLiteral("late spot,")});
+    rig.jobs.endLookup(QStringLiteral("198.51.100.9"));
+    EXPECT_EQ(rig.bandsFetched(), QStringList{QStringLiteral("20")});
+    EXPECT_FALSE(r.running());
+    EXPECT_FALSE(r.pending());
+    EXPECT_EQ(rig.view.effects, QStringList{QStringLiteral("empty")});
+    EXPECT_TRUE(r.spots().isEmpty());
+    EXPECT_EQ(r.publicAddress(), kPublic);
+}
