@@ -94,6 +94,8 @@ const char16_t* const kResetNames[] = {
     u"WSPRUpdInterval", u"WSPRDist", u"WSPRdBmVal", u"WSPRGridNos", u"WSPRet", u"WSPRMaxD",
     u"WSPRSortDistance", u"WSPRHideCols", u"WSPRHistorical", u"WSPRdBmAlert", u"WSPRSigAlert",
     u"WSPRTimeSet", u"WSPRLinesSet", u"WSPRDSTSet", u"WSPRDistMode",
+    // Our own additions go back to their defaults too, the map panel's place like the window's.
+    u"BeamtideNotify", u"BeamtideMinToTray", u"BeamtideSource", u"BeamtideMap",
 };
 
 bool keptUnsuffixed(QStringView name)

@@ -1,6 +1,7 @@
 #include "settings/SettingsReport.h"
 
 #include "settings/ColourNames.h"
+#include "settings/MapPanelState.h"
 
 namespace beamtide {
 
@@ -62,6 +63,14 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     flag(u"Desktop notifications", u"BeamtideNotify", true);
     flag(u"Minimise to tray", u"BeamtideMinToTray", false);
     text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
+    const MapPanelState map = MapPanelState::fromText(store.readText(kMapPanelKey, QString()));
+    const QRect& place = map.geometry;
+    lines.append(QStringLiteral(" Map panel : %1, %2x%3 at %4,%5")
+                     .arg(map.open ? u"open" : u"closed")
+                     .arg(place.width())
+                     .arg(place.height())
+                     .arg(place.left())
+                     .arg(place.top()));
     return lines;
 }
 

@@ -60,6 +60,7 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " Desktop notifications : True ",
         " Minimise to tray : False ",
         " Spot source : Automatic",
+        " Map panel : closed, 900x480 at 120,80",
     };
     EXPECT_EQ(settingsReport(store, 50), expected);
 }
@@ -77,6 +78,7 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
         ini.setValue("Drovix/WSPRDSTSet1", "1");
         ini.setValue("Drovix/WSPRF2B1", "1");
         ini.setValue("Drovix/BeamtideNotify1", "0");
+        ini.setValue("Drovix/BeamtideMap1", "1,40,30,700,400");
         ini.setValue("Drovix/WSPRBand2", "40");        // another copy
     }
     const QStringList lines = settingsReport(SettingsStore(path, 1), 50);
@@ -86,5 +88,6 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     EXPECT_EQ(lines[26], " Distance set active : True ");
     EXPECT_EQ(lines[33], " Alerts Bold Font : True ");
     EXPECT_EQ(lines[43], " Desktop notifications : False ");
+    EXPECT_EQ(lines.last(), " Map panel : open, 700x400 at 40,30");
     EXPECT_FALSE(lines.join('\n').contains("secret"));
 }

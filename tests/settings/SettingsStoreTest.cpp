@@ -239,7 +239,8 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
             for (const char* base : {"WSPRBand", "WSPRRunCount", "WSPRToneAlert", "WSPRSMPTUserName",
                                      "BeamtideLastGet", "WSPRDSTSet", "WSPRF1", "WSPRNoSpot",
                                      "BeamtideDScale", "WSPRLDThresh", "WSPRLastSet", "WSPRDistAlert",
-                                     "WSPRToneF", "WSPRLastAlert", "BeamtideFolder"})
+                                     "WSPRToneF", "WSPRLastAlert", "BeamtideFolder", "BeamtideMap",
+                                     "BeamtideSource", "WSPROddLine"})
                 ini.setValue(QString("Drovix/") + base + suffix, "7");
         }
     }
@@ -257,10 +258,11 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
     const Case cases[] = {
         {"WSPRBand1", false}, {"WSPRRunCount1", false}, {"WSPRToneAlert1", false},
         {"WSPRSMPTUserName1", false}, {"BeamtideLastGet1", false}, {"WSPRDSTSet1", false},
+        {"BeamtideMap1", false}, {"BeamtideSource1", false},
         // never reset
         {"WSPRF11", true}, {"WSPRNoSpot1", true}, {"BeamtideDScale1", true}, {"WSPRLDThresh1", true},
         {"WSPRLastSet1", true}, {"WSPRDistAlert1", true}, {"WSPRToneF1", true},
-        {"WSPRLastAlert1", true}, {"BeamtideFolder1", true},
+        {"WSPRLastAlert1", true}, {"BeamtideFolder1", true}, {"WSPROddLine1", true},
         // legacy names, three of them kept
         {"WSPRBand", false}, {"BeamtideLastGet", false}, {"WSPRDSTSet", false},
         {"WSPRRunCount", true}, {"WSPRToneAlert", true}, {"WSPRSMPTUserName", true},
