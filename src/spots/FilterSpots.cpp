@@ -16,22 +16,39 @@ namespace {
 
 const QString kMemoHeader = QStringLiteral("Beamtide Alerts:-");
 
+// A cell of a damaged page can be megabytes long: a message shows its start only.
+QString shortened(QStringView text)
+{
+    constexpr qsizetype kShown = 40;
+    if (text.size() <= kShown)
+        return text.toString();
+    qsizetype cut = kShown;
+    if (text[cut - 1].isHighSurrogate())
+        --cut;
+    return text.left(cut) + u"\u2026";
+}
+
 QString notInteger(QStringView text)
 {
-    return u"'" + text + u"' is not a valid integer value";
+    return u"'" + shortened(text) + u"' is not a valid integer value";
 }
 
 QString notDecimal(QStringView text)
 {
-    return u"'" + text + u"' is not a valid floating point value";
+    return u"'" + shortened(text) + u"' is not a valid floating point value";
 }
 
 QString notDateTime(QStringView text)
 {
-    return u"'" + text + u"' is not a valid date and time";
+    return u"'" + shortened(text) + u"' is not a valid date and time";
 }
 
-// Ends the pass with a conversion error when a field does not read.
+QString describe(const SkippedSpot& s)
+{
+    return QStringLiteral("spot line %1 (%2): %3").arg(s.line).arg(s.call, s.reason);
+}
+
+// Skips the spot line when a field does not read.
 struct ConversionFailed
 {
     QString text;
@@ -63,6 +80,11 @@ QDateTime utcOf(qint64 msecs)
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
+SkippedSpot skippedSpot(const QString& line, qsizetype index, const ConversionFailed& failed)
+{
+    return {int(index + 1), shortened(splitSpotLine(line, true)[1]), failed.text};
+}
+
 class PerBandPass
 {
 public:
@@ -84,16 +106,27 @@ public:
 
     void run(const QStringList& spots)
     {
-        try {
-            m_result.rows.reserve(spots.size());
-            for (const QString& line : spots)
-                if (!spot(line))
-                    return finish();
-            m_result.end = FilterEnd::Normal;
-        } catch (const ConversionFailed& failed) {
-            m_result.end = FilterEnd::ConversionError;
-            m_result.conversionError = failed.text;
+        m_result.rows.reserve(spots.size());
+        for (qsizetype i = 0; i < spots.size(); ++i) {
+            const qsizetype diagnostics = m_result.diagnostics.size();
+            const qsizetype memo = m_result.memo.size();
+            m_myCallLine.clear();
+            bool goOn = true;
+            try {
+                goOn = spot(spots[i]);
+            } catch (const ConversionFailed& failed) {
+                // A line that does not read leaves no trace, and the lines after it still count.
+                m_result.diagnostics.truncate(diagnostics);
+                m_result.memo.resize(memo);
+                m_result.skipped.append(skippedSpot(spots[i], i, failed));
+                continue;
+            }
+            if (!m_myCallLine.isEmpty())
+                collectMyCall(m_myCallLine);
+            if (!goOn)
+                return finish();
         }
+        m_result.end = FilterEnd::Normal;
         finish();
     }
 
@@ -106,8 +139,9 @@ private:
 
         if (!m_c.myCall.isEmpty()) {
             const qint64 at = dateTimeOf(f[0]);
+            // Collected once the whole line has read.
             if (MyCallSpots::isMyCall(f[1], m_c.myCall))
-                collectMyCall(MyCallSpots::perBandLine(f, at));
+                m_myCallLine = MyCallSpots::perBandLine(f, at);
         }
 
         if (m_distanceWindow) {
@@ -237,6 +271,7 @@ private:
     QString m_r;
     bool m_distanceWindow = false;
     QHash<QString, QString> m_watts;
+    QString m_myCallLine;
 };
 
 void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTable& table,
@@ -245,32 +280,36 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
     const QString s = callFilterText(c.spottedFilter);
     const QString r = callFilterText(c.spotterFilter);
     std::optional<qint64> newest, oldest;
-    try {
-        for (qsizetype i = 0; i < spots.size(); ++i) {
-            const SpotFields f = splitSpotLine(spots[i], false);
-            if (MyCallSpots::isMyCall(f[1], c.myCall)) {
-                const QString line = MyCallSpots::allBandsLine(f);
-                myCallSpots.add(line);
-                result.myCallLines.append(line);
+    for (qsizetype i = 0; i < spots.size(); ++i) {
+        const SpotFields f = splitSpotLine(spots[i], false);
+        QString upperCall, upperReporter;
+        const QStringView call = upperCased(f[1], upperCall);
+        qint64 at = 0;
+        std::optional<double> mhz;
+        const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[8], upperReporter));
+        try {
+            at = dateTimeOf(f[0]);
+            if (match) {
+                mhz = readDecimal(f[2]);
+                if (!mhz)
+                    throw ConversionFailed{notDecimal(f[2])};
             }
-            oldest = dateTimeOf(f[0]);
-            if (i == 0)
-                newest = oldest;
-
-            QString upperCall, upperReporter;
-            const QStringView call = upperCased(f[1], upperCall);
-            if (!callFilterMatch(s, r, c.logic, call, upperCased(f[8], upperReporter)))
-                continue;
-            const std::optional<double> mhz = readDecimal(f[2]);
-            if (!mhz)
-                throw ConversionFailed{notDecimal(f[2])};
-            table.add(BandColumnOf(*mhz), call);
+        } catch (const ConversionFailed& failed) {
+            result.skipped.append(skippedSpot(spots[i], i, failed));
+            continue;
         }
-        result.end = FilterEnd::Normal;
-    } catch (const ConversionFailed& failed) {
-        result.end = FilterEnd::ConversionError;
-        result.conversionError = failed.text;
+        if (MyCallSpots::isMyCall(f[1], c.myCall)) {
+            const QString line = MyCallSpots::allBandsLine(f);
+            myCallSpots.add(line);
+            result.myCallLines.append(line);
+        }
+        oldest = at;
+        if (!newest)
+            newest = at;
+        if (match)
+            table.add(BandColumnOf(*mhz), call);
     }
+    result.end = FilterEnd::Normal;
     if (oldest)
         result.oldestTime = utcClockText(utcOf(*oldest));
     if (newest)
@@ -312,6 +351,33 @@ QStringList SpotRow::cells() const
     for (int k = 0; k < kCells; ++k)
         all.append(cell(k));
     return all;
+}
+
+QString skippedSpotsMessage(const QVector<SkippedSpot>& skipped)
+{
+    if (skipped.isEmpty())
+        return {};
+    QString text = describe(skipped.first());
+    text[0] = text[0].toUpper();
+    text += QStringLiteral("\nThe line was skipped; the other spots are shown.");
+    if (skipped.size() > 1)
+        text += QStringLiteral("\n%1 more lines that do not read were skipped too; the run log "
+                               "names them.")
+                    .arg(skipped.size() - 1);
+    return text;
+}
+
+QString skippedSpotsLogLine(const QVector<SkippedSpot>& skipped)
+{
+    constexpr qsizetype kNamed = 5;
+    QStringList named;
+    for (qsizetype i = 0; i < qMin(kNamed, skipped.size()); ++i)
+        named.append(describe(skipped[i]));
+    QString line = QStringLiteral("Filter pass skipped %1 spot line(s): ").arg(skipped.size())
+                   + named.join(QStringLiteral("; "));
+    if (skipped.size() > kNamed)
+        line += QStringLiteral("; and %1 more").arg(skipped.size() - kNamed);
+    return line;
 }
 
 FilterResult FilterSpots(const QStringList& spots, const FilterControls& controls,

@@ -74,7 +74,15 @@ enum class FilterEnd {
     Normal,          // every spot line seen
     TimeWindow,      // ended at the first spot older than the time window
     RowLimit,        // ended once the max-lines rows were written
-    ConversionError, // a field that must be a number or date-time was not; rows so far stay
+};
+
+// A spot line the pass skipped because a field that must be a number or date-time was not.
+struct SkippedSpot
+{
+    int line = 0;   // from 1, in the spot list
+    QString call;   // as the line gives it, cut short when long
+    QString reason; // "'x' is not a valid integer value"
+    friend bool operator==(const SkippedSpot&, const SkippedSpot&) = default;
 };
 
 // What the window shows and does after a pass. Nothing here applies unless changesGrid():
@@ -100,13 +108,18 @@ struct FilterResult
     QStringList recordedAlerts; // the alert lines this pass added to the alerts history
     QStringList futureAlerts;   // "time,call" of alerting rows dated too far ahead: not recorded
 
-    QString conversionError; // the text to show when end == ConversionError
+    QVector<SkippedSpot> skipped; // lines that did not read; the others are all taken
     QString saveError;       // the alerts file could not be written; the list is kept
 
     // Select the top-left cell, repaint, give the Update button the focus.
     bool finalStep() const { return end == FilterEnd::NoSpots || end == FilterEnd::Normal; }
     bool changesGrid() const { return end != FilterEnd::NotParsed && end != FilterEnd::NoSpots; }
 };
+
+// The box's text for skipped lines: the first named, the others counted.
+QString skippedSpotsMessage(const QVector<SkippedSpot>& skipped);
+// The run log's one line for a pass that skipped lines, naming the first few.
+QString skippedSpotsLogLine(const QVector<SkippedSpot>& skipped);
 
 // An alerting spot dated further ahead than this is not recorded: a clock that far off, or
 // a damaged date, would make it the newest alert for good.

@@ -410,11 +410,12 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
     if (!m_identity.myCall.isEmpty())
         m_window.myCallLines->setText(QString::number(m_myCallSpots->size()));
 
-    if (r.end == FilterEnd::ConversionError) {
-        // One box at a time: the minute's pass may raise the same error again and again.
+    if (!r.skipped.isEmpty()) {
+        m_log.writeTagged(skippedSpotsLogLine(r.skipped));
+        // One box at a time: the minute's pass meets the same line again and again.
         m_prompt->showOnce(QStringLiteral("conversion"),
-                           {QStringLiteral("Beamtide"), r.conversionError, QMessageBox::Ok,
-                            QMessageBox::Critical});
+                           {QStringLiteral("Beamtide"), skippedSpotsMessage(r.skipped),
+                            QMessageBox::Ok, QMessageBox::Critical});
     }
     if (!r.saveError.isEmpty()) {
         m_log.writeTagged(r.saveError);

@@ -401,10 +401,13 @@ TEST(FilterSpots, MyCallSpotsCollected)
     EXPECT_EQ(m.mine.size(), 4);
 }
 
-TEST(FilterSpots, ConversionErrorsEndThePass)
+TEST(FilterSpots, UnreadableLinesAreSkippedAndLeaveNoTrace)
 {
     PageSpot good;
     good.time = minutesAgo(1);
+    PageSpot later = good;
+    later.call = "VK4TQ";
+    later.time = minutesAgo(2);
     PageSpot shifted = good; // an empty drift cell once dropped: watts holds the reporter
     shifted.call = "Z1";
     const QString shiftedLine = shifted.time + ",Z1,14.097100,-12,QF56,37,5.012,VK3ABC,QF22,712,442,";
@@ -415,37 +418,71 @@ TEST(FilterSpots, ConversionErrorsEndThePass)
     noKm.call = "Z3";
     noKm.km = "";
     PageSpot wordySnr = good;
-    wordySnr.call = "Z4";
+    wordySnr.call = "K1JT"; // the user's own call: no MyCall line from a line that fails later
     wordySnr.snr = "strong";
+    PageSpot hugeSnr = good;
+    hugeSnr.call = "Z5";
+    hugeSnr.snr = "99999999999";
+    PageSpot megaCell = good;
+    megaCell.call = "Z6";
+    megaCell.snr = QString(3'000'000, u'9');
 
-    struct Case { const char* name; QString bad; FilterControls c; const char* text; };
+    struct Case { const char* name; QString bad; FilterControls c; QString call; QString text; };
     FilterControls plain = band("20");
+    plain.snrAlert = true; // every readable row is "SigHi": a skipped one must add no word
+    plain.snrPosition = 0;
     FilterControls withMyCall = plain;
     withMyCall.myCall = "K1JT";
     FilterControls window = vhf();
     window.distanceWindow = true;
     window.maxDistancePosition = 100;
+    window.snrAlert = true;
+    window.snrPosition = 0;
     const Case cases[] = {
-        {"shifted fields", shiftedLine, plain, "'VK3ABC' is not a valid floating point value"},
-        {"unreadable date", unreadable.spotLine(), plain, "'2024-13-45 10:24' is not a valid date and time"},
-        {"unreadable date with MyCall", unreadable.spotLine(), withMyCall,
+        {"shifted fields", shiftedLine, plain, "Z1", "'VK3ABC' is not a valid floating point value"},
+        {"unreadable date", unreadable.spotLine(), plain, "Z2", "'2024-13-45 10:24' is not a valid date and time"},
+        {"unreadable date with MyCall", unreadable.spotLine(), withMyCall, "Z2",
          "'2024-13-45 10:24' is not a valid date and time"},
-        {"empty km on a shown row", noKm.spotLine(), plain, "'' is not a valid integer value"},
-        {"empty km in the distance window", noKm.spotLine(), window, "'' is not a valid integer value"},
-        {"SNR in words", wordySnr.spotLine(), plain, "'strong' is not a valid integer value"},
+        {"empty km on a shown row", noKm.spotLine(), plain, "Z3", "'' is not a valid integer value"},
+        {"empty km in the distance window", noKm.spotLine(), window, "Z3", "'' is not a valid integer value"},
+        {"SNR in words on the user's own call", wordySnr.spotLine(), withMyCall, "K1JT",
+         "'strong' is not a valid integer value"},
+        {"SNR past the integer range", hugeSnr.spotLine(), plain, "Z5", "'99999999999' is not a valid integer value"},
+        {"SNR cell of 3 MB, shown cut short", megaCell.spotLine(), plain, "Z6",
+         "'" + QString(40, u'9') + QChar(0x2026) + "' is not a valid integer value"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         Monitor m;
-        const FilterResult r = m.run({good.spotLine(), c.bad, good.spotLine()}, c.c);
-        EXPECT_EQ(r.end, FilterEnd::ConversionError);
-        EXPECT_EQ(r.conversionError, c.text);
-        EXPECT_EQ(column(r, 1), QStringList{"VK2XYZ"}); // the rows before it stay
-        EXPECT_FALSE(r.finalStep());
+        const FilterResult r = m.run({good.spotLine(), c.bad, later.spotLine()}, c.c);
+        EXPECT_EQ(r.end, FilterEnd::Normal);
+        EXPECT_TRUE(r.finalStep());
+        EXPECT_EQ(column(r, 1), (QStringList{"VK2XYZ", "VK4TQ"})); // the rows on both sides
+        EXPECT_EQ(r.skipped, (QVector<SkippedSpot>{{2, c.call, c.text}}));
+        EXPECT_EQ(r.diagnostics.count(u"SigHi"), 2);
+        EXPECT_TRUE(r.myCallLines.isEmpty());
+        EXPECT_EQ(m.mine.size(), 0);
     }
 }
 
-TEST(FilterSpots, ConversionErrorKeepsTheAlertsBeforeIt)
+TEST(FilterSpots, SkippedLinesAreNamedOnceInTheBoxAndBrieflyInTheLog)
+{
+    QVector<SkippedSpot> skipped;
+    for (int i = 1; i <= 7; ++i)
+        skipped.append({i * 10, QString("Z%1").arg(i), "'x' is not a valid integer value"});
+    EXPECT_EQ(skippedSpotsMessage(skipped.mid(0, 1)),
+              "Spot line 10 (Z1): 'x' is not a valid integer value\n"
+              "The line was skipped; the other spots are shown.");
+    EXPECT_TRUE(skippedSpotsMessage(skipped).endsWith(
+        "\n6 more lines that do not read were skipped too; the run log names them."));
+    const QString log = skippedSpotsLogLine(skipped);
+    EXPECT_TRUE(log.startsWith("Filter pass skipped 7 spot line(s): spot line 10 (Z1): 'x' is not"));
+    EXPECT_TRUE(log.contains("spot line 50 (Z5)"));
+    EXPECT_FALSE(log.contains("(Z6)"));
+    EXPECT_TRUE(log.endsWith("; and 2 more"));
+}
+
+TEST(FilterSpots, SkippedLineKeepsTheAlertsAroundIt)
 {
     Monitor m;
     FilterControls c = vhf("4");
@@ -454,9 +491,11 @@ TEST(FilterSpots, ConversionErrorKeepsTheAlertsBeforeIt)
     c.maxDistancePosition = 60;
     QStringList spots = page({{"A1", "R1", 300, 0}});
     spots << minutesAgo(1) + ",Z1,70.091,-12,QF56,37,5.012,VK3ABC,QF22,300,442,";
+    spots << Spot{"A2", "R2", 300, 0, 2}.line();
     const FilterResult r = m.run(spots, c);
-    EXPECT_EQ(r.end, FilterEnd::ConversionError);
-    EXPECT_EQ(r.recordedAlerts.size(), 1);
+    EXPECT_EQ(r.end, FilterEnd::Normal);
+    EXPECT_EQ(r.recordedAlerts.size(), 2);
+    EXPECT_EQ(r.skipped.size(), 1);
     EXPECT_TRUE(m.dir.exists("WSPR_Alerts1.txt"));
 }
 
@@ -503,22 +542,25 @@ TEST(FilterSpots, AllBandsColumns)
     EXPECT_EQ(r.rowCount, 2);
 }
 
-TEST(FilterSpots, AllBandsConversionError)
+TEST(FilterSpots, AllBandsSkipsUnreadableLines)
 {
     Monitor m;
     FilterControls c = band("All");
-    QStringList spots = page({{"K1JT"}});
+    c.myCall = "Z1";
+    QStringList spots{"not a date,Z1,14.0971,-12,0,QF56,37,5.012,VK3ABC,QF22,712,442,"};
+    spots << page({{"K1JT"}});
     spots << minutesAgo(1) + ",Z1,,-12,0,QF56,37,5.012,VK3ABC,QF22,712,442,";
-    spots << "not a date,Z2,14.0971,-12,0,QF56,37,5.012,VK3ABC,QF22,712,442,";
+    spots << page({{"G4ABC", "VK3ABC", 712, -12, 3, "14.097100"}});
     FilterResult r = m.run(spots, c);
-    EXPECT_EQ(r.end, FilterEnd::ConversionError);
-    EXPECT_EQ(r.conversionError, "'' is not a valid floating point value");
-    EXPECT_EQ(r.rowCount, 2); // the calls so far, not a thousand blank rows
+    EXPECT_EQ(r.end, FilterEnd::Normal);
+    EXPECT_EQ(r.skipped, (QVector<SkippedSpot>{{1, "Z1", "'not a date' is not a valid date and time"},
+                                               {3, "Z1", "'' is not a valid floating point value"}}));
+    EXPECT_EQ(r.rowCount, 2);
     EXPECT_EQ(r.bandColumns[14], QStringList{"K1JT"});
-
-    spots.removeAt(1);
-    r = m.run(spots, c);
-    EXPECT_EQ(r.conversionError, "'not a date' is not a valid date and time");
+    EXPECT_EQ(r.bandColumns[6], QStringList{"G4ABC"});
+    EXPECT_EQ(r.newestTime, utcClockText(kNow.addSecs(-60)));
+    EXPECT_EQ(r.oldestTime, utcClockText(kNow.addSecs(-180)));
+    EXPECT_TRUE(r.myCallLines.isEmpty()); // neither of the user's unreadable lines
 }
 
 TEST(FilterSpots, NothingToShow)

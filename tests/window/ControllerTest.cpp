@@ -294,7 +294,7 @@ TEST_F(ControllerTest, IntervalChangeAfterAFetchCountsFromThatFetch)
     EXPECT_EQ(window->nextUpdate->text(), QStringLiteral("12:23:00"));
 }
 
-TEST_F(ControllerTest, ConversionErrorShowsOneBoxAndTheCycleGoesOn)
+TEST_F(ControllerTest, UnreadableSpotLineIsSkippedWithOneBoxAndTheCycleGoesOn)
 {
     struct Case
     {
@@ -314,14 +314,18 @@ TEST_F(ControllerTest, ConversionErrorShowsOneBoxAndTheCycleGoesOn)
         spots[1].watts = c.watts;
         setPage(spots);
         prompts.requests.clear();
-        startUp();
+        startUp({QStringLiteral("/log")});
 
         ASSERT_EQ(prompts.requests.size(), 1);
         EXPECT_EQ(prompts.requests[0].icon, QMessageBox::Critical);
         EXPECT_TRUE(prompts.requests[0].text.contains(u'\'' + c.shown + u'\''))
             << prompts.requests[0].text.toStdString();
-        // The rows before the bad line stay.
-        EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2AAA")});
+        EXPECT_TRUE(prompts.requests[0].text.startsWith(QStringLiteral("Spot line 2 (VK2BBB)")));
+        // The bad line alone is left out.
+        EXPECT_EQ(gridCalls(), (QStringList{QStringLiteral("VK2AAA"), QStringLiteral("VK2CCC")}));
+        EXPECT_TRUE(folder.read(QStringLiteral("WSPRLog1.txt"))
+                        .contains(("Filter pass skipped 1 spot line(s): spot line 2 (VK2BBB): '" + c.shown + "'")
+                                      .toUtf8()));
 
         // The next minutes' passes meet the same line while the box is still up.
         tickAt(QTime(12, 4, 0));
