@@ -324,4 +324,24 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
     Q_EMIT finished(outcome);
 }
 
+std::optional<QString> FetchFailure(const FetchOutcome& outcome)
+{
+    if (!outcome.gateOpen || outcome.answeredBy)
+        return std::nullopt;
+    if (outcome.errors.isEmpty())
+        return QStringLiteral("the activity test gave %1 lines, %2 or more are needed for a query")
+            .arg(outcome.activityResult)
+            .arg(kActivityThreshold + 1);
+    // The last error is the one that ended the fetch; a server's text may be long.
+    return outcome.errors.last().left(300);
+}
+
+QString FetchProblemHint(const QString& failure, const QString& attemptTime, const QString& keptFrom)
+{
+    QString hint = QStringLiteral("The fetch at %1 failed: %2").arg(attemptTime, failure);
+    if (!keptFrom.isEmpty())
+        hint += QStringLiteral("\nThe spots shown are from the fetch at %1.").arg(keptFrom);
+    return hint;
+}
+
 } // namespace beamtide

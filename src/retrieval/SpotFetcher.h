@@ -78,6 +78,13 @@ struct FetchOutcome
     QStringList saveErrors; // the files of them that could not be saved (the old ones stay)
 };
 
+// Why a fetch brought no answer from any source; none when one answered or when the gate
+// was shut (no request was sent).
+std::optional<QString> FetchFailure(const FetchOutcome& outcome);
+// The status row's hint for a failed fetch at attemptTime; keptFrom: the time of the spots
+// still shown, empty when none are.
+QString FetchProblemHint(const QString& failure, const QString& attemptTime, const QString& keptFrom);
+
 // Runs one fetch: the gate and the start on the caller's thread, the requests, the saved
 // files and the parse on the network thread, the schedule and the outcome back on the
 // caller's thread. One fetch at a time.

@@ -82,6 +82,7 @@ void Refresher::start()
     m_view.emptyGrid();
 
     FetchRequest request = m_view.fetchControls();
+    m_requestedBand = request.band;
     request.publicAddress = m_publicAddress;
     request.addressUnknown = addressUnknown();
     request.showAddress = m_identity.showAddress;
@@ -128,6 +129,25 @@ void Refresher::fetchDone(const FetchOutcome& outcome)
     m_spots += outcome.spots;
     if (outcome.parse && outcome.parse->completed)
         m_pageParsed = true;
+    if (const std::optional<QString> failure = FetchFailure(outcome)) {
+        // The spots of the last answer for the same band stay on screen, and so does the
+        // time they are from.
+        const bool keep = !m_lastGood.spots.isEmpty() && m_lastGood.band == m_requestedBand;
+        if (keep) {
+            m_spots = m_lastGood.spots;
+            m_fetchedBand = m_lastGood.band;
+        }
+        if (!m_lastGood.lastUpdateText.isEmpty())
+            shown.lastUpdateText = m_lastGood.lastUpdateText;
+        m_view.showFetchProblem(FetchProblemHint(*failure, outcome.lastUpdateText,
+                                                 keep ? m_lastGood.lastUpdateText : QString()));
+        m_failureShown = true;
+    } else if (outcome.gateOpen) {
+        m_lastGood = {m_spots, m_fetchedBand, outcome.lastRetrieval, outcome.lastUpdateText};
+        if (m_failureShown)
+            m_view.showFetchProblem({});
+        m_failureShown = false;
+    }
     m_view.showFetchOutcome(shown);
     m_view.refreshFilterPass();
     m_running = false;

@@ -34,6 +34,9 @@ public:
     // schedule is the refresh's own; its address label is not for showing.
     virtual void showFetchOutcome(const FetchOutcome& outcome) = 0;
     virtual void showNextUpdate(const QString& text) = 0; // Edit4
+    // The last fetch brought no answer: why, for the status row's hint. Empty once a fetch
+    // has brought one again.
+    virtual void showFetchProblem(const QString& hint) = 0;
     virtual void myCallControls() = 0;
     // The refresh's last step: the filter pass over the new spot list.
     virtual void refreshFilterPass() = 0;
@@ -85,7 +88,10 @@ public:
     QString publicAddress() const { return m_publicAddress; }
     // The lookup failed while the local address is usable: the gate stays open.
     bool addressUnknown() const { return !m_unknownReason.isEmpty(); }
+    // The last fetch, whether or not it brought an answer: the schedule counts from it.
     QDateTime lastRetrieval() const { return m_lastRetrieval; }
+    // The last fetch that brought an answer: the data on screen is from then.
+    QDateTime lastGoodRetrieval() const { return m_lastGood.at; }
     QDateTime nextUpdate() const { return m_nextUpdate; }
 
     // The spot list of the last fetch and what the filter pass reads with it.
@@ -134,6 +140,18 @@ private:
     AllBandsTable m_allBands;
     bool m_pageParsed = false;
     QString m_fetchedBand;
+    QString m_requestedBand; // of the running fetch
+
+    // The spot list of the last fetch that brought an answer, kept for the refreshes after
+    // it that bring none, so one failed fetch does not blank the monitor.
+    struct LastGood
+    {
+        QStringList spots;
+        QString band;
+        QDateTime at;
+        QString lastUpdateText;
+    } m_lastGood;
+    bool m_failureShown = false;
 };
 
 } // namespace beamtide

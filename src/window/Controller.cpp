@@ -321,6 +321,15 @@ void Controller::showNextUpdate(const QString& text)
     m_window.nextUpdate->setText(text);
 }
 
+void Controller::showFetchProblem(const QString& hint)
+{
+    // The last update time turns red while the spots shown are older than the last fetch.
+    QPalette palette = m_window.lastUpdate->palette();
+    palette.setColor(QPalette::Text, hint.isEmpty() ? m_window.palette().color(QPalette::Text) : Qt::red);
+    m_window.lastUpdate->setPalette(palette);
+    m_window.lastUpdate->setToolTip(hint.isEmpty() ? kLastUpdateHint : plainHint(hint));
+}
+
 void Controller::myCallControls()
 {
     m_window.timeWindow->setChecked(false);

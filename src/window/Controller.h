@@ -76,6 +76,7 @@ public:
     void showBusy(bool busy) override;
     void showFetchOutcome(const FetchOutcome& outcome) override;
     void showNextUpdate(const QString& text) override;
+    void showFetchProblem(const QString& hint) override;
     void myCallControls() override;
     void refreshFilterPass() override;
     void repaintWindow() override;
@@ -100,7 +101,8 @@ public:
     QString publicAddress() const { return m_refresher->publicAddress(); }
     WorkingValues& working() { return m_working; }
     bool started() const { return m_started; }
-    QDateTime lastRetrieval() const { return m_refresher->lastRetrieval(); }
+    // The time of the data on screen.
+    QDateTime lastRetrieval() const { return m_refresher->lastGoodRetrieval(); }
 
     FindPanel& findPanel() { return *m_find; }
     MapPanel& mapPanel() { return *m_map; }

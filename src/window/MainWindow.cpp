@@ -153,7 +153,7 @@ void MainWindow::buildControls()
     utcTime->setMinimumWidth(76);
     utcTime->setMaximumWidth(84);
     label6 = label(c, "Label6", QStringLiteral("Last update:"));
-    lastUpdate = edit(c, "Edit3", QStringLiteral("Time that last retrieval from WSPRNET occurred"), true);
+    lastUpdate = edit(c, "Edit3", kLastUpdateHint, true);
     lastUpdate->setMinimumWidth(76);
     lastUpdate->setMaximumWidth(84);
     label7 = label(c, "Label7", QStringLiteral("Next update:"));

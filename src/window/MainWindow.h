@@ -18,6 +18,9 @@ namespace beamtide {
 
 // The one window. It holds the controls (their objectNames are the control names), applies
 // the view rules between them, and signals everything else to the Controller.
+// Edit3's hint while the spots shown are from the last fetch.
+inline const QString kLastUpdateHint = QStringLiteral("Time that last retrieval from WSPRNET occurred");
+
 class MainWindow final : public QMainWindow
 {
     Q_OBJECT

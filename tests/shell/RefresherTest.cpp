@@ -29,7 +29,7 @@ struct RecordingView final : RefreshView
     bool historical = false;
     int interval = 5;
     QStringList effects;
-    QString label, nextUpdateText, addressProblem;
+    QString label, nextUpdateText, lastUpdateText, addressProblem, fetchProblem;
     Indicator indicator = Indicator::ButtonFace;
     bool indicatorVisible = false;
     int filterPasses = 0;
@@ -55,12 +55,15 @@ struct RecordingView final : RefreshView
     void showFetchOutcome(const FetchOutcome& outcome) override
     {
         effects << QStringLiteral("outcome");
-        if (outcome.gateOpen)
+        if (outcome.gateOpen) {
             nextUpdateText = outcome.nextUpdateText;
+            lastUpdateText = outcome.lastUpdateText;
+        }
         if (outcome.untickHistorical)
             historical = false;
     }
     void showNextUpdate(const QString& text) override { nextUpdateText = text; }
+    void showFetchProblem(const QString& hint) override { fetchProblem = hint; }
     void myCallControls() override { interval = 10; }
     void refreshFilterPass() override
     {
@@ -104,8 +107,9 @@ struct HeldJobs final : RefreshJobs
         lookup_ = Lookup{request, std::move(done)};
     }
 
-    // Ends the running fetch as the real one would, having fetched at `when`.
-    void endFetch(const QDateTime& when, const QStringList& spots = {})
+    // Ends the running fetch as the real one would, having fetched at `when`; with an error,
+    // no source answered.
+    void endFetch(const QDateTime& when, const QStringList& spots = {}, const QString& error = {})
     {
         ASSERT_TRUE(fetch_);
         Fetch f = std::move(*fetch_);
@@ -124,6 +128,10 @@ struct HeldJobs final : RefreshJobs
             o.lastUpdateText = longTime(s.lastRetrieval.time());
             o.nextUpdateText = longTime(s.nextUpdate.time());
             o.instance = s.instance;
+            if (error.isEmpty())
+                o.answeredBy = SpotSource::WsprNet;
+            else
+                o.errors << error;
         }
         f.done(o);
     }
@@ -460,4 +468,48 @@ TEST(Refresher, AfterShutDownNothingStartsAndLateOutcomesAreDropped)
     EXPECT_EQ(rig.view.effects, QStringList{QStringLiteral("empty")});
     EXPECT_TRUE(r.spots().isEmpty());
     EXPECT_EQ(r.publicAddress(), kPublic);
+}
+
+TEST(Refresher, AFailedFetchKeepsTheLastAnswerOfTheSameBandOnScreen)
+{
+    Rig rig;
+    rig.startRunning();
+    Refresher& r = rig.refresher;
+    const QStringList good{QStringLiteral("spot A,"), QStringLiteral("spot B,")};
+    rig.jobs.endFetch(at(12, 0, 0), good);
+    EXPECT_TRUE(rig.view.fetchProblem.isEmpty());
+
+    r.ask();
+    rig.jobs.endFetch(at(12, 5, 0), {}, QStringLiteral("HTTP error: The requested URL returned error: 500"));
+    EXPECT_EQ(r.spots(), good);
+    EXPECT_EQ(r.fetchedBand(), QStringLiteral("20"));
+    EXPECT_EQ(rig.view.lastUpdateText, QStringLiteral("12:00:00"));
+    EXPECT_EQ(rig.view.fetchProblem,
+              QStringLiteral("The fetch at 12:05:00 failed: HTTP error: The requested URL returned error: 500\n"
+                             "The spots shown are from the fetch at 12:00:00."));
+    EXPECT_EQ(r.lastGoodRetrieval(), at(12, 0, 0));
+    EXPECT_EQ(r.lastRetrieval(), at(12, 5, 0)); // the schedule counts from the attempt
+    EXPECT_EQ(rig.view.filterPasses, 2);
+
+    // A second failure still has the same spots to keep.
+    r.ask();
+    rig.jobs.endFetch(at(12, 10, 0), {}, QStringLiteral("Couldn't connect to server"));
+    EXPECT_EQ(r.spots(), good);
+    EXPECT_TRUE(rig.view.fetchProblem.contains(QStringLiteral("from the fetch at 12:00:00")));
+
+    // Another band's failure shows none of them: they would be read as that band's.
+    rig.view.band = QStringLiteral("40");
+    r.ask();
+    rig.jobs.endFetch(at(12, 15, 0), {}, QStringLiteral("Couldn't connect to server"));
+    EXPECT_TRUE(r.spots().isEmpty());
+    EXPECT_EQ(rig.view.fetchProblem,
+              QStringLiteral("The fetch at 12:15:00 failed: Couldn't connect to server"));
+    EXPECT_EQ(rig.view.lastUpdateText, QStringLiteral("12:00:00"));
+
+    // An answer, even an empty one, ends the mark.
+    r.ask();
+    rig.jobs.endFetch(at(12, 20, 0), {});
+    EXPECT_TRUE(rig.view.fetchProblem.isEmpty());
+    EXPECT_EQ(rig.view.lastUpdateText, QStringLiteral("12:20:00"));
+    EXPECT_EQ(r.lastGoodRetrieval(), at(12, 20, 0));
 }

@@ -459,7 +459,7 @@ TEST_F(ControllerTest, LargeRefreshStallIsMeasured)
                 static_cast<long long>(worst), probes);
 }
 
-TEST_F(ControllerTest, FailedSpotQueryEmptiesTheGridAndStillSchedules)
+TEST_F(ControllerTest, FailedSpotQueryKeepsTheLastSpotsAndMarksTheStatusRow)
 {
     test::Route reset;
     reset.behaviour = test::Behaviour::Reset;
@@ -469,30 +469,46 @@ TEST_F(ControllerTest, FailedSpotQueryEmptiesTheGridAndStillSchedules)
     {
         const char* name;
         test::Route route;
+        const char* reason; // in the hint
     };
     const Case cases[] = {
-        {"server error", answer("<html>busy</html>", 503)},
-        {"connection reset", reset},
-        {"page cut short", truncated},
+        {"server error", answer("<html>busy</html>", 503), "503"},
+        {"connection reset", reset, "Connection reset"},
+        {"page cut short", truncated, "transfer closed"},
     };
+    setPage(spotsCalled({QStringLiteral("VK2AAA"), QStringLiteral("VK2BBB")}));
     startUp();
+    const QStringList good = gridCalls();
+    ASSERT_EQ(good, (QStringList{QStringLiteral("VK2AAA"), QStringLiteral("VK2BBB")}));
+    const QString goodTime = window->lastUpdate->text();
+    const QColor normalText = window->lastUpdate->palette().color(QPalette::Text);
     QTime at(12, 8, 0);
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         server.setRoute(kSpotsPath, c.route);
         tickAt(at);
         waitForRefresh();
-        EXPECT_EQ(controller->grid().model().rows(), 1);
-        EXPECT_EQ(window->lastUpdate->text(), at.toString(QStringLiteral("hh:mm:ss")));
+        EXPECT_EQ(gridCalls(), good);
+        EXPECT_EQ(window->lastUpdate->text(), goodTime);
+        EXPECT_EQ(window->lastUpdate->palette().color(QPalette::Text), QColor(Qt::red));
+        const QString hint = window->lastUpdate->toolTip();
+        EXPECT_TRUE(hint.contains(u"The fetch at " + at.toString(QStringLiteral("hh:mm:ss")) + u" failed: "))
+            << hint.toStdString();
+        EXPECT_TRUE(hint.contains(QString::fromLatin1(c.reason))) << hint.toStdString();
+        EXPECT_TRUE(hint.contains(u"The spots shown are from the fetch at " + goodTime)) << hint.toStdString();
+        // The schedule goes on from the attempt.
         EXPECT_EQ(window->nextUpdate->text(), at.addSecs(5 * 60).toString(QStringLiteral("hh:mm:ss")));
         EXPECT_TRUE(prompts.requests.isEmpty());
         at = at.addSecs(5 * 60);
     }
-    // The next good page shows again.
+    // The next good page shows again and the mark goes.
     setPage(spotsCalled({QStringLiteral("VK2EEE")}));
     tickAt(at);
     waitForRefresh();
     EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2EEE")});
+    EXPECT_EQ(window->lastUpdate->text(), at.toString(QStringLiteral("hh:mm:ss")));
+    EXPECT_EQ(window->lastUpdate->palette().color(QPalette::Text), normalText);
+    EXPECT_EQ(window->lastUpdate->toolTip(), kLastUpdateHint);
 }
 
 TEST_F(ControllerTest, StatusRowNamesWsprLiveWhileItStandsIn)
