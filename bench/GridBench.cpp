@@ -119,7 +119,7 @@ BENCHMARK(BM_GridScrollAndRepaint)->Arg(100)->Arg(5000)->Unit(benchmark::kMicros
 struct Refresh
 {
     static constexpr int kRows = 5000;
-    QByteArray page = test::reportPage(test::assortedSpots(kRows)).toUtf8();
+    QByteArray page;
     QTemporaryDir dir;
     AllBandsTable table;
     AlertsHistory alerts{dir.filePath(QStringLiteral("WSPR_Alerts1.txt"))};
@@ -128,7 +128,8 @@ struct Refresh
     FilterControls controls;
     GridOnScreen screen;
 
-    Refresh()
+    explicit Refresh(QByteArray served = test::reportPage(test::assortedSpots(kRows)).toUtf8())
+        : page(std::move(served))
     {
         controls.bandText = QStringLiteral("MyCall");
         controls.fetchedBand = controls.bandText;
@@ -170,6 +171,22 @@ void RefreshWindowThread5000(benchmark::State& state)
         double(Refresh::kRows), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(RefreshWindowThread5000)->Unit(benchmark::kMillisecond);
+
+// A damaged page with a 3 MB call sign in its first row, which the grid shows at the top.
+void RefreshWindowThreadHugeCell(benchmark::State& state)
+{
+    app();
+    std::vector<test::PageSpot> spots = test::assortedSpots(100);
+    spots[0].call = QString(3 * 1024 * 1024, u'K');
+    Refresh refresh(test::reportPage(spots).toUtf8());
+    for (auto _ : state) {
+        QStringList outcome;
+        ParseSpotPage(refresh.page, outcome);
+        if (refresh.onWindowThread(outcome) != 100)
+            state.SkipWithError("not every row shown");
+    }
+}
+BENCHMARK(RefreshWindowThreadHugeCell)->Unit(benchmark::kMillisecond);
 
 void RefreshWithParse5000(benchmark::State& state)
 {

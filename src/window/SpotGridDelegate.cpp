@@ -103,9 +103,11 @@ void SpotGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setPen(look.text ? QColor::fromRgb(*look.text)
                               : option.palette.color(QPalette::Active, QPalette::WindowText));
     painter->setClipRect(rect);
-    // No inset: the text starts at the cell's top-left corner.
+    // No inset: the text starts at the cell's top-left corner. A cell shows no more
+    // characters than it is pixels wide, so a damaged page's megabyte cell is never laid out.
+    const QString text = index.data().toString();
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      index.data().toString());
+                      text.size() > rect.width() ? text.left(qMax(rect.width(), 1)) : text);
     // The view's own grid lines are off; each cell draws its right and bottom edge.
     painter->setPen(QColor::fromRgb(kGridLineColour));
     painter->drawLine(rect.topRight(), rect.bottomRight());

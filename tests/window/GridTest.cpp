@@ -176,3 +176,24 @@ TEST(GridTest, PaintedCellsShowTheirLook)
     EXPECT_EQ(pixel(1, 5), 0xFF00FFu);
     EXPECT_EQ(pixel(2, 1), 0x000000u) << "alert row on the highlight background";
 }
+
+// A damaged page can bring a cell of megabytes: the cell shows its beginning, as a short
+// cell with the same start would, without laying out the rest.
+TEST(GridTest, AHugeCellShowsItsBeginningLikeAShortOne)
+{
+    QTableView view;
+    SpotGrid grid(view);
+    grid.setBandSource([] { return QStringLiteral("20"); });
+    grid.setColourSource([] { return GridColours::defaults(); });
+    grid.setPerBandLayout();
+    view.resize(900, 200);
+    view.show();
+    const auto cellImage = [&](const QString& call) {
+        grid.model().setPerBandRows({spotRow(call, "DL1XYZ")});
+        const QRect cell = view.visualRect(grid.model().index(1, 1));
+        return view.viewport()->grab(cell).toImage();
+    };
+    const QString huge = QStringLiteral("VK2XYZ") + QString(3 * 1024 * 1024, u'W');
+    EXPECT_EQ(cellImage(huge), cellImage(huge.left(200)));
+    EXPECT_NE(cellImage(huge), cellImage(QStringLiteral("VK2XYZ")));
+}
