@@ -91,7 +91,7 @@ struct BlockMasks
     std::uint64_t semicolon = 0; // ";": ends a piece
     std::uint64_t ampersand = 0; // "&": may start "&nbsp"
     std::uint64_t angle = 0;     // "<" or ">": markup
-    std::uint64_t closing = 0;   // "</tr" or "</ta": may start "</tr>" or "</table>"
+    std::uint64_t closing = 0;   // "</": may start "</tr>" or "</table>"
 };
 
 BlockMasks blockMasks(const char* data, qsizetype size, qsizetype base)
@@ -100,25 +100,17 @@ BlockMasks blockMasks(const char* data, qsizetype size, qsizetype base)
     const int count = int(std::min<qsizetype>(64, size - base));
     std::uint64_t open = 0;
     std::uint64_t slash = 0;
-    std::uint64_t tee = 0;
-    std::uint64_t rOrA = 0;
     int k = 0;
 #if defined(__SSE2__)
-    auto bits = [](__m128i hits, int at) {
-        return std::uint64_t(unsigned(_mm_movemask_epi8(hits))) << at;
-    };
+    auto bits = [](__m128i hits) { return std::uint64_t(unsigned(_mm_movemask_epi8(hits))); };
     for (; k + 16 <= count; k += 16) {
         const __m128i bytes = _mm_loadu_si128(reinterpret_cast<const __m128i*>(data + base + k));
         const __m128i lt = _mm_cmpeq_epi8(bytes, _mm_set1_epi8('<'));
-        m.semicolon |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';')), k);
-        m.ampersand |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&')), k);
-        m.angle |= bits(_mm_or_si128(lt, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>'))), k);
-        open |= bits(lt, k);
-        slash |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('/')), k);
-        tee |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('t')), k);
-        rOrA |= bits(_mm_or_si128(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('r')),
-                                  _mm_cmpeq_epi8(bytes, _mm_set1_epi8('a'))),
-                     k);
+        m.semicolon |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8(';'))) << k;
+        m.ampersand |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('&'))) << k;
+        m.angle |= bits(_mm_or_si128(lt, _mm_cmpeq_epi8(bytes, _mm_set1_epi8('>')))) << k;
+        open |= bits(lt) << k;
+        slash |= bits(_mm_cmpeq_epi8(bytes, _mm_set1_epi8('/'))) << k;
     }
 #endif
     for (; k < count; ++k) {
@@ -129,16 +121,14 @@ BlockMasks blockMasks(const char* data, qsizetype size, qsizetype base)
         case '>': m.angle |= bit; break;
         case '<': m.angle |= bit; open |= bit; break;
         case '/': slash |= bit; break;
-        case 't': tee |= bit; break;
-        case 'r': case 'a': rOrA |= bit; break;
         default: break;
         }
     }
     m.valid = count == 64 ? ~std::uint64_t(0) : (std::uint64_t(1) << count) - 1;
-    // A "<" among the last three bytes has the rest in the next block: it stays a
-    // candidate, and the compare that follows decides.
-    const std::uint64_t unknown = count == 64 ? ~std::uint64_t(0) << 61 : 0;
-    m.closing = open & ((slash >> 1) | unknown) & ((tee >> 2) | unknown) & ((rOrA >> 3) | unknown);
+    // Every "</" may start "</tr>" or "</table>"; a "<" in the last byte has its "/" in the
+    // next block, so it stays a candidate and the compare that follows decides.
+    const std::uint64_t unknown = count == 64 ? std::uint64_t(1) << 63 : 0;
+    m.closing = open & ((slash >> 1) | unknown);
     return m;
 }
 
