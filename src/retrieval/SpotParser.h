@@ -26,4 +26,8 @@ struct ParseResult
 // read where it lies; each spot line is decoded once, when it is complete.
 ParseResult ParseSpotPage(QByteArrayView page, QStringList& spots);
 
+// Rows of the usual plain form take a shorter road to the same spot line. Tests turn it off
+// to check the general scan and compare the two; not for use while a parse runs.
+void usePlainRowPath(bool use);
+
 } // namespace beamtide

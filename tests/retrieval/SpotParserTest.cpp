@@ -125,8 +125,11 @@ TEST(RowToSpotLine, RealisticRowsOf12To14Cells)
 TEST(RowToSpotLine, CellsLandAnywhereInTheRow)
 {
     // A first cell of every length moves every later cell, entity and tag through all
-    // byte positions, so no place in a row reads differently from another.
+    // byte positions, so no place in a row reads differently from another; by the plain
+    // rows' road and by the general scan.
+    for (const bool plain : {true, false})
     for (int length = 1; length <= 140; ++length) {
+        usePlainRowPath(plain);
         PageSpot s;
         s.call = QString(length, u'K');
         s.extra = QStringList{QStringLiteral("WSPR-2"), QString()};
@@ -135,6 +138,57 @@ TEST(RowToSpotLine, CellsLandAnywhereInTheRow)
         const QString markup = test::cellsRow({s.call, QStringLiteral("<b>x</b>"), QString(), QStringLiteral("C")});
         EXPECT_EQ(RowToSpotLine(markup.toUtf8()), s.call + QStringLiteral(",,C,"));
     }
+    usePlainRowPath(true);
+}
+
+// Rows that are almost of the plain form, each read with and without the plain rows' road:
+// the spot lines, and whether a row ends the table, must not differ.
+TEST(RowToSpotLine, PlainRowsReadAlikeByBothRoads)
+{
+    const char* const rows[] = {
+        "<tr id=\"r\"><td align=left>&nbsp;D&nbsp;</td><td align=left>&nbsp;C&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;&nbsp;</td><td align=left>&nbsp;C&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&amp;B&nbsp;</td><td align=left>&nbsp;C&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A;B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A<b>B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A>B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbspB&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;&nbsp;</td></tr>",
+        "<tr id=\"r;\"><td align=left>&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r&\"><td align=left>&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"</tr>\"><td align=left>&nbsp;A&nbsp;</td></tr>",
+        "<tr x=\"</tr><td align=left>&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r\"><td x=\"</tr>\">&nbsp;A&nbsp;</td><td x=\"</tr>\">&nbsp;B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td x=\"</table>\">&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r\"><td x=\";\">&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td><td align=right>&nbsp;B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td><th align=left>&nbsp;B&nbsp;</th></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td></tr></table>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td></tr><td>&nbsp;X&nbsp;</td>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td><td align=left>&nbsp;B&nbsp;",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td></t",
+        "<tr id=\"r\"><td align=left>&nbsp;A",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td> </tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;A&nbsp;</td><td align=left>&nbsp;A&nbsp;</td>"
+        "<td align=left class=\"a-very-long-class-name-past-32-bytes\">&nbsp;B&nbsp;</td></tr>",
+        "<tr id=\"r\"><td align=left>&nbsp;\xc3\xa9\xff long text of more than sixteen bytes&nbsp;</td></tr>",
+        "<tr id=\"r\">&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r\"><tdx>&nbsp;A&nbsp;</td></tr>",
+        "<tr id=\"r\"",
+    };
+    for (const char* row : rows) {
+        SCOPED_TRACE(row);
+        const QByteArray line(row);
+        const QStringList lines = SmallPage{.rows = {QString::fromUtf8(line), QString::fromUtf8(line), kRowA}}.lines();
+        usePlainRowPath(true);
+        const QString fast = RowToSpotLine(line);
+        const QStringList fastPage = parse(lines);
+        usePlainRowPath(false);
+        EXPECT_EQ(fast, RowToSpotLine(line));
+        EXPECT_EQ(fastPage, parse(lines));
+    }
+    usePlainRowPath(true);
 }
 
 TEST(ParseSpotPage, Landmarks)
