@@ -14,6 +14,8 @@
 #include <QTemporaryDir>
 
 #include <QApplication>
+
+#include "BenchApp.h"
 #include <QStyledItemDelegate>
 #include <QTableView>
 
@@ -23,15 +25,7 @@ using namespace beamtide;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "beamtide_bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication instance(argc, argv);
-    return instance;
-}
+using bench::app;
 
 // Forwards to the real delegate and counts.
 class CountingDelegate final : public QStyledItemDelegate

@@ -8,6 +8,8 @@
 #include "window/SpotMap.h"
 
 #include <QApplication>
+
+#include "BenchApp.h"
 #include <QImage>
 #include <QPainter>
 
@@ -19,15 +21,7 @@ using namespace beamtide;
 
 namespace {
 
-QApplication& app()
-{
-    static int argc = 1;
-    static char name[] = "beamtide_bench";
-    static char* argv[] = {name, nullptr};
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    static QApplication instance(argc, argv);
-    return instance;
-}
+using bench::app;
 
 // Locators spread over the world, from a fixed sequence so every run draws the same map.
 QString locator(quint32& seed)
