@@ -12,24 +12,24 @@ namespace beamtide {
 // The filter set a band keeps: the controls a band preset file records, in file order.
 struct BandPreset
 {
-    QString spotted;           // Spotted: Edit1
-    QString spotter;           // Spotter: Edit2
-    QString logic;             // Logic: ComboBox3 text
-    int updateInterval = 5;    // UI: ScrollBar1
-    int minDistanceBar = 1;    // MinDVal: ScrollBar2, unscaled
-    int maxDistanceBar = 0;    // MaxDVal: ScrollBar6, unscaled
-    int elapsedTime = 5;       // ETVal: ScrollBar5
-    int maxLines = 5;          // ECVal: ScrollBar4
-    int snrBar = 30;           // SNRVal: ScrollBar3 (threshold + 30)
-    int toneBar = 4;           // ATNVal: ScrollBar7
-    bool vhfDistMode = false;  // VDMOn: CheckBox9
-    bool sortByKm = false;     // SKMOn: CheckBox1
-    bool hideTxMi = false;     // HTXOn: CheckBox2
-    bool alerts = false;       // ALOn: CheckBox5
-    bool alertTones = false;   // ALTOn: CheckBox8
-    bool timeSet = false;      // TIMESELOn: CheckBox6
-    bool entriesSet = false;   // ECOn: CheckBox7
-    bool snrAlert = false;     // SNROn: CheckBox4
+    QString spotted;           // Spotted
+    QString spotter;           // Spotter
+    QString logic;             // Logic
+    int updateInterval = 5;    // UI: the update interval
+    int minDistanceBar = 1;    // MinDVal: unscaled
+    int maxDistanceBar = 0;    // MaxDVal: unscaled
+    int elapsedTime = 5;       // ETVal
+    int maxLines = 5;          // ECVal
+    int snrBar = 30;           // SNRVal: threshold + 30
+    int toneBar = 4;           // ATNVal
+    bool vhfDistMode = false;  // VDMOn
+    bool sortByKm = false;     // SKMOn
+    bool hideTxMi = false;     // HTXOn
+    bool alerts = false;       // ALOn
+    bool alertTones = false;   // ALTOn
+    bool timeSet = false;      // TIMESELOn
+    bool entriesSet = false;   // ECOn
+    bool snrAlert = false;     // SNROn
 
     bool operator==(const BandPreset&) const = default;
 };

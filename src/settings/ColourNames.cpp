@@ -43,17 +43,17 @@ constexpr std::array<NamedColour, 26> kColours{{
 constexpr quint32 kSilver = 0xC0C0C0;
 
 constexpr std::array<TextClassInfo, kTextClassCount> kTextClasses{{
-    {TextClass::Normal, u"Normal", u"ComboBox4", u"CheckBox11", u"WSPRF1", u"WSPRF1B", u"Black", false},
-    {TextClass::Alerts, u"Dist + dB", u"ComboBox5", u"CheckBox12", u"WSPRF2", u"WSPRF2B", u"White", true},
-    {TextClass::BetweenDistances, u"<> Dist", u"ComboBox6", u"CheckBox13", u"WSPRF3", u"WSPRF3B", u"Blue", true},
-    {TextClass::SigAboveThreshold, u"> dB", u"ComboBox7", u"CheckBox14", u"WSPRF4", u"WSPRF4B", u"Red", false},
-    {TextClass::BeyondDistance, u"> Dist", u"ComboBox8", u"CheckBox15", u"WSPRF5", u"WSPRF5B", u"Olive", false},
+    {TextClass::Normal, u"Normal", u"WSPRF1", u"WSPRF1B", u"Black", false},
+    {TextClass::Alerts, u"Dist + dB", u"WSPRF2", u"WSPRF2B", u"White", true},
+    {TextClass::BetweenDistances, u"<> Dist", u"WSPRF3", u"WSPRF3B", u"Blue", true},
+    {TextClass::SigAboveThreshold, u"> dB", u"WSPRF4", u"WSPRF4B", u"Red", false},
+    {TextClass::BeyondDistance, u"> Dist", u"WSPRF5", u"WSPRF5B", u"Olive", false},
 }};
 
 constexpr std::array<BackgroundInfo, kBackgroundCount> kBackgrounds{{
-    {Background::OddLine, u"Odd Lines", u"ComboBox9", u"WSPROddLine", u"CustomLtBlue"},
-    {Background::EvenLine, u"Even lines", u"ComboBox10", u"WSPREvenLine", u"CustomLtYellow"},
-    {Background::Highlight, u"Highlight Lines", u"ComboBox11", u"WSPRHighlightLine", u"Black"},
+    {Background::OddLine, u"Odd Lines", u"WSPROddLine", u"CustomLtBlue"},
+    {Background::EvenLine, u"Even lines", u"WSPREvenLine", u"CustomLtYellow"},
+    {Background::Highlight, u"Highlight Lines", u"WSPRHighlightLine", u"Black"},
 }};
 
 QStringList basicColours()

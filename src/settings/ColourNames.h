@@ -34,8 +34,6 @@ struct TextClassInfo
 {
     TextClass textClass;
     const char16_t* label;       // setup panel row label
-    const char16_t* comboBox;    // colour combo box
-    const char16_t* boldBox;     // Bold check box
     const char16_t* colourKey;   // store value of the colour name
     const char16_t* boldKey;     // store value of the bold flag
     const char16_t* defaultColour;
@@ -51,7 +49,6 @@ struct BackgroundInfo
 {
     Background background;
     const char16_t* label;
-    const char16_t* comboBox;
     const char16_t* key;
     const char16_t* defaultColour;
 };
@@ -73,8 +70,8 @@ struct TextLook
 };
 
 // The entries of the setup panel's colour lists, in their order.
-QStringList textColourList();        // ComboBox4 .. ComboBox8
-QStringList lineBackgroundList();    // ComboBox9, ComboBox10
-QStringList highlightColourList();   // ComboBox11
+QStringList textColourList();
+QStringList lineBackgroundList();
+QStringList highlightColourList();
 
 } // namespace beamtide

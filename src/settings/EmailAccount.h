@@ -11,17 +11,17 @@ namespace beamtide {
 // The account fields of the setup panel.
 struct AccountFields
 {
-    QString emailTo = QStringLiteral("Your email");  // Edit21
-    QString server;                                  // Edit22; the SMTP host follows it
-    QString userName;                                // Edit26
-    QString password = QStringLiteral("password");   // Edit23
-    QString portText = QStringLiteral("587");        // ComboBox2, free text
-    bool show = false;                               // CheckBox10; every run starts unticked
+    QString emailTo = QStringLiteral("Your email");
+    QString server;                                  // the SMTP host follows it
+    QString userName;
+    QString password = QStringLiteral("password");
+    QString portText = QStringLiteral("587");        // free text
+    bool show = false;                               // every run starts unticked
 
     bool operator==(const AccountFields&) const = default;
 };
 
-enum class AccountPreset { DefaultTls, DefaultSsl, Gmail }; // Button8, Button12, Button13
+enum class AccountPreset { DefaultTls, DefaultSsl, Gmail };
 
 // A preset button: the Show box first, then the fields and the SMTP port.
 struct PresetResult

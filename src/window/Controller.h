@@ -95,6 +95,7 @@ public:
     QTimer& timer() { return m_timer; }
     SpotGrid& grid() { return *m_grid; }
     Prompt& prompt() { return *m_prompt; }
+    const SetupPanel& setupPanel() const { return *m_panel; }
     RunLog& runLog() { return m_log; }
     AlertsHistory& alertsHistory() { return m_alerts; }
     Refresher& refresher() { return *m_refresher; }

@@ -1,5 +1,7 @@
 #include "window/DesktopPresence.h"
 
+#include "window/SetupPanel.h"
+
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "platform/gui/TrayIcon.h"
@@ -73,16 +75,10 @@ DesktopPresence::~DesktopPresence()
     m_window.removeEventFilter(this);
 }
 
-bool DesktopPresence::ticked(const char* name) const
-{
-    const auto* box = m_window.findChild<QCheckBox*>(QLatin1String(name));
-    return box && box->isChecked();
-}
-
 void DesktopPresence::alertAnnounced(const QString& alertLine)
 {
     // "Alerts" unticked silences every channel; "Desktop notifications" only this one.
-    if (m_window.alerts->isChecked() && ticked("CheckBox18")) {
+    if (m_window.alerts->isChecked() && m_controller.setupPanel().desktopNotify->isChecked()) {
 #ifdef BEAMTIDE_DBUS
         m_notifier->notify(alertLine);
 #else
@@ -120,7 +116,7 @@ bool DesktopPresence::eventFilter(QObject* watched, QEvent* event)
         if (event->type() == QEvent::WindowActivate) {
             setUnseen(false);
         } else if (event->type() == QEvent::WindowStateChange && m_window.isMinimized() && m_tray
-                   && m_tray->isVisible() && ticked("CheckBox19")) {
+                   && m_tray->isVisible() && m_controller.setupPanel().minimiseToTray->isChecked()) {
             // Hidden after the minimise has finished, not inside it.
             QTimer::singleShot(0, &m_window, [this] {
                 if (m_window.isMinimized())

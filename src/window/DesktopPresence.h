@@ -51,7 +51,6 @@ private:
     void alertAnnounced(const QString& alertLine);
     void setUnseen(bool unseen);
     void update();
-    bool ticked(const char* name) const;
     bool createTray();
 
     MainWindow& m_window;

@@ -149,16 +149,94 @@ void SettingsBinding::load(const SettingsStore& store)
     applyLoad(settings);
 }
 
-void SettingsBinding::applyLoad(const StoredSettings& settings)
+void SettingsBinding::applyLoad(const StoredSettings& s)
 {
-    for (const LoadStep& step : loadSteps(settings))
-        applyStep(step);
+    // In load order: a bar or check box set here runs its own handler when the value changes,
+    // so the distance scale comes before the distance bars, and Sort by KM before the boxes
+    // its handler unticks. A combo box's text is set without its handler.
+    MainWindow& w = m_window;
+    SetupPanel& p = m_panel;
+    m_working.launchCount = s.launchCount;
+    p.launchCount->setText(QString::number(s.launchCount));
+    p.distanceScale->setValue(s.distanceScale);
+    w.setDistanceScale(s.distanceScale);
+    p.distanceScaleBox->setText(QString::number(s.distanceScale));
+    w.useLast->setChecked(s.useLast);
+    setComboText(w.bandBox, s.band);
+    w.spottedFilter->setText(s.spotted);
+    w.spotterFilter->setText(s.spotter);
+    setComboText(w.logicBox, s.logic);
+
+    p.emailTo->setText(s.emailTo);
+    p.userName->setText(s.smtpUserName);
+    m_working.smtpHost = s.smtpHost;
+    p.server->setText(s.smtpHost);
+    if (!s.smtpHost.isEmpty())
+        m_working.heloName = heloName(s.smtpHost);
+    m_working.smtpPassword = s.smtpPassword;
+    p.password->setText(s.smtpPassword);
+    m_working.smtpPort = s.smtpPort;
+    w.exclusions->setText(s.exclusionList);
+
+    // The boxes beside the bars, and the distances, are set as well: under a new distance
+    // scale they change even when their bars stay where they are.
+    w.intervalBar->setValue(s.updateInterval);
+    w.intervalBox->setText(QString::number(s.updateInterval));
+    w.minKmBar->setValue(s.minDistanceBar);
+    w.setMinDistance(s.minimumDistance());
+    w.minKmBox->setText(QString::number(s.minimumDistance()));
+    w.farAlertBar->setValue(s.farAlertBar);
+    w.farAlertBox->setText(QString::number(s.farAlertDistance()));
+    w.snrBar->setValue(s.snrBar);
+    w.snrBox->setText(QString::number(s.snrThreshold()));
+    w.maxLinesBar->setValue(s.maxLines);
+    w.maxLinesBox->setText(QString::number(s.maxLines));
+    w.elapsedBar->setValue(s.elapsedTime);
+    w.elapsedBox->setText(QString::number(s.elapsedTime));
+    w.maxKmBar->setValue(s.maxDistanceBar);
+    w.setMaxDistance(s.maximumDistance());
+    w.maxKmBox->setText(QString::number(s.maximumDistance()));
+
+    w.sortByKm->setChecked(s.sortByKm);
+    w.hideTxMi->setChecked(s.hideTxMi);
+    w.historical->setChecked(s.historical);
+    w.snrAlert->setChecked(s.snrAlert);
+    w.farAlerts->setChecked(s.farAlert);
+    m_working.lastAnnouncedAlert = s.lastAlert;
+    w.alerts->setChecked(s.alerts);
+    w.alertTones->setChecked(s.alertTones);
+    w.alertTones->setVisible(s.alerts);
+    w.setToneFrequency(s.toneFrequency);
+    w.toneBar->setValue(s.toneBarPosition());
+    w.toneBar->setVisible(s.alerts);
+    w.timeWindow->setChecked(s.timeSet);
+    w.entriesLimit->setChecked(s.linesSet);
+    w.vhfDistMode->setChecked(s.vhfDistMode);
+    p.desktopNotify->setChecked(s.desktopNotify);
+    p.minimiseToTray->setChecked(s.minimiseToTray);
+
+    for (int i = 0; i < kTextClassCount; ++i) {
+        const TextLook& look = s.textLooks[static_cast<std::size_t>(i)];
+        m_working.colours.classes[static_cast<std::size_t>(i)].colour = look.colour;
+        setComboText(p.textColour[i], look.colour);
+    }
+    for (int i = 0; i < kTextClassCount; ++i) {
+        const bool bold = s.textLooks[static_cast<std::size_t>(i)].bold;
+        m_working.colours.classes[static_cast<std::size_t>(i)].bold = bold;
+        p.textBold[i]->setChecked(bold);
+    }
+    for (int i = 0; i < kBackgroundCount; ++i) {
+        const QString& name = s.backgroundColours[static_cast<std::size_t>(i)];
+        setBackgroundName(m_working.colours, i, name);
+        setComboText(p.background[i], name);
+    }
+    setComboText(p.source, spotSourceName(s.source));
+
     // Applied at once and kept on the screen: a damaged or foreign size must not make a window
     // larger than the screen (or crash the platform), nor a position put it out of reach.
-    const QRect r = onScreen(settings.windowLeft, settings.windowTop, settings.windowWidth,
-                             settings.windowHeight);
-    m_window.move(r.topLeft());
-    m_window.resize(r.size());
+    const QRect r = onScreen(s.windowLeft, s.windowTop, s.windowWidth, s.windowHeight);
+    w.move(r.topLeft());
+    w.resize(r.size());
 }
 
 QRect SettingsBinding::onScreen(int left, int top, int width, int height) const
@@ -167,71 +245,6 @@ QRect SettingsBinding::onScreen(int left, int top, int width, int height) const
     if (!screen)
         screen = m_window.screen();
     return keepOnScreen(left, top, width, height, screen ? screen->availableGeometry() : QRect());
-}
-
-void SettingsBinding::applyStep(const LoadStep& step)
-{
-    const QString& target = step.target;
-    const QVariant& value = step.value;
-
-    if (target.startsWith(u"MainWindow."))
-        return; // applyLoad sets the geometry at once, on the screen
-    if (target.endsWith(u".visible")) {
-        if (auto* w = m_window.findChild<QWidget*>(target.chopped(8)))
-            w->setVisible(value.toBool());
-        return;
-    }
-
-    // Working values. The far alert distance follows its bar through the window's handler. The
-    // minimum and maximum distances are set here too: under a new distance scale they change
-    // even when their bars stay where they are.
-    if (target == u"launchCount") {
-        m_working.launchCount = value.toInt();
-    } else if (target == u"distanceScale") {
-        m_window.setDistanceScale(value.toInt());
-    } else if (target == u"minimumDistance") {
-        m_window.setMinDistance(value.toInt());
-    } else if (target == u"maximumDistance") {
-        m_window.setMaxDistance(value.toInt());
-    } else if (target == u"smtpHost" || target == u"smtp.host") {
-        m_working.smtpHost = value.toString();
-    } else if (target == u"smtp.helo") {
-        m_working.heloName = value.toString();
-    } else if (target == u"smtpPassword" || target == u"smtp.password") {
-        m_working.smtpPassword = value.toString();
-    } else if (target == u"smtpPort" || target == u"smtp.port") {
-        m_working.smtpPort = value.toInt();
-    } else if (target == u"lastAlert") {
-        m_working.lastAnnouncedAlert = value.toString();
-    } else if (target == u"toneFrequency") {
-        m_window.setToneFrequency(value.toInt());
-    }
-
-    QWidget* control = m_window.findChild<QWidget*>(target);
-    if (!control)
-        return;
-
-    for (int i = 0; i < kTextClassCount; ++i) {
-        if (control == m_panel.textColour[i])
-            m_working.colours.classes[static_cast<std::size_t>(i)].colour = value.toString();
-        else if (control == m_panel.textBold[i])
-            m_working.colours.classes[static_cast<std::size_t>(i)].bold = value.toBool();
-    }
-    for (int i = 0; i < kBackgroundCount; ++i) {
-        if (control == m_panel.background[i])
-            setBackgroundName(m_working.colours, i, value.toString());
-    }
-
-    if (auto* bar = qobject_cast<QScrollBar*>(control))
-        bar->setValue(value.toInt());
-    else if (auto* box = qobject_cast<QCheckBox*>(control))
-        box->setChecked(value.toBool());
-    else if (auto* combo = qobject_cast<QComboBox*>(control))
-        setComboText(combo, value.toString());
-    else if (auto* edit = qobject_cast<QLineEdit*>(control))
-        edit->setText(value.toString());
-    else if (auto* label = qobject_cast<QLabel*>(control))
-        label->setText(value.toString());
 }
 
 StoredSettings SettingsBinding::collect() const

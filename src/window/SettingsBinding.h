@@ -85,7 +85,6 @@ Q_SIGNALS:
 
 private:
     void connectHandlers();
-    void applyStep(const LoadStep& step);
     // The window's geometry kept on the screen it is on (or would be on).
     QRect onScreen(int left, int top, int width, int height) const;
     void applyMaskRule();

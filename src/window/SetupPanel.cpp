@@ -75,6 +75,10 @@ const QString kBackgroundHints[] = {
 
 const char16_t* const kTextLabels[] = {u"Label27", u"Label28", u"Label29", u"Label30", u"Label31"};
 const char16_t* const kBackgroundLabels[] = {u"Label32", u"Label33", u"Label35"};
+// The colour boxes and Bold boxes of the text classes, and the background boxes, in order.
+const char16_t* const kTextColourBoxes[] = {u"ComboBox4", u"ComboBox5", u"ComboBox6", u"ComboBox7", u"ComboBox8"};
+const char16_t* const kBoldBoxes[] = {u"CheckBox11", u"CheckBox12", u"CheckBox13", u"CheckBox14", u"CheckBox15"};
+const char16_t* const kBackgroundBoxes[] = {u"ComboBox9", u"ComboBox10", u"ComboBox11"};
 
 } // namespace
 
@@ -183,9 +187,9 @@ SetupPanel::SetupPanel(MainWindow& window)
     for (const TextClassInfo& info : textClasses()) {
         const auto i = static_cast<int>(info.textClass);
         grid->addWidget(label(this, kTextLabels[i], QString::fromUtf16(info.label)), row, 3);
-        textColour[i] = colourBox(this, info.comboBox, kTextHints[i], textColourList());
+        textColour[i] = colourBox(this, kTextColourBoxes[i], kTextHints[i], textColourList());
         grid->addWidget(textColour[i], row, 4);
-        textBold[i] = named<QCheckBox>(this, info.boldBox);
+        textBold[i] = named<QCheckBox>(this, kBoldBoxes[i]);
         textBold[i]->setText(QStringLiteral("Bold"));
         grid->addWidget(textBold[i], row++, 5);
     }
@@ -195,7 +199,7 @@ SetupPanel::SetupPanel(MainWindow& window)
         grid->addWidget(label(this, kBackgroundLabels[i], QString::fromUtf16(info.label)), row, 3);
         const QStringList items = info.background == Background::Highlight ? highlightColourList()
                                                                             : lineBackgroundList();
-        background[i] = colourBox(this, info.comboBox, kBackgroundHints[i], items);
+        background[i] = colourBox(this, kBackgroundBoxes[i], kBackgroundHints[i], items);
         grid->addWidget(background[i], row++, 4, 1, 2);
     }
     preview = named<QLineEdit>(this, u"Edit24",

@@ -283,42 +283,6 @@ TEST(SettingsStore, LaunchCount)
     EXPECT_FALSE(isFirstLaunch(raisedLaunchCount(std::numeric_limits<int>::max())));
 }
 
-TEST(SettingsStore, LoadStepsKeepTheirOrder)
-{
-    StoredSettings s = everyValueChanged();
-    const QList<LoadStep> steps = loadSteps(s);
-    auto at = [&](const char* target) {
-        for (qsizetype i = 0; i < steps.size(); ++i) {
-            if (steps[i].target == target)
-                return i;
-        }
-        ADD_FAILURE() << "no step " << target;
-        return qsizetype(-1);
-    };
-    // The scale before the distance bars; Sort by KM before the boxes its handler unticks;
-    // the bars in their own order; colours last.
-    const char* order[] = {"MainWindow.left", "launchCount", "ScrollBar8", "CheckBox16", "ComboBox1",
-                           "Edit26", "smtp.host", "smtp.helo", "Edit23", "smtp.port", "Edit27",
-                           "ScrollBar1", "ScrollBar2", "ScrollBar9", "ScrollBar3", "ScrollBar4",
-                           "ScrollBar5", "ScrollBar6", "CheckBox1", "CheckBox17", "lastAlert",
-                           "CheckBox5", "CheckBox8", "CheckBox8.visible", "toneFrequency",
-                           "ScrollBar7", "CheckBox6", "CheckBox9", "ComboBox4", "ComboBox8",
-                           "CheckBox11", "CheckBox15", "ComboBox9", "ComboBox11", "ComboBoxSource"};
-    for (std::size_t i = 1; i < std::size(order); ++i) {
-        SCOPED_TRACE(order[i]);
-        EXPECT_LT(at(order[i - 1]), at(order[i]));
-    }
-    EXPECT_EQ(steps[at("Edit8")].value.toString(), "225");
-    EXPECT_EQ(steps[at("Edit10")].value.toString(), "30");
-    EXPECT_EQ(steps[at("Edit20")].value.toString(), "12000");
-    EXPECT_EQ(steps[at("ScrollBar7")].value.toInt(), 17);
-    EXPECT_EQ(steps[at("smtp.helo")].value.toString(), "example.org");
-
-    s.smtpHost.clear();
-    for (const LoadStep& step : loadSteps(s))
-        EXPECT_NE(step.target, "smtp.helo");
-}
-
 TEST(SettingsStore, HeloNameAndTexts)
 {
     struct Case
