@@ -2,16 +2,17 @@
 
 #include "base/RunLog.h"
 #include "settings/SettingsReport.h"
+#include "window/AccountPanel.h"
+#include "window/BandSwitch.h"
+#include "window/ColourPanel.h"
 #include "window/MainWindow.h"
 #include "window/Prompt.h"
 #include "window/SetupPanel.h"
-#include "window/SpotGrid.h"
 #include "window/WorkingValues.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFileInfo>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -19,37 +20,8 @@
 #include <QPlainTextEdit>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QSignalBlocker>
 
 namespace beamtide {
-
-namespace {
-
-QString backgroundName(const GridColours& colours, int index)
-{
-    switch (static_cast<Background>(index)) {
-    case Background::OddLine: return colours.oddLine;
-    case Background::EvenLine: return colours.evenLine;
-    case Background::Highlight: return colours.highlight;
-    }
-    return {};
-}
-
-void setBackgroundName(GridColours& colours, int index, const QString& name)
-{
-    switch (static_cast<Background>(index)) {
-    case Background::OddLine: colours.oddLine = name; break;
-    case Background::EvenLine: colours.evenLine = name; break;
-    case Background::Highlight: colours.highlight = name; break;
-    }
-}
-
-QString accountPath(const Identity& identity)
-{
-    return identity.plainFile(QString(identity.filePrefix + u"WSPRsmtp.txt"));
-}
-
-} // namespace
 
 SettingsBinding::SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid& grid,
                                  WorkingValues& working, Prompt& prompt, const Identity& identity,
@@ -58,79 +30,39 @@ SettingsBinding::SettingsBinding(MainWindow& window, SetupPanel& panel, SpotGrid
     : QObject(parent)
     , m_window(window)
     , m_panel(panel)
-    , m_grid(grid)
     , m_working(working)
     , m_prompt(prompt)
     , m_identity(identity)
     , m_store(std::move(store))
     , m_lastRetrieval(std::move(lastRetrieval))
 {
-    m_panel.custom->setVisible(identity.hasOption(u"/custom"));
-    connectHandlers();
+    const auto problem = [this](const QString& text) { showProblem(text); };
+    m_bands = std::make_unique<BandSwitch>(window, grid, identity, problem, this);
+    m_account = std::make_unique<AccountPanel>(panel, working, identity, prompt, problem, this);
+    m_colours = std::make_unique<ColourPanel>(panel, working, this);
+    connect(m_bands.get(), &BandSwitch::refreshRequested, this, &SettingsBinding::refreshRequested);
+
+    connect(window.setupButton, &QPushButton::clicked, this, &SettingsBinding::openPanel);
+    connect(panel.saveClose, &QPushButton::clicked, this, [this] { saveAndClose(); });
+    connect(panel.showRegistry, &QPushButton::clicked, this, &SettingsBinding::showReport);
+    connect(panel.distanceScale, &QScrollBar::valueChanged, this, [this](int scale) {
+        m_window.setDistanceScale(scale);
+        m_panel.distanceScaleBox->setText(QString::number(scale));
+    });
 }
 
 SettingsBinding::~SettingsBinding() = default;
 
-BandPresets SettingsBinding::bandPresets() const
+const QString& SettingsBinding::previousBand() const
 {
-    return BandPresets(m_identity.folder, m_identity.filePrefix);
-}
-
-AccountFile SettingsBinding::accountFile() const
-{
-    return AccountFile(accountPath(m_identity));
-}
-
-void SettingsBinding::connectHandlers()
-{
-    MainWindow& w = m_window;
-    SetupPanel& p = m_panel;
-
-    // Only the user changes the band: a pick from the list, or each key typed into the box.
-    connect(w.bandBox, &QComboBox::textActivated, this, &SettingsBinding::switchBand);
-    if (QLineEdit* typed = w.bandBox->lineEdit())
-        connect(typed, &QLineEdit::textEdited, this, &SettingsBinding::switchBand);
-    // clicked, not toggled: the load sets the box without saving a preset.
-    connect(w.useLast, &QCheckBox::clicked, this, &SettingsBinding::useLastClicked);
-
-    connect(w.setupButton, &QPushButton::clicked, this, &SettingsBinding::openPanel);
-    connect(p.saveClose, &QPushButton::clicked, this, [this] { saveAndClose(); });
-    connect(p.showRegistry, &QPushButton::clicked, this, &SettingsBinding::showReport);
-    connect(p.distanceScale, &QScrollBar::valueChanged, this, [this](int scale) {
-        m_window.setDistanceScale(scale);
-        m_panel.distanceScaleBox->setText(QString::number(scale));
-    });
-
-    connect(p.server, &QLineEdit::textChanged, this, [this](const QString& host) { m_working.smtpHost = host; });
-    connect(p.showPassword, &QCheckBox::toggled, this, &SettingsBinding::applyMaskRule);
-    connect(p.password, &QLineEdit::textEdited, this, &SettingsBinding::maskFromShowBox);
-    connect(p.defaultTls, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::DefaultTls); });
-    connect(p.defaultSsl, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::DefaultSsl); });
-    connect(p.gmail, &QPushButton::clicked, this, [this] { applyAccountPreset(AccountPreset::Gmail); });
-    connect(p.custom, &QPushButton::clicked, this, &SettingsBinding::loadCustomAccount);
-
-    for (int i = 0; i < kTextClassCount; ++i) {
-        connect(p.textColour[i], &QComboBox::currentTextChanged, this, [this, i] { textColourChanged(i); });
-        connect(p.textBold[i], &QCheckBox::toggled, this, [this, i](bool bold) { boldClicked(i, bold); });
-    }
-    for (int i = 0; i < kBackgroundCount; ++i)
-        connect(p.background[i], &QComboBox::currentTextChanged, this, [this, i] { backgroundChanged(i); });
+    return m_bands->previousBand();
 }
 
 StartupSettings SettingsBinding::startUpLoad(SettingsStore& store, bool resetOption)
 {
-    m_panel.custom->setVisible(m_identity.hasOption(u"/custom"));
-    StartupSettings result = loadAtStartup(store, accountFile(), resetOption);
+    StartupSettings result = loadAtStartup(store, m_account->accountFile(), resetOption);
     applyLoad(result.settings);
-    // The account fields as the relay preset and the account file left them; Show starts unticked.
-    m_panel.showPassword->setChecked(result.account.show);
-    m_panel.emailTo->setText(result.account.emailTo);
-    m_panel.server->setText(result.account.server);
-    m_panel.userName->setText(result.account.userName);
-    m_panel.password->setText(result.account.password);
-    setComboText(m_panel.portBox, result.account.portText);
-    m_working.smtpPort = result.smtpPort;
-    maskFromShowBox();
+    m_account->showStartUp(result);
     m_started = true;
     return result;
 }
@@ -305,237 +237,33 @@ SaveResult SettingsBinding::save(SettingsStore& store, const QDateTime& lastRetr
     return store.sync();
 }
 
-BandPreset SettingsBinding::currentPreset() const
-{
-    const MainWindow& w = m_window;
-    BandPreset p;
-    p.spotted = w.spottedFilter->text();
-    p.spotter = w.spotterFilter->text();
-    p.logic = w.logicBox->currentText();
-    p.updateInterval = w.intervalBar->value();
-    p.minDistanceBar = w.minKmBar->value();
-    p.maxDistanceBar = w.maxKmBar->value();
-    p.elapsedTime = w.elapsedBar->value();
-    p.maxLines = w.maxLinesBar->value();
-    p.snrBar = w.snrBar->value();
-    p.toneBar = w.toneBar->value();
-    p.vhfDistMode = w.vhfDistMode->isChecked();
-    p.sortByKm = w.sortByKm->isChecked();
-    p.hideTxMi = w.hideTxMi->isChecked();
-    p.alerts = w.alerts->isChecked();
-    p.alertTones = w.alertTones->isChecked();
-    p.timeSet = w.timeWindow->isChecked();
-    p.entriesSet = w.entriesLimit->isChecked();
-    p.snrAlert = w.snrAlert->isChecked();
-    return p;
-}
 
-void SettingsBinding::applyPreset(const QList<PresetSetting>& settings)
-{
-    MainWindow& w = m_window;
-    // Each bar's handler runs when its position changes; its box is set either way.
-    const auto setBar = [](QScrollBar* bar, QLineEdit* box, int position, auto shown) {
-        bar->setValue(position);
-        if (box)
-            box->setText(QString::number(shown(bar->value())));
-    };
-    const auto same = [](int position) { return position; };
-    const auto scaled = [&w](int position) { return position * w.distanceScale(); };
-    // Line by line in file order, so each box's own handler runs as it would for that line.
-    for (const PresetSetting& p : settings) {
-        switch (p.key) {
-        case PresetKey::Spotted: w.spottedFilter->setText(p.text); break;
-        case PresetKey::Spotter: w.spotterFilter->setText(p.text); break;
-        case PresetKey::Logic: setComboText(w.logicBox, p.text); break;
-        case PresetKey::UpdateInterval: setBar(w.intervalBar, w.intervalBox, p.position, same); break;
-        case PresetKey::MinDistance:
-            setBar(w.minKmBar, nullptr, p.position, same);
-            w.setMinDistance(scaled(w.minKmBar->value()));
-            break;
-        case PresetKey::MaxDistance:
-            setBar(w.maxKmBar, nullptr, p.position, same);
-            w.setMaxDistance(scaled(w.maxKmBar->value()));
-            break;
-        case PresetKey::ElapsedTime: setBar(w.elapsedBar, w.elapsedBox, p.position, same); break;
-        case PresetKey::MaxLines: setBar(w.maxLinesBar, w.maxLinesBox, p.position, same); break;
-        case PresetKey::Snr:
-            setBar(w.snrBar, w.snrBox, p.position, [](int position) { return position - 30; });
-            break;
-        case PresetKey::Tone: setBar(w.toneBar, nullptr, p.position, same); break;
-        case PresetKey::VhfDistMode: w.vhfDistMode->setChecked(p.ticked); break;
-        case PresetKey::SortByKm: w.sortByKm->setChecked(p.ticked); break;
-        case PresetKey::HideTxMi: w.hideTxMi->setChecked(p.ticked); break;
-        case PresetKey::Alerts: w.alerts->setChecked(p.ticked); break;
-        case PresetKey::AlertTones: w.alertTones->setChecked(p.ticked); break;
-        case PresetKey::TimeSet: w.timeWindow->setChecked(p.ticked); break;
-        case PresetKey::EntriesSet: w.entriesLimit->setChecked(p.ticked); break;
-        case PresetKey::SnrAlert: w.snrAlert->setChecked(p.ticked); break;
-        }
-    }
-}
 
-void SettingsBinding::savePreset(const QString& band)
-{
-    // A text that names no file (a path typed into the box) has no preset to keep.
-    if (bandPresets().pathFor(band).isEmpty())
-        return;
-    const SaveResult saved = bandPresets().save(band, currentPreset());
-    if (!saved.ok)
-        showProblem(QStringLiteral("The settings of band ") + band + QStringLiteral(" were not saved. ")
-                    + saved.message());
-}
 
-void SettingsBinding::switchBand(const QString& newBand)
-{
-    const BandSwitchPlan plan = planBandSwitch(m_previousBand, newBand, m_window.useLast->isChecked());
-    if (plan.saveBand)
-        savePreset(*plan.saveBand);
-    m_window.applyDistanceControlsRule(true);
-    if (plan.loadBand) {
-        const std::optional<PresetRead> read = bandPresets().load(*plan.loadBand, currentPreset());
-        if (read) {
-            applyPreset(read->settings);
-            if (!read->problems.isEmpty())
-                showProblem(QStringLiteral("Some settings of band ") + *plan.loadBand
-                            + QStringLiteral(" were not used:\n") + read->problems.join(u'\n'));
-        } else {
-            const QString path = bandPresets().pathFor(*plan.loadBand);
-            if (!path.isEmpty() && QFileInfo::exists(path))
-                showProblem(QStringLiteral("The settings of band ") + *plan.loadBand
-                            + QStringLiteral(" could not be read from ") + path);
-        }
-    }
-    if (plan.allBandsLayout)
-        m_grid.setAllBandsLayout();
-    else
-        m_grid.setPerBandLayout();
-    m_window.applyBandLayout();
-    // Remembered before the refresh, so a switch started from inside it sees this one done.
-    m_previousBand = plan.previousBand;
-    Q_EMIT refreshRequested();
-}
 
-void SettingsBinding::useLastClicked()
-{
-    savePreset(useLastClickBand(m_window.bandBox->currentText()));
-}
 
-AccountFields SettingsBinding::accountFields() const
-{
-    AccountFields f;
-    f.emailTo = m_panel.emailTo->text();
-    f.server = m_panel.server->text();
-    f.userName = m_panel.userName->text();
-    f.password = m_panel.password->text();
-    f.portText = m_panel.portBox->currentText();
-    f.show = m_panel.showPassword->isChecked();
-    return f;
-}
 
-void SettingsBinding::setAccountFields(const AccountFields& f)
-{
-    // The Show box first, so its mask rule runs before the fields change, as a preset does.
-    m_panel.showPassword->setChecked(f.show);
-    m_panel.emailTo->setText(f.emailTo);
-    m_panel.server->setText(f.server);
-    m_panel.userName->setText(f.userName);
-    m_panel.password->setText(f.password);
-    setComboText(m_panel.portBox, f.portText);
-}
 
-void SettingsBinding::applyAccountPreset(AccountPreset preset)
-{
-    if (preset == AccountPreset::Gmail)
-        setComboText(m_panel.portBox, QStringLiteral("587"));
-    const PresetResult result = beamtide::applyAccountPreset(preset, accountFields());
-    setAccountFields(result.fields);
-    m_working.smtpPort = result.smtpPort;
-    m_panel.password->setEchoMode(result.inClear ? QLineEdit::Normal : QLineEdit::Password);
-}
 
-void SettingsBinding::loadCustomAccount()
-{
-    m_panel.showPassword->setChecked(true);
-    const AccountFile file = accountFile();
-    const AccountFile::Load load = file.load(accountFields());
-    if (!load.found) {
-        if (QFileInfo::exists(file.path()))
-            showProblem(QStringLiteral("The account file could not be read: ") + file.path());
-        return;
-    }
-    setAccountFields(load.fields);
-    if (load.smtpPort)
-        m_working.smtpPort = *load.smtpPort;
-    if (!load.error.isEmpty())
-        showProblem(load.error);
-}
 
-void SettingsBinding::applyMaskRule()
-{
-    const bool clear = passwordInClear(m_panel.showPassword->isChecked(), m_panel.password->text(),
-                                       m_panel.server->text());
-    m_panel.password->setEchoMode(clear ? QLineEdit::Normal : QLineEdit::Password);
-}
 
-void SettingsBinding::maskFromShowBox()
-{
-    m_panel.password->setEchoMode(m_panel.showPassword->isChecked() ? QLineEdit::Normal : QLineEdit::Password);
-}
 
-void SettingsBinding::textColourChanged(int index)
-{
-    const QString name = m_panel.textColour[index]->currentText();
-    m_panel.setPreviewTextColour(colourRgb(name));
-    // Bold makes the preview bold; a plain class leaves its weight as it was.
-    if (m_panel.textBold[index]->isChecked())
-        m_panel.setPreviewBold(true);
-    m_working.colours.classes[static_cast<std::size_t>(index)].colour = name;
-}
 
-void SettingsBinding::backgroundChanged(int index)
-{
-    const QString name = m_panel.background[index]->currentText();
-    setBackgroundName(m_working.colours, index, name);
-    m_panel.setPreviewBackground(backgroundRgb(static_cast<Background>(index), name));
-}
 
-void SettingsBinding::boldClicked(int index, bool bold)
-{
-    m_panel.setPreviewBold(bold);
-    m_working.colours.classes[static_cast<std::size_t>(index)].bold = bold;
-}
 
 void SettingsBinding::openPanel()
 {
     // Opening shows what is stored: unsaved edits in the window and the panel are replaced.
     load(m_store());
-    maskFromShowBox();
-    for (int i = 0; i < kTextClassCount; ++i) {
-        const TextLook& look = m_working.colours.classes[static_cast<std::size_t>(i)];
-        setComboText(m_panel.textColour[i], look.colour);
-        m_panel.textBold[i]->setChecked(look.bold);
-    }
+    m_account->maskFromShowBox();
+    m_colours->showWorkingLooks();
     m_panel.showOverGrid();
 }
 
 bool SettingsBinding::saveAndClose()
 {
-    const AccountFields fields = accountFields();
-    const AccountFile file = accountFile();
-    const AccountFile::Save account = file.save(fields, m_working.smtpPort);
-    if (account.outcome == AccountFile::Outcome::Refused) {
-        // Nothing is stored and the panel stays open, so the port can be corrected.
-        m_prompt.ask(PromptRequest{QStringLiteral("Beamtide"), account.error, QMessageBox::Ok,
-                                   QMessageBox::Warning});
+    if (!m_account->store())
         return false;
-    }
-    m_working.smtpPassword = fields.password;
-    m_working.smtpHost = fields.server;
-    m_working.smtpPort = account.smtpPort;
-    if (account.outcome == AccountFile::Outcome::Failed)
-        showProblem(QStringLiteral("The account file ") + file.path()
-                    + QStringLiteral(" could not be changed: ") + account.error);
-
     SettingsStore& store = m_store();
     const SaveResult saved = save(store, m_lastRetrieval ? m_lastRetrieval() : QDateTime());
     if (!saved.ok)

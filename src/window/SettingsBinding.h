@@ -1,8 +1,6 @@
 #pragma once
 
 #include "base/Identity.h"
-#include "settings/BandPresets.h"
-#include "settings/EmailAccount.h"
 #include "settings/Settings.h"
 #include "settings/StartupSettings.h"
 
@@ -11,9 +9,13 @@
 #include <QRect>
 
 #include <functional>
+#include <memory>
 
 namespace beamtide {
 
+class AccountPanel;
+class BandSwitch;
+class ColourPanel;
 class RunLog;
 
 class MainWindow;
@@ -22,8 +24,9 @@ class SetupPanel;
 class SpotGrid;
 struct WorkingValues;
 
-// Binds the stored settings, the band presets, the e-mail account and the colours to the
-// window's controls, and gives the setup panel its handlers.
+// The settings load and save between the store and the window's controls, and the setup
+// panel's open, Save/Close and report. The band switch, the mail account and the colours of
+// the panel are parts of their own, made here.
 //
 // Values go in through the controls, so that setting a check box or a bar runs its own
 // handler when the value changes, as a user action would; setting a combo box's text runs
@@ -57,54 +60,34 @@ public:
     // Writes collect(), the working folder and the last retrieval time, and flushes the store.
     SaveResult save(SettingsStore& store, const QDateTime& lastRetrieval);
 
-    // The band switch (the user changing the band box). Also run by the box itself.
-    void switchBand(const QString& newBand);
-    const QString& previousBand() const { return m_previousBand; }
-
-    // The filter set of the band presets, read from and applied to the controls.
-    BandPreset currentPreset() const;
-    void applyPreset(const QList<PresetSetting>& settings);
-
     // The setup panel: Button9, Button7 (false when refused: the panel stays open) and Button11.
     void openPanel();
     bool saveAndClose();
     void showReport();
 
-    AccountFields accountFields() const;
-    void setAccountFields(const AccountFields& fields);
-    void applyAccountPreset(AccountPreset preset);
-    void loadCustomAccount();
-
-    // Named from the identity when used: the file-name prefix is only known at start-up.
-    BandPresets bandPresets() const;
-    AccountFile accountFile() const;
+    BandSwitch& bands() { return *m_bands; }
+    AccountPanel& account() { return *m_account; }
+    const QString& previousBand() const;
 
 Q_SIGNALS:
     // The band switch ends with a refresh of the new band.
     void refreshRequested();
 
 private:
-    void connectHandlers();
     // The window's geometry kept on the screen it is on (or would be on).
     QRect onScreen(int left, int top, int width, int height) const;
-    void applyMaskRule();
-    void maskFromShowBox();
-    void textColourChanged(int index);
-    void backgroundChanged(int index);
-    void boldClicked(int index, bool bold);
-    void useLastClicked();
-    void savePreset(const QString& band);
     void showProblem(const QString& text);
 
     MainWindow& m_window;
     SetupPanel& m_panel;
-    SpotGrid& m_grid;
     WorkingValues& m_working;
     Prompt& m_prompt;
     const Identity& m_identity;
     std::function<SettingsStore&()> m_store;
     std::function<QDateTime()> m_lastRetrieval;
-    QString m_previousBand; // empty until the first switch of the run
+    std::unique_ptr<BandSwitch> m_bands;
+    std::unique_ptr<AccountPanel> m_account;
+    std::unique_ptr<ColourPanel> m_colours;
     bool m_started = false; // startUpLoad has run
     const RunLog* m_log = nullptr;
 };
