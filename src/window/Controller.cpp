@@ -11,6 +11,7 @@
 #include "window/MainWindow.h"
 #include "window/MapPanel.h"
 #include "window/Prompt.h"
+#include "window/RefreshPresenter.h"
 #include "window/SettingsBinding.h"
 #include "window/SetupPanel.h"
 #include "window/SpotExport.h"
@@ -35,26 +36,6 @@
 
 namespace beamtide {
 
-namespace {
-void paint(QFrame* shape, const QColor& colour)
-{
-    QPalette p = shape->palette();
-    p.setColor(QPalette::Window, colour);
-    shape->setPalette(p);
-}
-
-// A hint that quotes outside text: escaped, so it never renders as markup.
-QString plainHint(const QString& text)
-{
-    return QStringLiteral("<p style=\"white-space:pre-wrap\">") + text.toHtmlEscaped()
-        + QStringLiteral("</p>");
-}
-
-QColor toColor(quint32 rgb)
-{
-    return QColor((rgb >> 16) & 0xff, (rgb >> 8) & 0xff, rgb & 0xff);
-}
-} // namespace
 
 Controller::Controller(MainWindow& window, Identity& identity, const Clock& clock,
                        const Services& services, QObject* parent)
@@ -76,14 +57,23 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_jobs = std::make_unique<WorkerJobs>(m_worker, m_http, m_log, m_clock,
                                           services.spotDatabaseUrl, services.echoUrl,
                                           services.wsprLiveUrl);
-    m_refresher = std::make_unique<Refresher>(*this, *m_jobs, m_identity, services.addressSource);
+    m_grid = std::make_unique<SpotGrid>(*window.grid);
+    m_prompt = std::make_unique<Prompt>(&window);
+    m_presenter = std::make_unique<RefreshPresenter>(
+        window, *m_grid, *m_prompt,
+        RefreshPresenter::Hooks{[this] { return fetchControls(); }, [this] { return m_refresher->spots().size(); },
+                                [this] {
+                                    // A refresh the timer started is a timer's pass too: someone
+                                    // typing keeps the focus. One asked for meanwhile runs after.
+                                    filterPass(true, std::exchange(m_refreshByTimer, false));
+                                }});
+    connect(m_presenter.get(), &RefreshPresenter::fetchingChanged, this, &Controller::fetchingChanged);
+    m_refresher = std::make_unique<Refresher>(*m_presenter, *m_jobs, m_identity, services.addressSource);
     connect(m_refresher.get(), &Refresher::refreshFinished, this, &Controller::refreshFinished);
     connect(m_refresher.get(), &Refresher::addressLookupFinished, this, &Controller::addressLookupFinished);
     connect(m_refresher.get(), &Refresher::startUpFinished, this, &Controller::startUpFinished);
-    m_grid = std::make_unique<SpotGrid>(*window.grid);
     m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
     m_grid->setColourSource([this] { return m_working.colours; });
-    m_prompt = std::make_unique<Prompt>(&window);
     m_panel = std::make_unique<SetupPanel>(window);
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
@@ -229,7 +219,7 @@ void Controller::showSlotProgress(int percent)
     m_window.slotBar->setValue(percent);
 }
 
-// --- RefreshView --------------------------------------------------------------------------
+// --- The refresh ----------------------------------------------------------------------------
 
 FetchRequest Controller::fetchControls() const
 {
@@ -237,7 +227,7 @@ FetchRequest Controller::fetchControls() const
     request.band = m_window.bandBox->currentText();
     request.sortByKm = m_window.sortByKm->isChecked();
     request.historical = m_window.historical->isChecked();
-    request.updateInterval = updateInterval();
+    request.updateInterval = m_window.intervalBox->text().toInt();
     if (!m_identity.myCall.isEmpty())
         request.myCallSpots = m_myCallSpots->lines();
     request.source = m_sourceOption.value_or(
@@ -245,102 +235,17 @@ FetchRequest Controller::fetchControls() const
     return request;
 }
 
-int Controller::updateInterval() const
-{
-    return m_window.intervalBox->text().toInt();
-}
 
-void Controller::emptyGrid()
-{
-    m_grid->model().setRowCount(1);
-}
 
-void Controller::showAddressProblem(const QString& reason)
-{
-    static const QString hint = QStringLiteral("Your WWW V4 address");
-    m_window.addressLabel->setToolTip(
-        reason.isEmpty() ? hint
-                         : plainHint(hint + QStringLiteral(" is unknown: the lookup failed (") + reason
-                                     + QStringLiteral("). Spots are fetched all the same.")));
-}
 
-void Controller::showAddressLabel(const QString& text)
-{
-    m_window.addressLabel->setText(text);
-}
 
-void Controller::showIndicator(Indicator indicator, bool visible)
-{
-    if (indicator == Indicator::ButtonFace)
-        paint(m_window.netIndicator, m_window.palette().color(QPalette::Button));
-    else
-        paint(m_window.netIndicator, toColor(indicatorRgb(indicator)));
-    m_window.netIndicator->setVisible(visible);
-    m_window.netIndicator->repaint();
-}
 
-void Controller::showBusy(bool busy)
-{
-    if (busy)
-        m_window.grid->setCursor(Qt::BusyCursor);
-    else
-        m_window.grid->unsetCursor();
-    Q_EMIT fetchingChanged(busy);
-}
 
-void Controller::showFetchOutcome(const FetchOutcome& outcome)
-{
-    if (outcome.parse && outcome.parse->completed)
-        m_window.entriesBox->setText(QString::number(m_refresher->spots().size()));
-    if (outcome.gateOpen) {
-        m_window.lastUpdate->setText(outcome.lastUpdateText);
-        m_window.nextUpdate->setText(outcome.nextUpdateText);
-    }
-    if (outcome.myCallCount)
-        m_window.myCallLines->setText(QString::number(*outcome.myCallCount));
-    if (outcome.untickHistorical)
-        m_window.historical->setChecked(false);
-    if (outcome.answeredBy) {
-        m_window.siteLink->setText(SourceLabelText(*outcome.answeredBy));
-        m_window.siteLink->setToolTip(
-            SourceHint(*outcome.answeredBy, outcome.fallbackReason, outcome.retryAt));
-    }
-    // The fetcher has logged them; the old files stay, and the user must know they are old.
-    if (!outcome.saveErrors.isEmpty())
-        showSaveError(outcome.saveErrors.join(u'\n'));
-}
 
-void Controller::showSaveError(const QString& text)
-{
-    m_prompt->showOnce(QStringLiteral("savefile"),
-                       {QStringLiteral("Beamtide"), text, QMessageBox::Ok, QMessageBox::Critical});
-}
 
-void Controller::showNextUpdate(const QString& text)
-{
-    m_window.nextUpdate->setText(text);
-}
 
-void Controller::showFetchProblem(const QString& hint)
-{
-    // The last update time turns red while the spots shown are older than the last fetch.
-    QPalette palette = m_window.lastUpdate->palette();
-    palette.setColor(QPalette::Text, hint.isEmpty() ? m_window.palette().color(QPalette::Text) : Qt::red);
-    m_window.lastUpdate->setPalette(palette);
-    m_window.lastUpdate->setToolTip(hint.isEmpty() ? kLastUpdateHint : plainHint(hint));
-}
 
-void Controller::myCallControls()
-{
-    m_window.timeWindow->setChecked(false);
-    m_window.entriesLimit->setChecked(false);
-    m_window.intervalBar->setValue(10);
-}
 
-void Controller::repaintWindow()
-{
-    m_window.repaint();
-}
 
 // --- Filter pass --------------------------------------------------------------------------
 
@@ -383,13 +288,6 @@ void Controller::refresh()
         m_refreshByTimer = true;
 }
 
-void Controller::refreshFilterPass()
-{
-    // A refresh the timer started is a timer's pass too: someone typing keeps the focus. A
-    // refresh asked for meanwhile runs after this one and focuses the grid as usual.
-    const bool byTimer = std::exchange(m_refreshByTimer, false);
-    filterPass(true, byTimer);
-}
 
 void Controller::filterPass(bool focusGrid, bool byTimer)
 {

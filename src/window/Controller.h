@@ -39,7 +39,7 @@ class SpotExport;
 // Ties the window to the core: the update cycle, the refresh, the filter pass and the alert
 // check. The window's controls are read into value structs here and results written back;
 // the rules and the refresh's life live in the core.
-class Controller final : public QObject, public UpdateHost, public RefreshView
+class Controller final : public QObject, public UpdateHost
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(Controller)
@@ -65,21 +65,6 @@ public:
     QDateTime nextUpdateTime() const override { return m_refresher->nextUpdate(); }
     void refresh() override;
     void alertCheck() override;
-
-    // RefreshView
-    FetchRequest fetchControls() const override;
-    int updateInterval() const override;
-    void emptyGrid() override;
-    void showAddressLabel(const QString& text) override;
-    void showAddressProblem(const QString& reason) override;
-    void showIndicator(Indicator indicator, bool visible) override;
-    void showBusy(bool busy) override;
-    void showFetchOutcome(const FetchOutcome& outcome) override;
-    void showNextUpdate(const QString& text) override;
-    void showFetchProblem(const QString& hint) override;
-    void myCallControls() override;
-    void refreshFilterPass() override;
-    void repaintWindow() override;
 
     // A refresh the user asked for; it follows the running one when there is one.
     void askRefresh() { m_refresher->ask(); }
@@ -128,7 +113,7 @@ private:
     void applyBandLayout();
     void applyLayouts(); // the band layout, then the distance controls rule
     FilterControls filterControls() const;
-    void showSaveError(const QString& text);
+    FetchRequest fetchControls() const;
 
     MainWindow& m_window;
     Identity& m_identity;
@@ -137,6 +122,7 @@ private:
     NetWorker m_worker;
     std::shared_ptr<HttpClient> m_http;
     std::unique_ptr<WorkerJobs> m_jobs;
+    std::unique_ptr<class RefreshPresenter> m_presenter;
     std::unique_ptr<Refresher> m_refresher;
     std::unique_ptr<SpotGrid> m_grid;
     std::unique_ptr<Prompt> m_prompt;
