@@ -3,10 +3,9 @@
 #include "base/Clock.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
-#include "platform/gui/AlertTones.h"
 #include "platform/gui/Openers.h"
-#include "shell/AlertCheck.h"
 #include "shell/StartOptions.h"
+#include "window/AlertAnnouncer.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
 #include "window/MapPanel.h"
@@ -47,13 +46,9 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
       m_http(std::make_shared<HttpClient>()),
       m_alerts(AlertsHistory::filePath(identity)),
       m_myCallSpots(std::make_unique<MyCallSpots>(QString())),
-      m_cycle(*this, clock),
-      m_hook(identity.folder)
+      m_cycle(*this, clock)
 {
     m_store = std::make_unique<SettingsStore>(services.settingsPath, identity.instance);
-    m_mailer = std::make_unique<AlertMailer>(m_worker, m_log);
-    m_tones = new AlertTones(this);
-    connect(window.emailTest, &QPushButton::clicked, this, &Controller::emailTest);
     m_jobs = std::make_unique<WorkerJobs>(m_worker, m_http, m_log, m_clock,
                                           services.spotDatabaseUrl, services.echoUrl,
                                           services.wsprLiveUrl);
@@ -75,6 +70,10 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
     m_grid->setColourSource([this] { return m_working.colours; });
     m_panel = std::make_unique<SetupPanel>(window);
+    m_announcer = std::make_unique<AlertAnnouncer>(
+        AlertAnnouncer::Parts{window, *m_panel, m_working, m_identity, m_clock, m_alerts, m_log, *m_prompt, m_worker},
+        [this] { return m_cycle.tickCounter(); }, this);
+    connect(m_announcer.get(), &AlertAnnouncer::alertAnnounced, this, &Controller::alertAnnounced);
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
@@ -289,6 +288,11 @@ void Controller::refresh()
 }
 
 
+void Controller::alertCheck()
+{
+    m_announcer->alertCheck();
+}
+
 void Controller::filterPass(bool focusGrid, bool byTimer)
 {
     const FilterResult r = FilterSpots(m_refresher->spots(), filterControls(), m_clock,
@@ -348,89 +352,11 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
         m_window.grid->setFocus();
 }
 
-// --- Alert check --------------------------------------------------------------------------
 
-MailAccount Controller::mailAccount() const
-{
-    MailAccount account;
-    account.alertsEnabled = m_window.alerts->isChecked();
-    // The login is the panel's as it stands: typed or preset credentials count before Save/Close.
-    account.server = m_panel->server->text();
-    account.port = m_working.smtpPort;
-    account.userName = m_panel->userName->text();
-    account.password = m_panel->password->text();
-    account.recipient = m_panel->emailTo->text();
-    account.heloName = m_working.heloName;
-    account.verifyPeer = !m_identity.hasOption(u"/noverify");
-    return account;
-}
 
-QString Controller::alertEmail() const
-{
-    return m_panel->emailTo->text();
-}
 
-void Controller::alertCheck()
-{
-    AlertCheckInput input;
-    input.lastAnnounced = m_working.lastAnnouncedAlert;
-    input.tick = m_cycle.tickCounter();
-    input.emailTo = alertEmail();
-    input.alertsTicked = m_window.alerts->isChecked();
-    input.tonesTickedAndShown = m_window.alertTones->isChecked() && !m_window.alertTones->isHidden();
-    input.nowUtc = m_clock.nowUtc();
-    const AlertCheckOutcome outcome = runAlertCheck(m_alerts.lines(), input);
-    m_working.lastAnnouncedAlert = outcome.lastAnnounced;
-    m_window.alertMemo->setPlainText(outcome.memo.join(u'\n'));
-    if (!outcome.announce)
-        return;
-    m_log.writeTagged(outcome.logLine);
-    switch (outcome.channel) {
-    case AlertChannel::Mail:
-        if (outcome.tones)
-            m_tones->play(m_window.toneFrequency());
-        sendMail(m_mailer->send(mailAccount(), {outcome.alert, outcome.memo}, this,
-                                [this](const MailResult& r) { mailDone(r); }));
-        m_window.alertMemo->setPlainText(outcome.memoAfter.join(u'\n'));
-        break;
-    case AlertChannel::Hook:
-        if (m_hook.run(outcome.alert) == AlertHook::Start::Failed)
-            m_log.writeTagged(kAlertHookScript + QStringLiteral(" could not be started for ") + outcome.alert);
-        break;
-    case AlertChannel::Nothing:
-        break;
-    }
-    Q_EMIT alertAnnounced(outcome.alert);
-}
 
-void Controller::emailTest()
-{
-    const QStringList memo = m_window.alertMemo->toPlainText().split(u'\n');
-    sendMail(m_mailer->emailTest(mailAccount(), memo, this, [this](const MailResult& r) { mailDone(r); }));
-}
 
-void Controller::sendMail(MailCheck check)
-{
-    if (check == MailCheck::NotSetUp) {
-        m_prompt->showOnce(QStringLiteral("mail"), {QStringLiteral("Beamtide"), kMailNotSetUp,
-                                                    QMessageBox::Ok, QMessageBox::Warning});
-    } else if (check == MailCheck::Ready) {
-        m_window.mailIndicator->setVisible(true);
-        m_window.label18->setVisible(true);
-    }
-}
-
-void Controller::mailDone(const MailResult& result)
-{
-    if (result.sent) {
-        m_window.mailIndicator->setVisible(false);
-        m_window.label18->setVisible(false);
-        return;
-    }
-    // The indicator stays on so the user sees the mail did not go; one box at a time.
-    m_prompt->showOnce(QStringLiteral("mail"), {QStringLiteral("Beamtide"), result.error,
-                                                QMessageBox::Ok, QMessageBox::Critical});
-}
 
 // --- Start-up and shut-down ---------------------------------------------------------------
 

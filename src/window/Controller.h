@@ -2,9 +2,7 @@
 
 #include "base/Identity.h"
 #include "base/RunLog.h"
-#include "mail/AlertMailer.h"
 #include "net/NetWorker.h"
-#include "platform/AlertHook.h"
 #include "shell/RefreshJobs.h"
 #include "shell/Refresher.h"
 #include "shell/UpdateCycle.h"
@@ -72,7 +70,6 @@ public:
     // re-filter or the pass of a refresh the tick started, which leave the focus where the
     // user has it (typing a call, say).
     void filterPass(bool focusGrid, bool byTimer = false);
-    void emailTest();
     bool refreshRunning() const { return m_refresher->running(); }
 
     // For tests and the start-up sequence.
@@ -106,10 +103,6 @@ Q_SIGNALS:
 private:
     void bandPicked(const QString& band);
     void connectViewers();
-    MailAccount mailAccount() const;
-    QString alertEmail() const;
-    void sendMail(MailCheck check);
-    void mailDone(const MailResult& result);
     void applyBandLayout();
     void applyLayouts(); // the band layout, then the distance controls rule
     FilterControls filterControls() const;
@@ -138,16 +131,13 @@ private:
     std::unique_ptr<MyCallSpots> m_myCallSpots;
     std::optional<SpotSource> m_sourceOption; // /source= for this run
     WorkingValues m_working;
-    QString m_currentAlert;
     QSet<QString> m_futureAlertsLogged;
     bool m_started = false;
     bool m_refreshByTimer = false; // the running refresh was started by the tick, not the user
     bool m_closed = false;
 
     UpdateCycle m_cycle;
-    AlertHook m_hook;
-    std::unique_ptr<AlertMailer> m_mailer;
-    class AlertTones* m_tones = nullptr;
+    std::unique_ptr<class AlertAnnouncer> m_announcer;
     QTimer m_timer;
 };
 
