@@ -6,6 +6,7 @@
 #include "platform/gui/Openers.h"
 #include "shell/StartOptions.h"
 #include "window/AlertAnnouncer.h"
+#include "window/FilterPresenter.h"
 #include "window/FindPanel.h"
 #include "window/MainWindow.h"
 #include "window/MapPanel.h"
@@ -70,6 +71,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_grid->setBandSource([this] { return m_window.bandBox->currentText(); });
     m_grid->setColourSource([this] { return m_working.colours; });
     m_panel = std::make_unique<SetupPanel>(window);
+    m_filter = std::make_unique<FilterPresenter>(window, *m_grid, *m_prompt, m_log);
     m_announcer = std::make_unique<AlertAnnouncer>(
         AlertAnnouncer::Parts{window, *m_panel, m_working, m_identity, m_clock, m_alerts, m_log, *m_prompt, m_worker},
         [this] { return m_cycle.tickCounter(); }, this);
@@ -234,51 +236,6 @@ FetchRequest Controller::fetchControls() const
     return request;
 }
 
-
-
-
-
-
-
-
-
-
-
-
-
-// --- Filter pass --------------------------------------------------------------------------
-
-FilterControls Controller::filterControls() const
-{
-    const MainWindow& w = m_window;
-    FilterControls c;
-    c.bandText = w.bandBox->currentText();
-    c.perBandLayout = m_grid->model().perBandHeaderInPlace();
-    c.spottedFilter = w.spottedFilter->text();
-    c.spotterFilter = w.spotterFilter->text();
-    c.logic = w.logicBox->currentText();
-    c.exclusionList = w.exclusions->text();
-    c.timeWindow = w.timeWindow->isChecked();
-    c.elapsedMinutes = w.elapsedBar->value();
-    c.rowLimit = w.entriesLimit->isChecked();
-    c.maxLines = w.maxLinesBar->value();
-    // "Shown" is the control's own flag, so the rules hold before the window is on screen.
-    c.distanceControlsShown = !w.minKmBox->isHidden();
-    c.distanceWindow = w.vhfDistMode->isChecked() && !w.vhfDistMode->isHidden();
-    c.minDistancePosition = w.minKmBar->value();
-    c.maxDistancePosition = w.maxKmBar->value();
-    c.distanceScale = w.distanceScale();
-    c.snrAlert = w.snrAlert->isChecked();
-    c.snrPosition = w.snrBar->value();
-    c.far = w.farAlerts->isChecked();
-    c.farAlertDistance = w.farAlertDistance();
-    c.updateIntervalMinutes = w.intervalBar->value();
-    c.fetchedBand = m_refresher->fetchedBand();
-    c.myCall = m_identity.myCall;
-    c.pageParsed = m_refresher->pageParsed();
-    return c;
-}
-
 void Controller::refresh()
 {
     const bool idle = !m_refresher->running();
@@ -295,68 +252,16 @@ void Controller::alertCheck()
 
 void Controller::filterPass(bool focusGrid, bool byTimer)
 {
-    const FilterResult r = FilterSpots(m_refresher->spots(), filterControls(), m_clock,
-                                       m_refresher->allBands(), m_alerts, *m_myCallSpots);
+    const FilterControls controls =
+        m_filter->controls(m_refresher->fetchedBand(), m_refresher->pageParsed(), m_identity.myCall);
+    const FilterResult r = FilterSpots(m_refresher->spots(), controls, m_clock, m_refresher->allBands(),
+                                       m_alerts, *m_myCallSpots);
     if (r.end == FilterEnd::NotParsed)
         return;
-    SpotGridModel& model = m_grid->model();
-    if (r.changesGrid()) {
-        if (r.allBands) {
-            model.setAllBandsColumns(r.bandColumns);
-            model.setRowCount(r.rowCount);
-            m_window.firstSpotTime->setText(r.oldestTime);
-            m_window.lastSpotTime->setText(r.newestTime);
-            m_window.linesBox->setText(r.lineCount);
-        } else {
-            QVector<QStringList> rows;
-            rows.reserve(r.rows.size());
-            for (const SpotRow& row : r.rows)
-                rows.append(row.cells());
-            model.setPerBandRows(rows);
-            model.setRowCount(r.rowCount);
-            m_window.diagBox->setText(r.diagnostics);
-            m_window.alertMemo->setPlainText(r.memo.join(u'\n'));
-        }
-    }
-    if (!m_identity.myCall.isEmpty())
-        m_window.myCallLines->setText(QString::number(m_myCallSpots->size()));
-
-    if (!r.skipped.isEmpty()) {
-        m_log.writeTagged(skippedSpotsLogLine(r.skipped));
-        // One box at a time: the minute's pass meets the same line again and again.
-        m_prompt->showOnce(QStringLiteral("conversion"),
-                           {QStringLiteral("Beamtide"), skippedSpotsMessage(r.skipped),
-                            QMessageBox::Ok, QMessageBox::Critical});
-    }
-    if (!r.saveError.isEmpty()) {
-        m_log.writeTagged(r.saveError);
-        m_prompt->showOnce(QStringLiteral("alertsfile"),
-                           {QStringLiteral("Beamtide"), r.saveError, QMessageBox::Ok,
-                            QMessageBox::Critical});
-    }
-    for (const QString& spot : r.futureAlerts) {
-        // Once per spot: the minute's pass meets it again while it is on the page.
-        if (!m_futureAlertsLogged.contains(spot)) {
-            m_futureAlertsLogged.insert(spot);
-            m_log.writeTagged(QStringLiteral("Alert not recorded, dated ahead of now: ") + spot);
-        }
-    }
-    if (r.finalStep()) {
-        m_window.grid->setCurrentIndex(model.index(0, 0));
-        if (!byTimer)
-            m_window.updateNow->setFocus();
-    }
-    // One immediate repaint per pass, whichever way it ended.
-    m_grid->repaintNow();
-    if (focusGrid && !byTimer)
-        m_window.grid->setFocus();
+    const std::optional<qsizetype> myCallCount =
+        m_identity.myCall.isEmpty() ? std::nullopt : std::optional<qsizetype>(m_myCallSpots->size());
+    m_filter->show(r, myCallCount, focusGrid, byTimer);
 }
-
-
-
-
-
-
 
 // --- Start-up and shut-down ---------------------------------------------------------------
 

@@ -105,7 +105,6 @@ private:
     void connectViewers();
     void applyBandLayout();
     void applyLayouts(); // the band layout, then the distance controls rule
-    FilterControls filterControls() const;
     FetchRequest fetchControls() const;
 
     MainWindow& m_window;
@@ -131,13 +130,13 @@ private:
     std::unique_ptr<MyCallSpots> m_myCallSpots;
     std::optional<SpotSource> m_sourceOption; // /source= for this run
     WorkingValues m_working;
-    QSet<QString> m_futureAlertsLogged;
     bool m_started = false;
     bool m_refreshByTimer = false; // the running refresh was started by the tick, not the user
     bool m_closed = false;
 
     UpdateCycle m_cycle;
     std::unique_ptr<class AlertAnnouncer> m_announcer;
+    std::unique_ptr<class FilterPresenter> m_filter;
     QTimer m_timer;
 };
 
