@@ -16,21 +16,18 @@
 #include "window/SetupPanel.h"
 #include "window/SpotExport.h"
 #include "window/SpotGrid.h"
+#include "window/ViewerButtons.h"
+#include "window/WindowKeys.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QFileInfo>
-#include <QFrame>
-#include <QKeyEvent>
-#include <QLabel>
 #include <QLineEdit>
-#include <QPlainTextEdit>
 #include <QProgressBar>
 #include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollBar>
-#include <QTableView>
 
 #include <utility>
 
@@ -95,8 +92,10 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_map->setMaxLinesSource([this] { return m_window.maxLinesBar->value(); });
     connect(window.mapButton, &QPushButton::toggled, m_map, &QWidget::setVisible);
     connect(m_map, &MapPanel::shownChanged, window.mapButton, &QPushButton::setChecked);
-    window.installEventFilter(this);
-    connectViewers();
+    m_keys = std::make_unique<WindowKeys>(window, *m_find, *m_grid, *m_prompt, [this] { askRefresh(); },
+                                          [this] { filterPass(true); }, this);
+    m_viewers = std::make_unique<ViewerButtons>(window, *m_export, *m_grid, m_alerts, m_identity,
+                                                [this] { return m_myCallSpots->lines(); }, this);
 
     connect(&window, &MainWindow::filterPassRequested, this, [this] { filterPass(true); });
     connect(&window, &MainWindow::filterPassKeepFocusRequested, this, [this] { filterPass(false); });
@@ -104,9 +103,6 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     connect(&window, &MainWindow::pendingRefilterRequested, this, [this] { m_cycle.markPendingRefilter(); });
     connect(&window, &MainWindow::intervalChanged, m_refresher.get(), &Refresher::intervalChanged);
     connect(window.hideTxMi, &QCheckBox::toggled, this, [this](bool on) { m_grid->setHideTxMi(on); });
-
-    window.spottedFilter->installEventFilter(this);
-    window.spotterFilter->installEventFilter(this);
 
     m_timer.setInterval(1000);
     // No tick does anything before the start-up's first refresh has begun.
@@ -118,70 +114,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
 
 Controller::~Controller() = default;
 
-bool Controller::eventFilter(QObject* watched, QEvent* event)
-{
-    if (watched == &m_window && event->type() == QEvent::KeyPress) {
-        // The window's own keys: a key typed into a control (a call filter, the find text)
-        // reaches the window only because the control passed it on, and is not the window's.
-        QWidget* focus = m_window.focusWidget();
-        if (focus && focus != &m_window)
-            return QObject::eventFilter(watched, event);
-        return m_find->handleWindowKey(*static_cast<QKeyEvent*>(event))
-            || QObject::eventFilter(watched, event);
-    }
-    if (event->type() == QEvent::MouseButtonRelease) {
-        if (watched == m_window.updateLink) {
-            m_export->openUpdateLink();
-            return true;
-        }
-        if (watched == m_window.siteLink) {
-            m_export->openSpotDatabase();
-            return true;
-        }
-    }
-    if (event->type() != QEvent::KeyPress
-        || (watched != m_window.spottedFilter && watched != m_window.spotterFilter))
-        return QObject::eventFilter(watched, event);
-    // Only one call filter may hold a comma list; judged on the texts before this key.
-    if (m_window.spottedFilter->text().contains(u',') && m_window.spotterFilter->text().contains(u',')) {
-        m_prompt->ask(QStringLiteral("Oh-Oh"),
-                      QStringLiteral("Only ONE spot filter can contain multiple terms separated by commas"));
-        m_window.spotterFilter->clear();
-    }
-    const int key = static_cast<QKeyEvent*>(event)->key();
-    if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        m_grid->model().setRowCount(1);
-        if (m_window.bandBox->currentText() != kBandAll) {
-            // The filter pass follows the fetch of this refresh.
-            askRefresh();
-            return true;
-        }
-        filterPass(true);
-        return true;
-    }
-    return QObject::eventFilter(watched, event);
-}
 
-void Controller::connectViewers()
-{
-    MainWindow& w = m_window;
-    w.updateLink->installEventFilter(this);
-    w.siteLink->installEventFilter(this);
-    connect(w.exportCsv, &QPushButton::clicked, this, [this] { m_export->exportCsv(m_grid->model()); });
-    connect(w.alertsHistory, &QPushButton::clicked, this, [this] {
-        // The editor shows the list as it stands, so write it first.
-        m_export->openAlertsHistory(m_alerts);
-    });
-    connect(w.allSpots, &QPushButton::clicked, this, [this] { m_export->openAllSpots(); });
-    connect(w.mySpots, &QPushButton::clicked, this, [this] {
-        if (!m_identity.myCall.isEmpty())
-            m_export->openMySpots(m_myCallSpots->lines());
-    });
-    connect(w.summary, &QPushButton::clicked, this, [this] {
-        if (!m_identity.myCall.isEmpty())
-            m_export->startSummary(m_myCallSpots->lines());
-    });
-}
 
 void Controller::bandPicked(const QString& band)
 {

@@ -90,9 +90,6 @@ public:
     FindPanel& findPanel() { return *m_find; }
     MapPanel& mapPanel() { return *m_map; }
 
-protected:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-
 Q_SIGNALS:
     void fetchingChanged(bool fetching); // a fetch is out: the busy pointer and the lime indicator
     void refreshFinished();
@@ -102,7 +99,6 @@ Q_SIGNALS:
 
 private:
     void bandPicked(const QString& band);
-    void connectViewers();
     void applyBandLayout();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
@@ -137,6 +133,8 @@ private:
     UpdateCycle m_cycle;
     std::unique_ptr<class AlertAnnouncer> m_announcer;
     std::unique_ptr<class FilterPresenter> m_filter;
+    std::unique_ptr<class WindowKeys> m_keys;
+    std::unique_ptr<class ViewerButtons> m_viewers;
     QTimer m_timer;
 };
 
