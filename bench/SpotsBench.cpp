@@ -154,7 +154,8 @@ struct HistoryFile
         QStringList lines;
         for (int i = 0; i < kHistory; ++i)
             lines << historyLine(i);
-        saveLines(path, lines);
+        if (!saveLines(path, lines).ok)
+            qFatal("cannot write the benchmark's history file");
     }
 };
 

@@ -116,7 +116,7 @@ SaveResult saveThrough(const QString& path, FileAccess access,
     }
     if (!file.commit())
         return {false, file.errorString(), path};
-    return {true, {}, path};
+    return SaveResult::done(path);
 }
 
 bool writeAll(QSaveFile& file, const char* data, qsizetype size)

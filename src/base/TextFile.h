@@ -42,14 +42,17 @@ QString decodeText(const QByteArray& bytes);
 // The lines of a text file, or nothing when it does not exist or cannot be read.
 std::optional<QStringList> readLines(const QString& path);
 
-struct SaveResult
+// Not ok until a save says so; dropping one where it can fail is a compile warning.
+struct [[nodiscard]] SaveResult
 {
-    bool ok = true;
+    bool ok = false;
     QString error; // the file error text when !ok
     QString path;  // the file that was to be written
 
     // "Cannot save <file>: <reason>", for a log line or a box.
     QString message() const;
+    // A save that went through, or that had nothing to write.
+    static SaveResult done(QString path = {}) { return {true, {}, std::move(path)}; }
 };
 
 enum class FileAccess { Shared, OwnerOnly };

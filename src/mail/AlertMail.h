@@ -37,7 +37,7 @@ enum class TlsMode {
 
 TlsMode tlsModeForPort(int port);
 
-enum class MailCheck {
+enum class [[nodiscard]] MailCheck {
     Disabled, // "Alerts" unticked: nothing at all happens
     NotSetUp, // show kMailNotSetUp; no connection is made
     Ready,

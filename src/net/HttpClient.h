@@ -7,7 +7,7 @@
 
 namespace beamtide {
 
-struct HttpResult
+struct [[nodiscard]] HttpResult
 {
     bool ok = false;
     long status = 0;    // the last HTTP status received, 0 when none came

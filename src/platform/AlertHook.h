@@ -11,7 +11,7 @@ namespace beamtide {
 class AlertHook final
 {
 public:
-    enum class Start { NoScript, Started, Failed };
+    enum class [[nodiscard]] Start { NoScript, Started, Failed };
 
     explicit AlertHook(QString folder);
 

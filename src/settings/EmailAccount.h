@@ -57,7 +57,7 @@ public:
     Load load(const AccountFields& current) const;
 
     enum class Outcome { Written, Deleted, Refused, Failed };
-    struct Save
+    struct [[nodiscard]] Save
     {
         Outcome outcome = Outcome::Written;
         int smtpPort = 587;

@@ -184,7 +184,9 @@ SettingsStore::SettingsStore(const QString& path, int instance)
 
 SettingsStore::~SettingsStore()
 {
-    sync();
+    // Every save syncs and reports on its own; this writes what a caller left unsynced, with
+    // nobody left to tell.
+    (void)sync();
 }
 
 QString SettingsStore::fileName() const
@@ -295,7 +297,7 @@ SaveResult SettingsStore::sync()
     m_failed = status != QSettings::NoError;
     switch (status) {
     case QSettings::NoError:
-        return {};
+        return SaveResult::done(m_settings->fileName());
     case QSettings::AccessError:
         return {false, QStringLiteral("cannot write the settings file ") + m_settings->fileName(),
                 m_settings->fileName()};

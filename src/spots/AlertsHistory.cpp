@@ -64,14 +64,14 @@ SaveResult AlertsHistory::save()
 SaveResult AlertsHistory::saveIfChanged()
 {
     if (m_lines.isEmpty() || !m_changed)
-        return {};
+        return SaveResult::done();
     return save();
 }
 
 SaveResult AlertsHistory::trim(const QDateTime& nowUtc)
 {
     if (m_lines.isEmpty())
-        return {};
+        return SaveResult::done();
     m_lines.removeIf([&](const QString& line) {
         const QDateTime at = readDateTime(GetFieldView(line, u',', 1));
         // A line dated more than a day ahead is damage, not an alert to come.

@@ -41,7 +41,7 @@ SaveResult MyCallSpots::save() const
 SaveResult MyCallSpots::saveIfAny() const
 {
     if (m_lines.isEmpty())
-        return {};
+        return SaveResult::done();
     return save();
 }
 

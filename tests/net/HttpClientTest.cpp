@@ -52,7 +52,7 @@ TEST(HttpClient, KeepsCookiesAcrossRequestsAndFollowsRedirects)
     const HttpResult redirected = client.get(server.baseUrl() + u"/login");
     ASSERT_TRUE(redirected.ok) << redirected.error.toStdString();
     EXPECT_EQ(redirected.body, QByteArray("welcome"));
-    client.get(server.baseUrl() + u"/home");
+    ASSERT_TRUE(client.get(server.baseUrl() + u"/home").ok);
 
     const auto requests = server.requests();
     ASSERT_EQ(requests.size(), 3);
