@@ -14,7 +14,7 @@
 #include "window/RefreshPresenter.h"
 #include "window/SettingsBinding.h"
 #include "window/SetupPanel.h"
-#include "window/SpotExport.h"
+#include "window/ExportAndViewers.h"
 #include "window/SpotGrid.h"
 #include "window/ViewerButtons.h"
 #include "window/WindowKeys.h"
@@ -83,7 +83,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         m_ownOpeners = std::make_unique<DesktopOpeners>();
         openers = m_ownOpeners.get();
     }
-    m_export = std::make_unique<SpotExport>(m_identity, m_clock, *m_prompt, *openers,
+    m_export = std::make_unique<ExportAndViewers>(m_identity, m_clock, *m_prompt, *openers,
                                             services.spotDatabaseUrl);
     m_export->setLog(&m_log);
     m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);

@@ -32,7 +32,7 @@ class SetupPanel;
 class FindPanel;
 class MapPanel;
 class Openers;
-class SpotExport;
+class ExportAndViewers;
 
 // Ties the window to the core: the update cycle, the refresh, the filter pass and the alert
 // check. The window's controls are read into value structs here and results written back;
@@ -118,7 +118,7 @@ private:
     std::unique_ptr<SetupPanel> m_panel;
     std::unique_ptr<SettingsBinding> m_binding;
     std::unique_ptr<Openers> m_ownOpeners;
-    std::unique_ptr<SpotExport> m_export;
+    std::unique_ptr<ExportAndViewers> m_export;
     FindPanel* m_find = nullptr; // a child of the grid area
     MapPanel* m_map = nullptr;   // a window of its own, owned by the main window
 

@@ -3,7 +3,7 @@
 #include "base/Identity.h"
 #include "spots/AlertsHistory.h"
 #include "window/MainWindow.h"
-#include "window/SpotExport.h"
+#include "window/ExportAndViewers.h"
 #include "window/SpotGrid.h"
 
 #include <QEvent>
@@ -12,7 +12,7 @@
 
 namespace beamtide {
 
-ViewerButtons::ViewerButtons(MainWindow& window, SpotExport& files, SpotGrid& grid,
+ViewerButtons::ViewerButtons(MainWindow& window, ExportAndViewers& files, SpotGrid& grid,
                              AlertsHistory& alerts, const Identity& identity,
                              std::function<QStringList()> myCallSpots, QObject* parent)
     : QObject(parent), m_window(window), m_files(files)

@@ -9,7 +9,7 @@ namespace beamtide {
 
 class AlertsHistory;
 class MainWindow;
-class SpotExport;
+class ExportAndViewers;
 class SpotGrid;
 struct Identity;
 
@@ -22,7 +22,7 @@ class ViewerButtons final : public QObject
 
 public:
     // myCallSpots: the MyCall spot lines as they stand when a button is pressed.
-    ViewerButtons(MainWindow& window, SpotExport& files, SpotGrid& grid, AlertsHistory& alerts,
+    ViewerButtons(MainWindow& window, ExportAndViewers& files, SpotGrid& grid, AlertsHistory& alerts,
                   const Identity& identity, std::function<QStringList()> myCallSpots,
                   QObject* parent = nullptr);
 
@@ -31,7 +31,7 @@ protected:
 
 private:
     MainWindow& m_window;
-    SpotExport& m_files;
+    ExportAndViewers& m_files;
 };
 
 } // namespace beamtide

@@ -4,7 +4,7 @@
 #include "platform/gui/Openers.h"
 #include "spots/AlertsHistory.h"
 #include "window/Prompt.h"
-#include "window/SpotExport.h"
+#include "window/ExportAndViewers.h"
 #include "window/SpotGridModel.h"
 
 #include "TempFolder.h"
@@ -45,7 +45,7 @@ struct ExportFixture
     Prompt prompt;
     PromptRecorder recorder;
     RecordingOpeners openers;
-    SpotExport exporter{identity, clock, prompt, openers, QStringLiteral("http://spots.example:8080")};
+    ExportAndViewers exporter{identity, clock, prompt, openers, QStringLiteral("http://spots.example:8080")};
 
     ExportFixture()
     {

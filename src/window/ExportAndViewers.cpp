@@ -1,4 +1,4 @@
-#include "window/SpotExport.h"
+#include "window/ExportAndViewers.h"
 
 #include "base/Clock.h"
 #include "base/Config.h"
@@ -87,19 +87,19 @@ QStringList exportLines(const SpotGridModel& model)
     return lines;
 }
 
-SpotExport::SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt,
+ExportAndViewers::ExportAndViewers(const Identity& identity, const Clock& clock, Prompt& prompt,
                        Openers& openers, const QString& spotDatabaseUrl)
     : m_identity(identity), m_clock(clock), m_prompt(prompt), m_openers(openers),
       m_spotDatabaseUrl(spotDatabaseUrl), m_editor(defaultTextEditor())
 {
 }
 
-void SpotExport::setTextEditor(const QString& command)
+void ExportAndViewers::setTextEditor(const QString& command)
 {
     m_editor = command.isEmpty() ? defaultTextEditor() : command;
 }
 
-std::optional<QString> SpotExport::exportCsv(const SpotGridModel& model)
+std::optional<QString> ExportAndViewers::exportCsv(const SpotGridModel& model)
 {
     const QString name = exportFileName(m_identity.filePrefix, m_clock.nowLocal());
     const QString path = m_identity.plainFile(name);
@@ -118,23 +118,23 @@ std::optional<QString> SpotExport::exportCsv(const SpotGridModel& model)
     return path;
 }
 
-QString SpotExport::spotListFile() const
+QString ExportAndViewers::spotListFile() const
 {
     return m_identity.dataFile(u"WSPRRep", u".csv");
 }
 
-QString SpotExport::myCallSpotsFile() const
+QString ExportAndViewers::myCallSpotsFile() const
 {
     return m_identity.plainFile(QString(m_identity.filePrefix + m_identity.myCall + u"-spots.txt"));
 }
 
-QUrl SpotExport::updateLinkUrl() const
+QUrl ExportAndViewers::updateLinkUrl() const
 {
     return QUrl(u"http://" + QString::fromLatin1(config::kDownloadHost)
                 + u"/web/images/UserFiles/File/Beamtide/Beamtide.zip");
 }
 
-QUrl SpotExport::spotDatabaseUrl() const
+QUrl ExportAndViewers::spotDatabaseUrl() const
 {
     const QString& base = m_spotDatabaseUrl;
     if (m_identity.myCall.isEmpty())
@@ -145,7 +145,7 @@ QUrl SpotExport::spotDatabaseUrl() const
                 QUrl::StrictMode);
 }
 
-bool SpotExport::save(const QString& path, const QStringList& lines)
+bool ExportAndViewers::save(const QString& path, const QStringList& lines)
 {
     const SaveResult saved = saveLines(path, lines);
     // Opening the old file instead would show a list the program no longer holds.
@@ -154,30 +154,30 @@ bool SpotExport::save(const QString& path, const QStringList& lines)
     return saved.ok;
 }
 
-void SpotExport::saveFailed(const SaveResult& saved, const QString& title)
+void ExportAndViewers::saveFailed(const SaveResult& saved, const QString& title)
 {
     if (m_log)
         m_log->writeTagged(saved.message());
     m_prompt.ask(PromptRequest{title, saved.message(), QMessageBox::Ok, QMessageBox::Warning});
 }
 
-void SpotExport::openInEditor(const QString& path)
+void ExportAndViewers::openInEditor(const QString& path)
 {
     m_openers.startProgram(m_editor, {path}, m_identity.folder);
 }
 
-void SpotExport::openAlertsHistory(const AlertsHistory& history)
+void ExportAndViewers::openAlertsHistory(const AlertsHistory& history)
 {
     if (save(history.path(), history.lines()))
         openInEditor(history.path());
 }
 
-void SpotExport::openAllSpots()
+void ExportAndViewers::openAllSpots()
 {
     openInEditor(spotListFile());
 }
 
-void SpotExport::openMySpots(const QStringList& myCallSpots)
+void ExportAndViewers::openMySpots(const QStringList& myCallSpots)
 {
     if (m_identity.myCall.isEmpty())
         return;
@@ -185,17 +185,17 @@ void SpotExport::openMySpots(const QStringList& myCallSpots)
         openInEditor(myCallSpotsFile());
 }
 
-QString SpotExport::summaryProgram() const
+QString ExportAndViewers::summaryProgram() const
 {
     return QFileInfo(m_identity.plainFile(summaryProgramName())).absoluteFilePath();
 }
 
-bool SpotExport::summaryAvailable() const
+bool ExportAndViewers::summaryAvailable() const
 {
     return QFileInfo::exists(summaryProgram());
 }
 
-void SpotExport::startSummary(const QStringList& myCallSpots)
+void ExportAndViewers::startSummary(const QStringList& myCallSpots)
 {
     if (m_identity.myCall.isEmpty() || !save(myCallSpotsFile(), myCallSpots))
         return;
@@ -204,12 +204,12 @@ void SpotExport::startSummary(const QStringList& myCallSpots)
         m_openers.startProgram(summaryProgram(), {QStringLiteral("-spots.txt")}, m_identity.folder);
 }
 
-void SpotExport::openUpdateLink()
+void ExportAndViewers::openUpdateLink()
 {
     m_openers.openUrl(updateLinkUrl());
 }
 
-void SpotExport::openSpotDatabase()
+void ExportAndViewers::openSpotDatabase()
 {
     m_openers.openUrl(spotDatabaseUrl());
 }

@@ -31,15 +31,16 @@ QString csvField(const QString& text);
 // One line per grid row from the header row down, every cell of the layout included.
 QStringList exportLines(const SpotGridModel& model);
 
-// The export and the outside viewers behind the buttons and links of the top row.
-class SpotExport final
+// The grid's CSV export, and the files and pages handed to outside programs (the text
+// editor, the browser, the summary) behind the buttons and links of the top row.
+class ExportAndViewers final
 {
-    Q_DISABLE_COPY_MOVE(SpotExport)
+    Q_DISABLE_COPY_MOVE(ExportAndViewers)
 
 public:
     // All four must outlive this; identity is read at each action, so it may be filled in
     // after construction (start-up). spotDatabaseUrl: the base address the site link opens.
-    SpotExport(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers,
+    ExportAndViewers(const Identity& identity, const Clock& clock, Prompt& prompt, Openers& openers,
                const QString& spotDatabaseUrl);
 
     // Where a file that could not be saved is also noted; none by default. It must outlive this.
