@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/Bars.h"
 #include "base/SpotSource.h"
 #include "settings/ColourNames.h"
 #include "settings/SettingsStore.h"
@@ -13,26 +14,6 @@
 #include <array>
 
 namespace beamtide {
-
-struct BarRange
-{
-    int min;
-    int max;
-    int clamp(int value) const { return value < min ? min : (value > max ? max : value); }
-};
-
-// Ranges of the window's bars; a stored position outside is moved to the nearest end.
-namespace bars {
-inline constexpr BarRange kUpdateInterval{1, 120};
-inline constexpr BarRange kMinDistance{0, 100};
-inline constexpr BarRange kSnr{0, 60};
-inline constexpr BarRange kMaxLines{5, 1000};
-inline constexpr BarRange kElapsedTime{2, 120};
-inline constexpr BarRange kMaxDistance{0, 100};
-inline constexpr BarRange kTone{4, 20};             // hundreds of Hz
-inline constexpr BarRange kDistanceScale{5, 100};
-inline constexpr BarRange kFarAlert{0, 200};
-} // namespace bars
 
 // The stored window geometry moved and shrunk as little as needed to lie on the screen's
 // available area: never larger than it, never off it. Sizes below 1 become 1.
@@ -117,8 +98,8 @@ struct StoredSettings
     // The values the load derives from the bars.
     int minimumDistance() const { return minDistanceBar * distanceScale; }
     int maximumDistance() const { return maxDistanceBar * distanceScale; }
-    int farAlertDistance() const { return 2000 + 50 * farAlertBar; }
-    int snrThreshold() const { return snrBar - 30; }
+    int farAlertDistance() const { return bars::farAlertDistance(farAlertBar); }
+    int snrThreshold() const { return bars::snrThreshold(snrBar); }
     int toneBarPosition() const { return bars::kTone.clamp(toneFrequency / 100); }
 
     bool operator==(const StoredSettings&) const = default;

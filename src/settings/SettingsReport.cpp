@@ -1,5 +1,7 @@
 #include "settings/SettingsReport.h"
 
+#include "base/Bars.h"
+
 #include "settings/ColourNames.h"
 #include "settings/MapPanelState.h"
 
@@ -34,7 +36,7 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     number(u"Update interval", store.readInt(u"WSPRUpdInterval", 2));
     number(u"Min distance setting", store.readInt(u"WSPRDist", 1) * distanceScale);
     number(u"Max distance setting", store.readInt(u"WSPRMaxD", 0) * distanceScale);
-    number(u"dB alert threshold setting", store.readInt(u"WSPRdBmVal", 1) - 30);
+    number(u"dB alert threshold setting", bars::snrThreshold(store.readInt(u"WSPRdBmVal", 1)));
     number(u"Max lines to display", store.readInt(u"WSPRGridNos", 20));
     number(u"Internal elapsed timer", store.readInt(u"WSPRet", 30));
     flag(u"Use sort by distance", u"WSPRSortDistance", false);

@@ -1,5 +1,6 @@
 #include "spots/FilterSpots.h"
 
+#include "base/Bars.h"
 #include "base/Clock.h"
 #include "base/DateFormats.h"
 #include "spots/AlertBand.h"
@@ -135,35 +136,35 @@ private:
     bool spot(const QString& line)
     {
         const SpotFields f = splitSpotLine(line, true);
-        const QString watts = wattsOf(f[7]);
+        const QString watts = wattsOf(f[field::Watts]);
 
         if (!m_c.myCall.isEmpty()) {
-            const qint64 at = dateTimeOf(f[0]);
+            const qint64 at = dateTimeOf(f[field::Time]);
             // Collected once the whole line has read.
-            if (MyCallSpots::isMyCall(f[1], m_c.myCall))
+            if (MyCallSpots::isMyCall(f[field::Call], m_c.myCall))
                 m_myCallLine = MyCallSpots::perBandLine(f, at);
         }
 
         if (m_distanceWindow) {
-            const int km = integerOf(f[10]);
+            const int km = integerOf(f[field::Km]);
             const bool inside = m_minKm <= km && km <= m_maxKm;
             const bool beyond = m_maxKm < m_minKm && km >= m_minKm;
             if (!inside && !beyond)
                 return true;
         }
 
-        const std::optional<qint64> at = spotTime(f[0]);
+        const std::optional<qint64> at = spotTime(f[field::Time]);
         if (!at)
-            throw ConversionFailed{notDateTime(f[0])};
+            throw ConversionFailed{notDateTime(f[field::Time])};
         if (m_c.timeWindow && *at <= m_timeCutoff) {
             m_result.end = FilterEnd::TimeWindow;
             return false;
         }
 
-        const int km = integerOrZero(f[10]);
-        const int snr = integerOrZero(f[3]);
+        const int km = integerOrZero(f[field::Km]);
+        const int snr = integerOrZero(f[field::Snr]);
         int flags = 0;
-        if (m_c.snrAlert && snr >= m_c.snrPosition - 30)
+        if (m_c.snrAlert && snr >= bars::snrThreshold(m_c.snrPosition))
             flag(flags, SpotFlag::SignalHigh, u"SigHi ");
         if (m_c.distanceControlsShown && !m_c.distanceWindow && km >= m_minKm)
             flag(flags, SpotFlag::BeyondMinimum, u"Dist+ ");
@@ -178,13 +179,13 @@ private:
         const bool recent = *at >= m_alertCutoff && (flags & int(SpotFlag::Alert));
         const bool far = m_c.far && km >= m_c.farAlertDistance;
         if (recent || far) {
-            dateTimeOf(f[0]); // an alert whose time does not read ends the pass
+            dateTimeOf(f[field::Time]); // an alert whose time does not read ends the pass
             m_result.memo.append(alertTextLine(f));
         }
 
         QString upperCall, upperReporter;
-        const QStringView call = upperCased(f[1], upperCall);
-        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, upperCased(f[8], upperReporter));
+        const QStringView call = upperCased(f[field::Call], upperCall);
+        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, upperCased(f[field::Reporter], upperReporter));
         if (excludedCall(m_c.exclusionList, call))
             match = false;
         if (m_c.fetchedBand == u"MyCall")
@@ -192,7 +193,7 @@ private:
         if (!match)
             return true;
 
-        const QString tag = classificationTag(flags, m_c.myCall, f[1], f[10], integerOf(f[10]),
+        const QString tag = classificationTag(flags, m_c.myCall, f[field::Call], f[field::Km], integerOf(f[field::Km]),
                                               m_c.farAlertDistance);
         m_result.rows.append(SpotRow(line, f, watts, tag));
         if (m_c.rowLimit && m_c.maxLines < m_result.rows.size() + 1) {
@@ -239,16 +240,16 @@ private:
             for (qsizetype i = 0; i < rows; ++i) {
                 const SpotRow& row = m_result.rows[i];
                 const QString& tag = row.tag();
-                if (!tag.contains(u"al") && !(m_c.far && tag.contains(u"ld")))
+                if (!tag.contains(tags::kAlert) && !(m_c.far && tag.contains(tags::kFar)))
                     continue;
-                const std::optional<qint64> at = readUtcMSecs(row.cellView(0));
+                const std::optional<qint64> at = readUtcMSecs(row.cellView(field::Time));
                 if (at && *at > m_futureCutoff) {
-                    m_result.futureAlerts.append(row.cell(0) + u',' + row.cellView(1));
+                    m_result.futureAlerts.append(row.cell(field::Time) + u',' + row.cellView(field::Call));
                     continue;
                 }
-                QString line = AlertsHistory::alertLine(row.cellView(0), row.cellView(1),
-                                                        row.cellView(2), row.cellView(3),
-                                                        row.cellView(8), row.cellView(10));
+                QString line = AlertsHistory::alertLine(row.cellView(field::Time), row.cellView(field::Call),
+                                                        row.cellView(field::MHz), row.cellView(field::Snr),
+                                                        row.cellView(field::Reporter), row.cellView(field::Km));
                 if (m_alerts.record(line))
                     m_result.recordedAlerts.append(std::move(line));
             }
@@ -283,22 +284,22 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
     for (qsizetype i = 0; i < spots.size(); ++i) {
         const SpotFields f = splitSpotLine(spots[i], false);
         QString upperCall, upperReporter;
-        const QStringView call = upperCased(f[1], upperCall);
+        const QStringView call = upperCased(f[field::Call], upperCall);
         qint64 at = 0;
         std::optional<double> mhz;
-        const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[8], upperReporter));
+        const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[field::Reporter], upperReporter));
         try {
-            at = dateTimeOf(f[0]);
+            at = dateTimeOf(f[field::Time]);
             if (match) {
-                mhz = readDecimal(f[2]);
+                mhz = readDecimal(f[field::MHz]);
                 if (!mhz)
-                    throw ConversionFailed{notDecimal(f[2])};
+                    throw ConversionFailed{notDecimal(f[field::MHz])};
             }
         } catch (const ConversionFailed& failed) {
             result.skipped.append(skippedSpot(spots[i], i, failed));
             continue;
         }
-        if (MyCallSpots::isMyCall(f[1], c.myCall)) {
+        if (MyCallSpots::isMyCall(f[field::Call], c.myCall)) {
             const QString line = MyCallSpots::allBandsLine(f);
             myCallSpots.add(line);
             result.myCallLines.append(line);

@@ -34,7 +34,7 @@ struct FilterControls
     int maxDistancePosition = 0;                       // ScrollBar6
     int distanceScale = 50;
     bool snrAlert = false;                             // CheckBox4
-    int snrPosition = 30;                              // ScrollBar3; threshold = position - 30 dB
+    int snrPosition = 30;                              // ScrollBar3; see bars::snrThreshold
     bool far = false;                                  // CheckBox17
     int farAlertDistance = 2000;                       // km
     int updateIntervalMinutes = 5;                     // ScrollBar1

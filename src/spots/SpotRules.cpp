@@ -124,6 +124,18 @@ const QStringList& allBandsHeaders()
     return headers;
 }
 
+const QStringList& bandBoxItems()
+{
+    static const QStringList items = [] {
+        QStringList list{QStringLiteral("All")};
+        for (const QString& header : allBandsHeaders())
+            list << header.section(u'/', 0, 0);
+        list << QStringLiteral("u");
+        return list;
+    }();
+    return items;
+}
+
 std::optional<int> readInteger(QStringView text)
 {
     qsizetype i = 0;
@@ -317,18 +329,18 @@ QString classificationTag(int flags, QStringView myCall, QStringView call, QStri
 {
     QString tag;
     if (flags & int(SpotFlag::SignalHigh))
-        tag = QStringLiteral("sh");
+        tag = QString::fromUtf16(tags::kSignalHigh);
     if (flags & int(SpotFlag::BeyondMinimum))
-        tag = QStringLiteral("md");
+        tag = QString::fromUtf16(tags::kBeyondMinimum);
     if (flags & int(SpotFlag::BetweenDistances))
-        tag = QStringLiteral("bd");
+        tag = QString::fromUtf16(tags::kBetween);
     if (flags & int(SpotFlag::Alert))
-        return QStringLiteral("al");
+        return QString::fromUtf16(tags::kAlert);
     // Without a MyCall call sign there is no own spot to mark, not even an empty call.
     if (!myCall.isEmpty() && myCall.compare(call, Qt::CaseInsensitive) == 0)
-        tag = u"mc :" + myCall + u' ' + call;
+        tag = QStringView(tags::kMyCall) + u" :" + myCall + u' ' + call;
     if (km >= farAlertDistance)
-        tag = u"ld: " + kmText + u' ' + QString::number(farAlertDistance);
+        tag = QStringView(tags::kFar) + u": " + kmText + u' ' + QString::number(farAlertDistance);
     return tag;
 }
 

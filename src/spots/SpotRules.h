@@ -27,6 +27,9 @@ bool excludedCall(QStringView exclusionList, QStringView call);
 
 // The all-bands column 0..16 of a frequency in MHz; 0 for anything outside the band table.
 int BandColumnOf(double mhz);
+// The band box's list: "All", the bands of the all-bands columns ("2190" for "2190/600"),
+// then "u".
+const QStringList& bandBoxItems();
 const QStringList& allBandsHeaders();
 
 // Whole numbers and decimals as the page writes them; nothing when the text is no number.
@@ -55,6 +58,22 @@ QStringView upperCased(QStringView text, QString& storage);
 
 // "hh:mm UTC"
 QString utcClockText(const QDateTime& utc);
+
+// The fields of a spot line, which are also the per-band grid's columns, in order; the
+// grid's last column holds the classification tag.
+namespace field {
+enum : int { Time, Call, MHz, Snr, Drift, Grid, Dbm, Watts, Reporter, ReporterGrid, Km, Miles, Tag };
+} // namespace field
+
+// The classification tags, as the tag column holds them.
+namespace tags {
+inline constexpr char16_t kAlert[] = u"al";
+inline constexpr char16_t kFar[] = u"ld";
+inline constexpr char16_t kMyCall[] = u"mc";
+inline constexpr char16_t kBetween[] = u"bd";
+inline constexpr char16_t kBeyondMinimum[] = u"md";
+inline constexpr char16_t kSignalHigh[] = u"sh";
+} // namespace tags
 
 enum class SpotFlag { SignalHigh = 1, BeyondMinimum = 2, BetweenDistances = 4, Alert = 8 };
 

@@ -1,5 +1,7 @@
 #include "window/BandSwitch.h"
 
+#include "base/Bars.h"
+
 #include "window/MainWindow.h"
 #include "window/SpotGrid.h"
 
@@ -82,7 +84,7 @@ void BandSwitch::applyPreset(const QList<PresetSetting>& settings)
         case PresetKey::ElapsedTime: setBar(w.elapsedBar, w.elapsedBox, p.position, same); break;
         case PresetKey::MaxLines: setBar(w.maxLinesBar, w.maxLinesBox, p.position, same); break;
         case PresetKey::Snr:
-            setBar(w.snrBar, w.snrBox, p.position, [](int position) { return position - 30; });
+            setBar(w.snrBar, w.snrBox, p.position, bars::snrThreshold);
             break;
         case PresetKey::Tone: setBar(w.toneBar, nullptr, p.position, same); break;
         case PresetKey::VhfDistMode: w.vhfDistMode->setChecked(p.ticked); break;

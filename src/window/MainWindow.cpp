@@ -1,5 +1,9 @@
 #include "window/MainWindow.h"
 
+#include "spots/SpotRules.h"
+
+#include "base/Bars.h"
+
 #include "platform/gui/ProgramIcon.h"
 
 #include <QCheckBox>
@@ -62,12 +66,12 @@ QPushButton* button(QWidget* parent, const char* name, const QString& text, cons
     return b;
 }
 
-QScrollBar* bar(QWidget* parent, const char* name, int min, int max, int position,
+QScrollBar* bar(QWidget* parent, const char* name, BarRange range, int position,
                 const QString& hint = {})
 {
     auto* s = named<QScrollBar>(parent, name, hint);
     s->setOrientation(Qt::Horizontal);
-    s->setRange(min, max);
+    s->setRange(range.min, range.max);
     s->setValue(position);
     s->setMinimumWidth(60);
     return s;
@@ -128,13 +132,7 @@ void MainWindow::buildControls()
     label3 = label(c, "Label3", QStringLiteral("Band"));
     bandBox = named<QComboBox>(c, "ComboBox1", QStringLiteral("Select the desired Band to monitor"));
     bandBox->setEditable(true);
-    bandBox->addItems({QStringLiteral("All"), QStringLiteral("2190"), QStringLiteral("160"),
-                       QStringLiteral("80"), QStringLiteral("60"), QStringLiteral("40"),
-                       QStringLiteral("30"), QStringLiteral("20"), QStringLiteral("17"),
-                       QStringLiteral("15"), QStringLiteral("12"), QStringLiteral("10"),
-                       QStringLiteral("8"), QStringLiteral("6"), QStringLiteral("4"),
-                       QStringLiteral("2"), QStringLiteral("220"), QStringLiteral("432"),
-                       QStringLiteral("u")});
+    bandBox->addItems(bandBoxItems());
     bandBox->setInsertPolicy(QComboBox::NoInsert);
     bandBox->setCurrentText(QStringLiteral("All"));
     useLast = check(c, "CheckBox16", QStringLiteral("Use Last"),
@@ -218,7 +216,7 @@ void MainWindow::buildControls()
     forceUpperCase(spotterFilter);
     clearSpotter = button(c, "Button3", QStringLiteral("Clear"));
     label4 = label(c, "Label4", QStringLiteral("Update Interval"));
-    intervalBar = bar(c, "ScrollBar1", 1, 120, 5, QStringLiteral("Adjust update interval in one minute steps"));
+    intervalBar = bar(c, "ScrollBar1", bars::kUpdateInterval, 5, QStringLiteral("Adjust update interval in one minute steps"));
     intervalBox = edit(c, "Edit7", QStringLiteral("Update interval in minutes"), true);
     intervalBox->setText(QStringLiteral("5"));
     label10 = label(c, "Label10", QStringLiteral("Mins"));
@@ -226,34 +224,34 @@ void MainWindow::buildControls()
     firstSpotTime = edit(c, "Edit14", QStringLiteral("The first spot time value (UTC)"), true);
     lastSpotTime = edit(c, "Edit15", QStringLiteral("The last spot time value (UTC)"), true);
     label11 = label(c, "Label11", QStringLiteral("Min KM"));
-    minKmBar = bar(c, "ScrollBar2", 0, 100, 1, QStringLiteral("The Min distance setting for VHF Distance Mode"));
+    minKmBar = bar(c, "ScrollBar2", bars::kMinDistance, 1, QStringLiteral("The Min distance setting for VHF Distance Mode"));
     minKmBox = edit(c, "Edit8", {}, true);
     label12 = label(c, "Label12", QStringLiteral("Max KM"));
-    maxKmBar = bar(c, "ScrollBar6", 0, 100, 0, QStringLiteral("The Max distance setting for VHF Distance Mode"));
+    maxKmBar = bar(c, "ScrollBar6", bars::kMaxDistance, 0, QStringLiteral("The Max distance setting for VHF Distance Mode"));
     maxKmBox = edit(c, "Edit13", {}, true);
     for (QWidget* w : std::initializer_list<QWidget*>{label11, minKmBar, minKmBox, label12, maxKmBar, maxKmBox})
         w->setVisible(false);
     label43 = label(c, "Label43", QStringLiteral("Far Alert K"));
-    farAlertBar = bar(c, "ScrollBar9", 0, 200, 0);
+    farAlertBar = bar(c, "ScrollBar9", bars::kFarAlert, 0);
     farAlertBox = edit(c, "Edit20");
     setBackground(farAlertBox, QColor(255, 251, 240));
     farAlertBox->setText(QStringLiteral("2000"));
     timeWindow = check(c, "CheckBox6", QStringLiteral("Time"),
                        QStringLiteral("The elapsed time from now to the last spot to be displayed is defined when  this is ticked"));
-    elapsedBar = bar(c, "ScrollBar5", 2, 120, 5, QStringLiteral("The elapsed time setting in minutes"));
+    elapsedBar = bar(c, "ScrollBar5", bars::kElapsedTime, 5, QStringLiteral("The elapsed time setting in minutes"));
     elapsedBox = edit(c, "Edit12", QStringLiteral("The elapsed time value in minutes"), true);
     elapsedBox->setText(QStringLiteral("5"));
     label17 = label(c, "Label17", QStringLiteral("Lines:"));
     linesBox = edit(c, "Edit16", {}, true);
     entriesLimit = check(c, "CheckBox7", QStringLiteral("Entries"),
                          QStringLiteral("The number of entries listed is limited to the value at RHS when this is ticked"));
-    maxLinesBar = bar(c, "ScrollBar4", 5, 1000, 5,
+    maxLinesBar = bar(c, "ScrollBar4", bars::kMaxLines, 5,
                       QStringLiteral("Number of entries to list in the grid table - note that this sets the Maximum and not the Minimum lines"));
     maxLinesBox = edit(c, "Edit11", {}, true);
     maxLinesBox->setText(QStringLiteral("5"));
     snrAlert = check(c, "CheckBox4", QStringLiteral("SNR alert"),
                      QStringLiteral("Use SNR Alert mode - displays signals above the threshold in a different colour"));
-    snrBar = bar(c, "ScrollBar3", 0, 60, 30);
+    snrBar = bar(c, "ScrollBar3", bars::kSnr, 30);
     snrBox = edit(c, "Edit10", QStringLiteral("The SNR threshold setting in dB"), true);
     snrBox->setText(QStringLiteral("0"));
     label14 = label(c, "Label14", QStringLiteral("dB"));
@@ -274,7 +272,7 @@ void MainWindow::buildControls()
     alertTones = check(c, "CheckBox8", QStringLiteral("Alert Tones"),
                        QStringLiteral("Sound an alert on the PC with 3 sequential tones"));
     alertTones->setVisible(false);
-    toneBar = bar(c, "ScrollBar7", 4, 20, 4, QStringLiteral("Alert Tone Freq 400-2000Hz"));
+    toneBar = bar(c, "ScrollBar7", bars::kTone, 4, QStringLiteral("Alert Tone Freq 400-2000Hz"));
     toneBar->setVisible(false);
 
     gridArea = new QWidget(c);
@@ -397,9 +395,9 @@ void MainWindow::connectHandlers()
     connect(maxLinesBar, &QScrollBar::valueChanged, this,
             [this](int position) { maxLinesBox->setText(QString::number(position)); });
     connect(snrBar, &QScrollBar::valueChanged, this,
-            [this](int position) { snrBox->setText(QString::number(position - 30)); });
+            [this](int position) { snrBox->setText(QString::number(bars::snrThreshold(position))); });
     connect(farAlertBar, &QScrollBar::valueChanged, this, [this](int position) {
-        m_farAlertDistance = 2000 + 50 * position;
+        m_farAlertDistance = bars::farAlertDistance(position);
         farAlertBox->setText(QString::number(m_farAlertDistance));
     });
     connect(toneBar, &QScrollBar::valueChanged, this,

@@ -1,5 +1,7 @@
 #include "window/SetupPanel.h"
 
+#include "base/Bars.h"
+
 #include "base/SpotSource.h"
 
 #include "settings/ColourNames.h"
@@ -149,7 +151,7 @@ SetupPanel::SetupPanel(MainWindow& window)
     distanceScale = named<QScrollBar>(this, u"ScrollBar8",
         QStringLiteral("Control to change the min/max distances used for filtering spots. This is a 'multiplier' value."));
     distanceScale->setOrientation(Qt::Horizontal);
-    distanceScale->setRange(5, 100);
+    distanceScale->setRange(bars::kDistanceScale.min, bars::kDistanceScale.max);
     distanceScale->setValue(50);
     distanceScale->setMinimumWidth(80);
     scaleRow->addWidget(distanceScale, 1);

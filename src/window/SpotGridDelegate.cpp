@@ -40,21 +40,21 @@ CellLook cellLook(const CellContext& cell, const GridColours& colours)
         take(normal);
         if (has(u"md"))
             take(colours.look(TextClass::BeyondDistance));
-        if (has(u"sh"))
+        if (has(tags::kSignalHigh))
             take(colours.look(TextClass::SigAboveThreshold));
-        if (has(u"bd"))
+        if (has(tags::kBetween))
             take(colours.look(TextClass::BetweenDistances));
         if (has(u"mc")) {
             look.bold = true;
             look.text = 0xFF0000;
             look.background = 0xFFFFFF;
         }
-        if (has(u"ld")) {
+        if (has(tags::kFar)) {
             look.bold = true;
             look.text = 0x000000;
             look.background = 0x00FF00;
         }
-        if (has(u"al")) {
+        if (has(tags::kAlert)) {
             take(colours.look(TextClass::Alerts));
             look.background = backgroundRgb(Background::Highlight, colours.highlight);
         }

@@ -14,7 +14,7 @@ enum class GridLayout { PerBand, AllBands };
 // Per-band layout: columns 0..11 hold the twelve spot line fields, column 12 the
 // classification tag, which is never shown but is read by the drawing and the export.
 inline constexpr int kPerBandColumns = 13;
-inline constexpr int kTagColumn = 12;
+inline constexpr int kTagColumn = field::Tag;
 inline constexpr int kAllBandsColumns = 17;
 inline constexpr int kGridRowHeight = 20;
 

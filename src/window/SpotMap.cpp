@@ -22,12 +22,12 @@ namespace beamtide {
 namespace {
 
 // Columns of the per-band grid the map reads.
-constexpr int kSnrColumn = 3;
-constexpr int kCallColumn = 1;
-constexpr int kLocatorColumn = 5;
-constexpr int kReporterColumn = 8;
-constexpr int kReporterLocatorColumn = 9;
-constexpr int kKmColumn = 10;
+constexpr int kSnrColumn = field::Snr;
+constexpr int kCallColumn = field::Call;
+constexpr int kLocatorColumn = field::Grid;
+constexpr int kReporterColumn = field::Reporter;
+constexpr int kReporterLocatorColumn = field::ReporterGrid;
+constexpr int kKmColumn = field::Km;
 
 constexpr double kMaxZoom = 32.0;
 const QRectF kWorld(-180.0, -90.0, 360.0, 180.0);
@@ -35,7 +35,8 @@ const QRectF kWorld(-180.0, -90.0, 360.0, 180.0);
 // Paths of the stronger classes are drawn over the others.
 int rankOf(const QString& tag)
 {
-    const char16_t* const codes[] = {u"md", u"sh", u"bd", u"mc", u"ld", u"al"};
+    const char16_t* const codes[] = {tags::kBeyondMinimum, tags::kSignalHigh, tags::kBetween,
+                                     tags::kMyCall, tags::kFar, tags::kAlert};
     int rank = 0;
     for (int i = 0; i < 6; ++i) {
         if (tag.contains(QStringView(codes[i])))
