@@ -4,7 +4,7 @@
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/Openers.h"
-#include "shell/StartOptions.h"
+#include "base/StartOptions.h"
 #include "window/AlertAnnouncer.h"
 #include "window/FilterPresenter.h"
 #include "window/FindPanel.h"

@@ -17,7 +17,6 @@
 #include "TempFolder.h"
 
 #include <QComboBox>
-#include <QElapsedTimer>
 #include <QLabel>
 #include <QLineEdit>
 #include <QProgressBar>
@@ -411,53 +410,6 @@ TEST_F(ControllerTest, AFailedLookupStillFetchesTheSpots)
     }
 }
 
-// A refresh of a 5000-row page while a 10 ms timer measures how late the event loop lets
-// it run. The figure goes to the test's output; machines here are shared, so no limit.
-TEST_F(ControllerTest, LargeRefreshStallIsMeasured)
-{
-    auto spots = test::assortedSpots(5000);
-    for (auto& s : spots)
-        s.mhz = QStringLiteral("50.294500");
-    setPage(spots);
-    storeSetting(QStringLiteral("WSPRBand"), QStringLiteral("6"));
-    storeSetting(QStringLiteral("WSPRLinesSet"), QStringLiteral("0"));
-    startUp();
-    window->resize(1200, 800);
-    window->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(window.get()));
-    ASSERT_EQ(controller->grid().model().rows(), 5001);
-
-    QElapsedTimer since;
-    qint64 worst = 0;
-    int probes = 0;
-    QTimer probe;
-    probe.setTimerType(Qt::PreciseTimer);
-    probe.setInterval(10);
-    QObject::connect(&probe, &QTimer::timeout, [&] {
-        worst = std::max(worst, since.restart() - 10);
-        ++probes;
-    });
-    since.start();
-    probe.start();
-    QTest::mouseClick(window->updateNow, Qt::LeftButton);
-    waitForRefresh();
-    QTest::qWait(200); // the first paint of the new rows
-    probe.stop();
-
-    EXPECT_EQ(controller->grid().model().rows(), 5001);
-    EXPECT_GT(probes, 0);
-    // The share of the main thread's part: filter pass, model reset and repaint.
-    QElapsedTimer pass;
-    pass.start();
-    controller->filterPass(true);
-    const qint64 passMs = pass.elapsed();
-    std::printf("[ stall    ] one filter pass over the 5000 spots with repaint: %lld ms\n",
-                static_cast<long long>(passMs));
-    RecordProperty("filterPassMs", int(passMs));
-    RecordProperty("worstStallMs", int(worst));
-    std::printf("[ stall    ] worst event-loop stall during a 5000-row refresh: %lld ms (%d probes)\n",
-                static_cast<long long>(worst), probes);
-}
 
 TEST_F(ControllerTest, FailedSpotQueryKeepsTheLastSpotsAndMarksTheStatusRow)
 {

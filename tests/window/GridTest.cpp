@@ -1,5 +1,6 @@
 #include "window/SpotGrid.h"
 
+#include <QAbstractItemModelTester>
 #include <QImage>
 #include <QTableView>
 
@@ -88,6 +89,8 @@ TEST(GridTest, CellLookFollowsTagBandRowAndFind)
 TEST(GridTest, LayoutsHoldHeadersInRowZeroAndRowsBelow)
 {
     SpotGridModel model;
+    // Every change below must keep the model's signals and counts consistent for the view.
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
     model.setPerBandLayout();
     EXPECT_EQ(model.rows(), 1);
     EXPECT_EQ(model.columns(), 13);
@@ -158,6 +161,7 @@ TEST(GridTest, PaintedCellsShowTheirLook)
 {
     QTableView view;
     SpotGrid grid(view);
+    QAbstractItemModelTester tester(&grid.model(), QAbstractItemModelTester::FailureReportingMode::Fatal);
     grid.setBandSource([] { return QStringLiteral("2"); });
     grid.setColourSource([] { return GridColours::defaults(); });
     grid.setPerBandLayout();

@@ -8,6 +8,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include "WidgetLookup.h"
+
 #include <gtest/gtest.h>
 
 using namespace beamtide;
@@ -17,9 +19,7 @@ namespace {
 template <typename W>
 W* find(MainWindow& w, const char* name)
 {
-    auto* widget = w.findChild<W*>(QString::fromLatin1(name));
-    EXPECT_NE(widget, nullptr) << "control doesn't exist: " << name;
-    return widget;
+    return test::findControl<W>(w, name);
 }
 
 bool shown(MainWindow& w, const char* name)

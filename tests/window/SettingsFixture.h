@@ -1,6 +1,7 @@
 #pragma once
 
 #include "TempFolder.h"
+#include "WidgetLookup.h"
 #include "base/Identity.h"
 #include "settings/SettingsStore.h"
 #include "window/MainWindow.h"
@@ -43,11 +44,9 @@ struct SettingsUi
     template <typename W>
     W* find(const char* name)
     {
-        auto* w = window.findChild<W*>(QString::fromLatin1(name));
-        EXPECT_NE(w, nullptr) << "control doesn't exist: " << name;
-        return w;
+        return findControl<W>(window, name);
     }
-    QString text(const char* name);
+    QString text(const char* name) { return controlText(window, name); }
     void click(const char* name)
     {
         auto* w = find<QWidget>(name);
@@ -88,19 +87,5 @@ struct SettingsUi
 
 namespace beamtide::test {
 
-inline QString SettingsUi::text(const char* name)
-{
-    auto* w = find<QWidget>(name);
-    if (auto* e = qobject_cast<QLineEdit*>(w))
-        return e->text();
-    if (auto* c = qobject_cast<QComboBox*>(w))
-        return c->currentText();
-    if (auto* l = qobject_cast<QLabel*>(w))
-        return l->text();
-    if (auto* m = qobject_cast<QPlainTextEdit*>(w))
-        return m->toPlainText();
-    ADD_FAILURE() << "no text in " << name;
-    return {};
-}
 
 } // namespace beamtide::test

@@ -17,6 +17,7 @@
 #include "PageMaker.h"
 #include "QuietOpeners.h"
 #include "TempFolder.h"
+#include "WidgetLookup.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -109,18 +110,7 @@ public:
         controller->startUp();
     }
 
-    QString text(const char* name) const
-    {
-        const QString objectName = QString::fromLatin1(name);
-        if (auto* e = window.findChild<QLineEdit*>(objectName))
-            return e->text();
-        if (auto* l = window.findChild<QLabel*>(objectName))
-            return l->text();
-        if (auto* c = window.findChild<QComboBox*>(objectName))
-            return c->currentText();
-        ADD_FAILURE() << "control doesn't exist: " << name;
-        return {};
-    }
+    QString text(const char* name) const { return test::controlText(window, name); }
 
     // The network thread logs too.
     void record(const QString& line)

@@ -1,4 +1,4 @@
-#include "shell/StartOptions.h"
+#include "base/StartOptions.h"
 
 #include "Version.h"
 #include "base/DateFormats.h"

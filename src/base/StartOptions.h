@@ -6,7 +6,7 @@
 
 namespace beamtide {
 
-// The start-up's own command-line options; those of the identity live with it.
+// The start-up's own command-line options, beside those of the identity.
 
 // The band of the last band option the command line holds ("/20" gives "20"), the options
 // tested in their fixed order, each as a plain substring.
