@@ -60,9 +60,11 @@ void SpotGridModel::setPerBandRows(const QVector<QStringList>& rows)
     beginResetModel();
     m_rows.resize(1);
     m_rows.reserve(rows.size() + 1);
-    for (QStringList row : rows) {
-        row.resize(m_columns);
-        m_rows.append(std::move(row));
+    for (const QStringList& row : rows) {
+        m_rows.append(row); // shared, not copied
+        // Short rows are padded; a resize of a shared list would copy every full one too.
+        if (row.size() != m_columns)
+            m_rows.last().resize(m_columns);
     }
     endResetModel();
 }
