@@ -7,7 +7,7 @@
 #include "spots/AllBandsTable.h"
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
-#include "window/SpotGrid.h"
+#include "window/grid/SpotGrid.h"
 
 #include "PageMaker.h"
 

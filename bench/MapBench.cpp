@@ -4,8 +4,8 @@
 // machine the wall clock also counts the time other programs had the processor. The pass
 // variant adds the geometry worked out once a filter pass.
 #include "base/Clock.h"
-#include "window/SpotGridModel.h"
-#include "window/SpotMap.h"
+#include "window/grid/SpotGridModel.h"
+#include "window/map/SpotMap.h"
 
 #include <QApplication>
 

@@ -12,7 +12,7 @@
 #include "spots/AllBandsTable.h"
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
-#include "window/SpotGrid.h"
+#include "window/grid/SpotGrid.h"
 
 #include "HttpFixture.h"
 #include "PageMaker.h"

@@ -5,8 +5,8 @@
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "window/Controller.h"
-#include "window/MainWindow.h"
-#include "window/SpotGrid.h"
+#include "window/grid/SpotGrid.h"
+#include "window/main/MainWindow.h"
 
 #include "HttpFixture.h"
 #include "LocalServices.h"

@@ -5,8 +5,8 @@
 #include "platform/gui/ProgramIcon.h"
 #include "settings/SettingsStore.h"
 #include "window/Controller.h"
-#include "window/DesktopPresence.h"
-#include "window/MainWindow.h"
+#include "window/desktop/DesktopPresence.h"
+#include "window/main/MainWindow.h"
 
 #include <QApplication>
 #include <QDir>

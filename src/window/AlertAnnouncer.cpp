@@ -5,10 +5,10 @@
 #include "platform/gui/AlertTones.h"
 #include "shell/AlertCheck.h"
 #include "spots/AlertsHistory.h"
-#include "window/MainWindow.h"
-#include "window/Prompt.h"
-#include "window/SetupPanel.h"
-#include "window/WorkingValues.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
+#include "window/setup/SetupPanel.h"
+#include "window/setup/WorkingValues.h"
 
 #include <QCheckBox>
 #include <QLabel>

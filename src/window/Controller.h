@@ -10,7 +10,7 @@
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
 #include "window/Services.h"
-#include "window/WorkingValues.h"
+#include "window/setup/WorkingValues.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -1,9 +1,9 @@
 #include "window/FilterPresenter.h"
 
 #include "base/RunLog.h"
-#include "window/MainWindow.h"
-#include "window/Prompt.h"
-#include "window/SpotGrid.h"
+#include "window/grid/SpotGrid.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
 
 #include <QCheckBox>
 #include <QComboBox>

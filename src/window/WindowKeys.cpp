@@ -1,10 +1,10 @@
 #include "window/WindowKeys.h"
 
 #include "retrieval/FetchRules.h"
-#include "window/FindPanel.h"
-#include "window/MainWindow.h"
-#include "window/Prompt.h"
-#include "window/SpotGrid.h"
+#include "window/grid/FindPanel.h"
+#include "window/grid/SpotGrid.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
 
 #include <QComboBox>
 #include <QKeyEvent>

@@ -8,9 +8,9 @@
 #include "platform/gui/TrayIcon.h"
 #include "shell/DesktopStatus.h"
 #include "window/Controller.h"
-#include "window/DesktopPresence.h"
-#include "window/MainWindow.h"
-#include "window/Prompt.h"
+#include "window/desktop/DesktopPresence.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
 
 #include "DesktopFixture.h"
 #include "HttpFixture.h"

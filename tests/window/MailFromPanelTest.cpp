@@ -4,8 +4,8 @@
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "window/Controller.h"
-#include "window/MainWindow.h"
-#include "window/Prompt.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
 
 #include "LocalServices.h"
 #include "QuietOpeners.h"

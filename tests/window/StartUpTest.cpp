@@ -1,16 +1,16 @@
 // The start-up and shut-down sequences in this process: the real window and controller,
 // the settings in an INI file, the services on a local HTTP server, the clock held still.
+#include "Version.h"
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/Identity.h"
 #include "platform/InstanceLock.h"
 #include "spots/AlertsHistory.h"
 #include "window/Controller.h"
-#include "window/MainWindow.h"
-#include "window/MapPanel.h"
-#include "window/Prompt.h"
-#include "window/WorkingValues.h"
-#include "Version.h"
+#include "window/main/MainWindow.h"
+#include "window/main/Prompt.h"
+#include "window/map/MapPanel.h"
+#include "window/setup/WorkingValues.h"
 
 #include "HttpFixture.h"
 #include "LocalServices.h"
