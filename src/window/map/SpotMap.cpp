@@ -29,8 +29,7 @@ constexpr int kReporterColumn = field::Reporter;
 constexpr int kReporterLocatorColumn = field::ReporterGrid;
 constexpr int kKmColumn = field::Km;
 
-constexpr double kMaxZoom = 32.0;
-const QRectF kWorld(-180.0, -90.0, 360.0, 180.0);
+constexpr QRectF kWorld = MapView::kWorld;
 
 // Paths of the stronger classes are drawn over the others.
 int rankOf(const QString& tag)
@@ -283,51 +282,39 @@ void SpotMap::refreshLooks()
     });
 }
 
-double SpotMap::scale() const
+const MapView& SpotMap::view() const
 {
-    const double base = std::min(width() / kWorld.width(), height() / kWorld.height());
-    return std::max(base, 1e-6) * m_zoom;
+    m_view.setViewport(size());
+    return m_view;
+}
+
+MapView& SpotMap::view()
+{
+    m_view.setViewport(size());
+    return m_view;
 }
 
 QTransform SpotMap::worldToWidget() const
 {
-    const double s = scale();
-    QTransform t;
-    t.translate(width() / 2.0, height() / 2.0);
-    t.scale(s, s);
-    t.translate(-m_centre.x(), -m_centre.y());
-    return t;
+    const double s = view().scale();
+    const QPointF origin = m_view.origin();
+    return QTransform(s, 0, 0, s, origin.x(), origin.y());
 }
 
 QPointF SpotMap::toWidget(const GeoPoint& p) const
 {
-    return worldToWidget().map(QPointF(p.lon, -p.lat));
-}
-
-void SpotMap::clampCentre()
-{
-    const double s = scale();
-    const double halfWidth = width() / 2.0 / s;
-    const double halfHeight = height() / 2.0 / s;
-    const auto clampAxis = [](double value, double half, double limit) {
-        return half >= limit ? 0.0 : std::clamp(value, -limit + half, limit - half);
-    };
-    m_centre = {clampAxis(m_centre.x(), halfWidth, 180.0), clampAxis(m_centre.y(), halfHeight, 90.0)};
+    return view().toWidget(p);
 }
 
 void SpotMap::zoomAbout(const QPointF& pos, double factor)
 {
-    const QPointF world = worldToWidget().inverted().map(pos);
-    m_zoom = std::clamp(m_zoom * factor, 1.0, kMaxZoom);
-    m_centre = world - (pos - QPointF(width() / 2.0, height() / 2.0)) / scale();
-    clampCentre();
+    view().zoomAbout(pos, factor);
     update();
 }
 
 void SpotMap::resetView()
 {
-    m_zoom = 1.0;
-    m_centre = {};
+    m_view.reset();
     update();
 }
 
@@ -372,9 +359,9 @@ void SpotMap::ensureBackground()
     const QString key = QStringLiteral("%1x%2 %3 %4,%5 %6 %7")
                             .arg(width())
                             .arg(height())
-                            .arg(m_zoom)
-                            .arg(m_centre.x())
-                            .arg(m_centre.y())
+                            .arg(m_view.zoom())
+                            .arg(m_view.centre().x())
+                            .arg(m_view.centre().y())
                             .arg(m_nightMinute.toMSecsSinceEpoch())
                             .arg(hasEarthImage());
     if (key == m_backgroundKey && !m_background.isNull())
@@ -531,7 +518,7 @@ bool SpotMap::event(QEvent* event)
 
 void SpotMap::resizeEvent(QResizeEvent* event)
 {
-    clampCentre();
+    view().clampCentre();
     QWidget::resizeEvent(event);
 }
 
@@ -552,8 +539,7 @@ void SpotMap::mouseMoveEvent(QMouseEvent* event)
     if (!m_dragging && (pos - m_pressPos).manhattanLength() >= QApplication::startDragDistance())
         m_dragging = true;
     if (m_dragging) {
-        m_centre -= (pos - m_lastPos) / scale();
-        clampCentre();
+        view().panBy(pos - m_lastPos);
         update();
     }
     m_lastPos = pos;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "map/Geo.h"
+#include "map/MapView.h"
 #include "window/grid/SpotGridDelegate.h"
 
 #include <QImage>
@@ -71,8 +72,8 @@ public:
     // Where a position shows in the widget with the current zoom and pan.
     QPointF toWidget(const GeoPoint& p) const;
 
-    double zoom() const { return m_zoom; }
-    QPointF viewCentre() const { return m_centre; } // longitude, -latitude
+    double zoom() const { return m_view.zoom(); }
+    QPointF viewCentre() const { return m_view.centre(); } // longitude, -latitude
     void resetView();
 
     // The minute the night side was last drawn for.
@@ -96,9 +97,11 @@ private:
     void markDirty();
     void ensureBuilt();
     void refreshLooks();
+    // The view with the widget's size as it is now: a hidden widget takes a new size before
+    // its resize event arrives.
+    const MapView& view() const;
+    MapView& view();
     QTransform worldToWidget() const;
-    double scale() const;
-    void clampCentre();
     void zoomAbout(const QPointF& pos, double factor);
     void ensureBackground();
     void ensureNight();
@@ -125,8 +128,7 @@ private:
     QPixmap m_background;     // earth and night for the current view
     QString m_backgroundKey;
 
-    double m_zoom = 1.0;
-    QPointF m_centre;         // the view's centre in world units
+    mutable MapView m_view;
     QPointF m_pressPos;
     QPointF m_lastPos;
     bool m_pressed = false;
