@@ -1,0 +1,210 @@
+#!/usr/bin/env bash
+# Cross-builds, from Debian's own source packages, the Windows libraries Beamtide links:
+# Qt (qtbase), OpenSSL, libcurl, SQLite, libmosquitto, GoogleTest and Google Benchmark.
+# They land in one prefix in a cache folder outside the clone; each library is rebuilt only
+# when its version, its flags or the toolchain file change. Prints nothing on a cached run.
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=scripts/windows/env.sh
+source "$repo/scripts/windows/env.sh"
+# shellcheck source=scripts/windows/debsrc.sh
+source "$repo/scripts/windows/debsrc.sh"
+
+toolchain_file=$repo/cmake/mingw-w64-x86_64.cmake
+toolchain_key=$(sha256sum "$toolchain_file" | cut -c1-12)
+jobs=$(nproc)
+mkdir -p "$BEAMTIDE_WIN_CACHE"/{src,build,stamps} "$BEAMTIDE_WIN_ROOT"
+
+log() { echo "[windows toolchain] $*"; }
+
+# The newest version of a source package that the mirror still serves, unpacked with Debian's
+# patches applied. Prints the unpacked folder.
+fetch_source() {
+  local pkg=$1 v dir
+  for v in $(apt-cache showsrc "$pkg" | awk '/^Version:/{print $2}' | sort -rV | uniq); do
+    dir=$BEAMTIDE_WIN_CACHE/src/$pkg-$v
+    if [ -f "$dir/.unpacked" ]; then echo "$dir"; return 0; fi
+    local dsc
+    dsc=$BEAMTIDE_WIN_CACHE/src/${pkg}_${v#*:}.dsc
+    if [ ! -f "$dsc" ]; then
+      (cd "$BEAMTIDE_WIN_CACHE/src" && apt-get source --download-only -qq "$pkg=$v" >/dev/null 2>&1) || continue
+    fi
+    rm -rf "$dir"
+    (cd "$BEAMTIDE_WIN_CACHE/src" && dpkg-source --no-check -x "$dsc" "$dir" >/dev/null) || continue
+    touch "$dir/.unpacked"
+    echo "$dir"
+    return 0
+  done
+  echo "No source of $pkg could be fetched (is a deb-src entry missing?)" >&2
+  return 1
+}
+
+# The version of the source that fetch_source unpacks (not always the newest listed: a mirror may
+# list a version it no longer serves).
+source_version() { basename "$(fetch_source "$1")"; }
+
+# up_to_date NAME KEY: whether NAME was built with KEY already.
+up_to_date() { [ "$(cat "$BEAMTIDE_WIN_CACHE/stamps/$1" 2>/dev/null)" = "$2" ]; }
+stamp() { echo "$2" >"$BEAMTIDE_WIN_CACHE/stamps/$1"; }
+
+cmake_cross() {
+  local src=$1 build=$2; shift 2
+  rm -rf "$build"
+  cmake -S "$src" -B "$build" -G Ninja -Wno-dev \
+    -DCMAKE_TOOLCHAIN_FILE="$toolchain_file" -DBEAMTIDE_WIN_ROOT="$BEAMTIDE_WIN_ROOT" \
+    -DCMAKE_BUILD_TYPE=Release -DCMAKE_INSTALL_PREFIX="$BEAMTIDE_WIN_ROOT" "$@" >"$build.log" 2>&1 \
+    || { tail -40 "$build.log" >&2; return 1; }
+  cmake --build "$build" -j "$jobs" >>"$build.log" 2>&1 || { tail -60 "$build.log" >&2; return 1; }
+  cmake --install "$build" >>"$build.log" 2>&1
+}
+
+# --- OpenSSL: the one TLS library of the program, on both platforms.
+openssl_flags="mingw64 shared no-tests no-engine no-module no-legacy"
+build_openssl() {
+  local key="openssl $(source_version openssl) $openssl_flags $toolchain_key"
+  up_to_date openssl "$key" && return 0
+  log "OpenSSL ($key)"
+  local src build
+  src=$(fetch_source openssl)
+  build=$BEAMTIDE_WIN_CACHE/build/openssl
+  rm -rf "$build" && cp -a "$src" "$build"
+  # shellcheck disable=SC2086
+  (cd "$build" && ./Configure $openssl_flags --cross-compile-prefix=x86_64-w64-mingw32- \
+       CC=gcc-posix CXX=g++-posix --prefix="$BEAMTIDE_WIN_ROOT" --libdir=lib >"$build.log" 2>&1 \
+     && make -j "$jobs" build_libs >>"$build.log" 2>&1 && make install_dev >>"$build.log" 2>&1) \
+    || { tail -40 "$build.log" >&2; return 1; }
+  stamp openssl "$key"
+}
+
+# --- libcurl: HTTP, HTTPS, SMTP and SMTPS on OpenSSL, certificates verified.
+curl_flags="-DBUILD_SHARED_LIBS=ON -DBUILD_CURL_EXE=OFF -DBUILD_TESTING=OFF -DENABLE_MANUAL=OFF
+ -DCURL_USE_OPENSSL=ON -DCURL_USE_LIBSSH2=OFF -DCURL_ZLIB=OFF -DUSE_LIBIDN2=OFF -DUSE_NGHTTP2=OFF
+ -DCURL_BROTLI=OFF -DCURL_ZSTD=OFF -DENABLE_UNIX_SOCKETS=OFF -DCURL_DISABLE_LDAP=ON
+ -DCURL_DISABLE_LDAPS=ON -DCURL_DISABLE_FTP=ON -DCURL_DISABLE_FILE=ON -DCURL_DISABLE_TELNET=ON
+ -DCURL_DISABLE_DICT=ON -DCURL_DISABLE_TFTP=ON -DCURL_DISABLE_RTSP=ON -DCURL_DISABLE_POP3=ON
+ -DCURL_DISABLE_IMAP=ON -DCURL_DISABLE_GOPHER=ON -DCURL_DISABLE_MQTT=ON -DCURL_DISABLE_SMB=ON"
+build_curl() {
+  local key="curl $(source_version curl) $curl_flags $(cat "$BEAMTIDE_WIN_CACHE/stamps/openssl")"
+  up_to_date curl "$key" && return 0
+  log "libcurl"
+  local src
+  src=$(fetch_source curl)
+  # shellcheck disable=SC2086
+  cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/curl" $curl_flags -DOPENSSL_ROOT_DIR="$BEAMTIDE_WIN_ROOT"
+  stamp curl "$key"
+}
+
+# --- SQLite: the amalgamation made from Debian's source tree, as a static library.
+sqlite_flags="-O2 -DSQLITE_THREADSAFE=1 -DSQLITE_DEFAULT_FOREIGN_KEYS=1 -DSQLITE_OMIT_LOAD_EXTENSION"
+build_sqlite() {
+  local key="sqlite3 $(source_version sqlite3) $sqlite_flags $toolchain_key"
+  up_to_date sqlite "$key" && return 0
+  log "SQLite"
+  local src build
+  src=$(fetch_source sqlite3)
+  build=$BEAMTIDE_WIN_CACHE/build/sqlite
+  rm -rf "$build" && mkdir -p "$build"
+  # The amalgamation is generated by host tools (tclsh, the host compiler).
+  (cd "$build" && "$src/configure" --disable-tcl >"$build.log" 2>&1 && make sqlite3.c >>"$build.log" 2>&1 \
+     && x86_64-w64-mingw32-gcc-posix $sqlite_flags -c sqlite3.c -o sqlite3.o >>"$build.log" 2>&1 \
+     && x86_64-w64-mingw32-gcc-ar-posix rcs libsqlite3.a sqlite3.o) \
+    || { tail -40 "$build.log" >&2; return 1; }
+  mkdir -p "$BEAMTIDE_WIN_ROOT"/{include,lib}
+  cp "$build/sqlite3.h" "$build/sqlite3ext.h" "$BEAMTIDE_WIN_ROOT/include/" 2>/dev/null \
+    || cp "$build/sqlite3.h" "$BEAMTIDE_WIN_ROOT/include/"
+  cp "$build/libsqlite3.a" "$BEAMTIDE_WIN_ROOT/lib/"
+  stamp sqlite "$key"
+}
+
+# --- libmosquitto (the client library only), on OpenSSL.
+mosquitto_flags="-DWITH_BROKER=OFF -DWITH_APPS=OFF -DWITH_CLIENTS=OFF -DWITH_PLUGINS=OFF
+ -DDOCUMENTATION=OFF -DWITH_TLS=ON -DWITH_TLS_PSK=OFF -DWITH_CJSON=OFF -DWITH_STATIC_LIBRARIES=OFF
+ -DWITH_SRV=OFF -DWITH_THREADING=OFF -DWITH_SOCKS=OFF -DWITH_LIB_CPP=OFF"
+build_mosquitto() {
+  local key="mosquitto $(source_version mosquitto) $mosquitto_flags $(cat "$BEAMTIDE_WIN_CACHE/stamps/openssl")"
+  up_to_date mosquitto "$key" && return 0
+  log "libmosquitto"
+  local src
+  src=$(fetch_source mosquitto)
+  # shellcheck disable=SC2086
+  cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/mosquitto" $mosquitto_flags \
+    -DOPENSSL_ROOT_DIR="$BEAMTIDE_WIN_ROOT"
+  stamp mosquitto "$key"
+}
+
+# --- GoogleTest and Google Benchmark, static.
+build_gtest() {
+  local key="googletest $(source_version googletest) $toolchain_key"
+  up_to_date googletest "$key" && return 0
+  log "GoogleTest"
+  local src
+  src=$(fetch_source googletest)
+  cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/googletest" -DBUILD_SHARED_LIBS=OFF -DINSTALL_GTEST=ON
+  stamp googletest "$key"
+}
+build_benchmark() {
+  local key="benchmark $(source_version benchmark) $toolchain_key"
+  up_to_date benchmark "$key" && return 0
+  log "Google Benchmark"
+  local src
+  src=$(fetch_source benchmark)
+  cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/benchmark" -DBUILD_SHARED_LIBS=OFF \
+    -DBENCHMARK_ENABLE_TESTING=OFF -DBENCHMARK_ENABLE_GTEST_TESTS=OFF -DBENCHMARK_ENABLE_WERROR=OFF \
+    -DBENCHMARK_ENABLE_INSTALL=ON -DBENCHMARK_INSTALL_DOCS=OFF \
+    -DGIT_VERSION=0.0.0 # Debian's source reads no version from git; 0.0.0 takes the project's
+  stamp benchmark "$key"
+}
+
+# --- cpp-httplib, the tests' in-process HTTP server: Debian's package splits it into a shared
+# library, the source keeps the single header, which is all the Windows tests need.
+build_httplib() {
+  local key="cpp-httplib $(source_version cpp-httplib)"
+  up_to_date httplib "$key" && return 0
+  log "cpp-httplib"
+  local src
+  src=$(fetch_source cpp-httplib)
+  mkdir -p "$BEAMTIDE_WIN_ROOT/include"
+  cp "$src/httplib.h" "$BEAMTIDE_WIN_ROOT/include/httplib.h"
+  stamp httplib "$key"
+}
+
+# --- Qt: Core, Gui, Widgets, Network and Test with the windows and offscreen platforms, the
+# Vista style and the JPEG plugin, on Qt's bundled third-party libraries. Debian removed the
+# Wintab header from its source, so tablet events are off; with OpenGL off, 6.4's windows plugin
+# also needs dynamic GL off, and its windows plugin does not link with MinGW's DirectWrite 3
+# (the font database it asks for is not built), so that is off too. TLS is libcurl's business,
+# so Qt has none.
+qt_flags="-DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF -DQT_BUILD_BENCHMARKS=OFF
+ -DFEATURE_dbus=OFF -DFEATURE_sql=OFF -DFEATURE_opengl=OFF -DINPUT_opengl=no -DFEATURE_dynamicgl=OFF
+ -DFEATURE_printsupport=OFF -DFEATURE_tabletevent=OFF -DFEATURE_openssl=OFF -DFEATURE_concurrent=OFF
+ -DFEATURE_xml=OFF -DFEATURE_vulkan=OFF -DFEATURE_direct2d=OFF -DFEATURE_gif=OFF -DFEATURE_ico=OFF
+ -DFEATURE_sql_sqlite=OFF -DFEATURE_network=ON -DFEATURE_testlib=ON -DFEATURE_widgets=ON
+ -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF -DFEATURE_system_jpeg=OFF -DFEATURE_system_pcre2=OFF
+ -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_doubleconversion=OFF
+ -DFEATURE_jpeg=ON -DFEATURE_png=ON -DFEATURE_style_windowsvista=ON -DFEATURE_style_fusion=ON
+ -DFEATURE_accessibility=ON -DFEATURE_sctp=OFF -DFEATURE_brotli=OFF -DFEATURE_zstd=OFF
+ -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_libproxy=OFF -DFEATURE_gssapi=OFF
+ -DFEATURE_networklistmanager=OFF -DFEATURE_directwrite3=OFF"
+build_qt() {
+  local key="qt6-base $(source_version qt6-base) $qt_flags $toolchain_key"
+  up_to_date qt "$key" && return 0
+  log "Qt (about 40 minutes on two cores)"
+  local src
+  src=$(fetch_source qt6-base)
+  # shellcheck disable=SC2086
+  cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/qtbase" $qt_flags \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake
+  stamp qt "$key"
+}
+
+main() {
+  beamtide_install_windows_deps
+  beamtide_enable_deb_src
+  case "${1:-all}" in
+    all) build_openssl; build_curl; build_sqlite; build_mosquitto; build_gtest; build_benchmark; build_httplib; build_qt ;;
+    *) "build_$1" ;;
+  esac
+}
+# Parsed whole before it runs, so an edit to this file cannot derail a running build.
+main "$@"
+exit
