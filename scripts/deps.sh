@@ -8,7 +8,7 @@ beamtide_packages=(
   python3 python3-aiosmtpd clickhouse-server tzdata
   xvfb xauth fonts-dejavu-core fonts-liberation2
   dunst dbus dbus-bin trayer
-  xplanet-images
+  xplanet-images ccache
 )
 
 beamtide_install_deps() {
@@ -26,6 +26,10 @@ beamtide_install_deps() {
 }
 
 beamtide_build() {
-  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # ccache's folder outside the clone keeps a rebuild from a fresh clone short; paths are
+  # taken relative to the clone, so every clone and worktree shares it.
+  export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
+  cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \
+    -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
   cmake --build build
 }

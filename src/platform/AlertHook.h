@@ -20,6 +20,8 @@ public:
 
     // The alert as it may stand between double quotes on a cmd command line.
     static QString forCommandInterpreter(const QString& alert);
+    // What follows cmd.exe on the command line that runs the hook on Windows.
+    static QString commandInterpreterArguments(const QString& alert);
 
 private:
     QString m_folder;

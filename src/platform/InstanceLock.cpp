@@ -4,6 +4,10 @@
 #include <QHostInfo>
 #include <QStandardPaths>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace beamtide {
 
 InstanceLock::InstanceLock(const QString& lockFolder)
@@ -37,7 +41,17 @@ QString InstanceLock::defaultFolder()
 
 QString hostName()
 {
+#ifdef Q_OS_WIN
+    // The computer name, as Windows shows it (upper case), which files of an existing
+    // /pcname set-up already carry.
+    wchar_t name[MAX_COMPUTERNAME_LENGTH + 1] = {};
+    DWORD size = MAX_COMPUTERNAME_LENGTH + 1;
+    if (GetComputerNameW(name, &size))
+        return QString::fromWCharArray(name, int(size));
+    return {};
+#else
     return QHostInfo::localHostName();
+#endif
 }
 
 } // namespace beamtide

@@ -191,6 +191,8 @@ SettingsStore::~SettingsStore()
 
 QString SettingsStore::fileName() const
 {
+    if (!m_nativeKey.isEmpty())
+        return m_nativeKey + u'\\' + kGroup;
     return m_settings->fileName();
 }
 
@@ -288,16 +290,25 @@ SaveResult SettingsStore::sync()
         // QSettings keeps its first error for good; a fresh object on the same file reports
         // this sync afresh. Made before the old one goes, it shares its pending changes (and
         // its construction already tries to write them).
-        auto fresh = std::make_unique<QSettings>(m_settings->fileName(), m_settings->format());
+        auto fresh = std::make_unique<QSettings>(
+            m_nativeKey.isEmpty() ? m_settings->fileName() : m_nativeKey, m_settings->format());
         m_settings = std::move(fresh);
     }
     m_settings->sync();
     restrictFile();
-    const QSettings::Status status = m_settings->status();
+    const QSettings::Status status = m_statusOf ? m_statusOf(*m_settings) : m_settings->status();
     m_failed = status != QSettings::NoError;
+    if (!m_nativeKey.isEmpty() && m_failed) {
+        // The registry takes each value as it is set, so a refused write leaves the values
+        // before it in place: say so rather than claim nothing changed.
+        return {false,
+                QStringLiteral("cannot write the settings to the registry key ") + fileName()
+                    + QStringLiteral(" (the values written before the failure were kept)"),
+                fileName()};
+    }
     switch (status) {
     case QSettings::NoError:
-        return SaveResult::done(m_settings->fileName());
+        return SaveResult::done(fileName());
     case QSettings::AccessError:
         return {false, QStringLiteral("cannot write the settings file ") + m_settings->fileName(),
                 m_settings->fileName()};

@@ -2,11 +2,11 @@
 
 #include "base/TextFile.h"
 
+#include <QSettings>
 #include <QString>
 
+#include <functional>
 #include <memory>
-
-class QSettings;
 
 namespace beamtide {
 
@@ -22,6 +22,8 @@ class SettingsStore final
 {
 public:
     // An INI file at path; an empty path means the platform's native store (the registry).
+    // On Windows a path that names a registry key ("HKEY_CURRENT_USER\\Software\\...") is
+    // the native store under that key.
     SettingsStore(const QString& path, int instance);
     ~SettingsStore();
     SettingsStore(const SettingsStore&) = delete;
@@ -56,6 +58,11 @@ public:
     bool unreadable() const { return m_unreadable; }
     QString unreadableMessage() const;
 
+    // Where a sync's outcome comes from in place of QSettings' own status. The registry
+    // refuses a write rarely, and Wine never; tests make it refuse through this.
+    using StatusSource = std::function<QSettings::Status(const QSettings&)>;
+    void setStatusSource(StatusSource source) { m_statusOf = std::move(source); }
+
     // Texts longer than this are taken as damage, not as settings.
     static constexpr qsizetype kMaxTextLength = 32 * 1024;
 
@@ -68,6 +75,8 @@ private:
     int m_instance;
     bool m_unreadable = false;
     bool m_failed = false; // the last sync failed
+    QString m_nativeKey; // the registry key, which takes each value as it is set; else empty
+    StatusSource m_statusOf;
 };
 
 } // namespace beamtide

@@ -227,6 +227,7 @@ QByteArray waitForFile(const test::TempFolder& dir, const QString& name)
     return dir.read(name);
 }
 
+#ifndef Q_OS_WIN
 TEST(AlertHook, AlertArrivesAsOneUnchangedArgument)
 {
     const QString alerts[] = {
@@ -245,6 +246,31 @@ TEST(AlertHook, AlertArrivesAsOneUnchangedArgument)
         EXPECT_FALSE(dir.exists("pwned"));
     }
 }
+#else
+// cmd runs the batch file; whatever the alert holds, %1 is inert text and nothing else runs.
+TEST(AlertHook, AlertReachesTheBatchFileAsInertText)
+{
+    const struct
+    {
+        QString alert;
+        QString arrives;
+    } cases[] = {
+        {"2024-05-01 10:24,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. ",
+         "2024-05-01 10:24,K1ABC,14.097100,-12dBm,G4XYZ,5345Km. "},
+        {R"(X"&echo owned>owned.txt&")", "Xecho ownedowned.txt"},
+        {"%PATH% ^& !PATH!", "PATH  PATH"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alert.toStdString());
+        test::TempFolder dir;
+        // %~1 drops the quotes around the argument; echo( prints it even when it is empty.
+        dir.write("runcode.bat", "@echo off\r\n>arg.tmp echo(%~1\r\nmove arg.tmp arg.txt >nul\r\n");
+        ASSERT_EQ(AlertHook(dir.path()).run(c.alert), AlertHook::Start::Started);
+        EXPECT_EQ(QString::fromUtf8(waitForFile(dir, "arg.txt")).trimmed(), c.arrives.trimmed());
+        EXPECT_FALSE(dir.exists("owned.txt"));
+    }
+}
+#endif
 
 TEST(AlertHook, MissingScriptStartsNothing)
 {
@@ -252,11 +278,27 @@ TEST(AlertHook, MissingScriptStartsNothing)
     EXPECT_EQ(AlertHook(dir.path()).run(kNew), AlertHook::Start::NoScript);
 }
 
-TEST(AlertHook, TextForTheCommandInterpreterLosesItsSpecialCharacters)
+// Runs on every platform: the command line the Windows hook gets, for hostile alerts.
+TEST(AlertHook, CommandLineForTheCommandInterpreterIsInert)
 {
-    EXPECT_EQ(AlertHook::forCommandInterpreter(R"(a "b" & c | d < e > f ^ g %PATH%)"),
-              "a b  c  d  e  f  g PATH");
-    EXPECT_EQ(AlertHook::forCommandInterpreter(kNew), kNew);
+    const struct
+    {
+        QString alert;
+        QString arguments;
+    } cases[] = {
+        {kNew, "/c runcode.bat \"" + kNew + "\""},
+        {R"(X"&echo owned>owned.txt&")", R"(/c runcode.bat "Xecho ownedowned.txt")"},
+        {R"(a "b" & c | d < e > f ^ g %PATH%)", R"(/c runcode.bat "a b  c  d  e  f  g PATH")"},
+        {"^&calc", R"(/c runcode.bat "calc")"},
+        {"!COMSPEC!", R"(/c runcode.bat "COMSPEC")"},
+        {"K1ABC\r\ncalc\tx\x1b\x7f", R"(/c runcode.bat "K1ABCcalcx")"},
+        {QString(u"K1\u0085ABC"), R"(/c runcode.bat "K1ABC")"},
+        {"", R"(/c runcode.bat "")"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.alert.toStdString());
+        EXPECT_EQ(AlertHook::commandInterpreterArguments(c.alert), c.arguments);
+    }
 }
 
 } // namespace

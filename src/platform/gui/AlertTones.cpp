@@ -3,6 +3,7 @@
 #include <QAudioDevice>
 #include <QAudioFormat>
 #include <QAudioSink>
+#include <QBuffer>
 #include <QMediaDevices>
 
 #include <QtMath>
@@ -61,26 +62,33 @@ QByteArray toneSamples(const QAudioFormat& format, int frequencyHz)
 
 } // namespace
 
-AlertTones::AlertTones(QObject* parent) : QObject(parent)
+struct AlertTones::Output
+{
+    ~Output() { stop(); }
+
+    void stop()
+    {
+        if (sink)
+            sink->stop();
+        sink.reset();
+        buffer.close();
+    }
+
+    std::unique_ptr<QAudioSink> sink;
+    QBuffer buffer;
+    QByteArray samples;
+};
+
+AlertTones::AlertTones(QObject* parent) : QObject(parent), m_output(std::make_unique<Output>())
 {
 }
 
-AlertTones::~AlertTones()
-{
-    stop();
-}
-
-void AlertTones::stop()
-{
-    if (m_sink)
-        m_sink->stop();
-    m_sink.reset();
-    m_buffer.close();
-}
+AlertTones::~AlertTones() = default;
 
 bool AlertTones::play(int frequencyHz)
 {
-    stop();
+    Output& out = *m_output;
+    out.stop();
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
     if (device.isNull() || frequencyHz <= 0)
         return false;
@@ -95,19 +103,19 @@ bool AlertTones::play(int frequencyHz)
     // Above half the sample rate a sine cannot be drawn; such a tone would only alias.
     frequencyHz = std::min(frequencyHz, format.sampleRate() / 2 - 1);
 
-    m_samples = toneSamples(format, frequencyHz);
-    if (m_samples.isEmpty())
+    out.samples = toneSamples(format, frequencyHz);
+    if (out.samples.isEmpty())
         return false;
-    m_buffer.setData(m_samples);
-    if (!m_buffer.open(QIODevice::ReadOnly))
+    out.buffer.setData(out.samples);
+    if (!out.buffer.open(QIODevice::ReadOnly))
         return false;
-    m_sink = std::make_unique<QAudioSink>(device, format);
-    connect(m_sink.get(), &QAudioSink::stateChanged, this, [this](QAudio::State state) {
-        if (state == QAudio::IdleState && m_sink)
-            m_sink->stop();
+    out.sink = std::make_unique<QAudioSink>(device, format);
+    connect(out.sink.get(), &QAudioSink::stateChanged, this, [&out](QAudio::State state) {
+        if (state == QAudio::IdleState && out.sink)
+            out.sink->stop();
     });
-    m_sink->start(&m_buffer);
-    return m_sink->error() == QAudio::NoError;
+    out.sink->start(&out.buffer);
+    return out.sink->error() == QAudio::NoError;
 }
 
 } // namespace beamtide

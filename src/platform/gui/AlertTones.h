@@ -1,17 +1,14 @@
 #pragma once
 
-#include <QBuffer>
-#include <QByteArray>
 #include <QObject>
 
 #include <memory>
 
-class QAudioSink;
-
 namespace beamtide {
 
 // Three short tones at the tone frequency, played without blocking the window.
-// Where there is no audio output they are silently skipped.
+// Where there is no audio output they are silently skipped. Qt Multimedia plays them on
+// Linux; Windows has its own Beep call.
 class AlertTones final : public QObject
 {
     Q_OBJECT
@@ -29,11 +26,8 @@ public:
     static constexpr int kGapMs = 50; // so that three tones are heard, not one long one
 
 private:
-    void stop();
-
-    std::unique_ptr<QAudioSink> m_sink;
-    QBuffer m_buffer;
-    QByteArray m_samples;
+    struct Output;
+    std::unique_ptr<Output> m_output;
 };
 
 } // namespace beamtide
