@@ -2,7 +2,9 @@
 // servers: what an operator sees in the files it leaves behind.
 
 #include "ClickHouseFixture.h"
+#ifndef Q_OS_WIN
 #include "FileSizeLimit.h"
+#endif
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "SmtpFixture.h"
@@ -16,6 +18,12 @@
 #include <gtest/gtest.h>
 
 #include <csignal>
+
+#ifdef Q_OS_WIN
+#include <QUuid>
+
+#include <windows.h>
+#endif
 
 using namespace beamtide;
 
@@ -64,25 +72,36 @@ public:
 
     void start(const QStringList& args)
     {
+#ifdef Q_OS_WIN
+        m_process.start(QStringLiteral(BEAMTIDE_BINARY_DIR "/Beamtide.exe"), args);
+#else
         m_process.start(QStringLiteral(BEAMTIDE_BINARY_DIR "/beamtide"), args);
+#endif
         ASSERT_TRUE(m_process.waitForStarted());
     }
 
-    // SIGTERM, as a service manager or the user's Ctrl+C would end it.
+    // SIGTERM, as a service manager or the user's Ctrl+C would end it; on Windows WM_CLOSE,
+    // as a click on the window's close button or taskkill without /F.
     int terminate()
     {
+#ifdef Q_OS_WIN
+        m_process.terminate();
+#else
         ::kill(pid_t(m_process.processId()), SIGTERM);
+#endif
         EXPECT_TRUE(m_process.waitForFinished(60000));
         return m_process.exitCode();
     }
 
     QProcess& process() { return m_process; }
 
+#ifndef Q_OS_WIN
     // No file of the program may grow beyond `bytes`, as on a nearly full disk.
     void limitFileSize(qint64 bytes)
     {
         m_process.setChildProcessModifier([bytes] { test::FileSizeLimit::applyInChild(rlim_t(bytes)); });
     }
+#endif
 
 private:
     QProcess m_process;
@@ -296,6 +315,7 @@ TEST_F(WholeProgram, WithTheSpotDatabaseDownAnAlertFromWsprLiveArrivesAsAMail)
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/BeamtideSource1")).toString(), QStringLiteral("Automatic"));
 }
 
+#ifndef Q_OS_WIN
 TEST_F(WholeProgram, WithoutAnAddressTheAlertRunsTheHook)
 {
     World world;
@@ -315,6 +335,82 @@ TEST_F(WholeProgram, WithoutAnAddressTheAlertRunsTheHook)
     EXPECT_EQ(QString::fromUtf8(world.folder.read(QStringLiteral("hook-ran.txt"))), QStringLiteral("1|") + alert);
     EXPECT_TRUE(world.folder.read(QStringLiteral("WSPRLog1.txt")).contains(("1: Timer Alert - " + alert).toUtf8()));
 }
+#else
+namespace {
+
+// A registry key of the test's own, named to the program through BEAMTIDE_SETTINGS, gone
+// afterwards.
+struct TestKey
+{
+    QString sub = QStringLiteral("Software\\BeamtideTests\\") + QUuid::createUuid().toString(QUuid::WithoutBraces);
+    QString path() const { return QStringLiteral("HKEY_CURRENT_USER\\") + sub; }
+    ~TestKey() { RegDeleteTreeW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(sub.utf16())); }
+
+    DWORD typeOf(const QString& name) const
+    {
+        const QString group = sub + QStringLiteral("\\Drovix");
+        DWORD type = 0;
+        RegGetValueW(HKEY_CURRENT_USER, reinterpret_cast<const wchar_t*>(group.utf16()),
+                     reinterpret_cast<const wchar_t*>(name.utf16()), RRF_RT_ANY, &type, nullptr, nullptr);
+        return type;
+    }
+};
+
+} // namespace
+
+// The Windows program keeps its settings in the registry as text, and its hook runs through
+// cmd: a call sign built to break out of the quotes reaches %1 as inert text.
+TEST_F(WholeProgram, RegistrySettingsAndAHookThatCmdCannotBeTurnedAgainst)
+{
+    World world;
+    TestKey key;
+    {
+        QSettings registry(key.path(), QSettings::NativeFormat);
+        registry.setValue(QStringLiteral("Drovix/WSPRRunCount1"), QStringLiteral("5"));
+        registry.setValue(QStringLiteral("Drovix/WSPRBand1"), QStringLiteral("6"));
+        registry.setValue(QStringLiteral("Drovix/WSPRDistMode1"), QStringLiteral("1"));
+        registry.setValue(QStringLiteral("Drovix/WSPRdBmAlert1"), QStringLiteral("1"));
+        registry.setValue(QStringLiteral("Drovix/WSPRSigAlert1"), QStringLiteral("1"));
+        registry.setValue(QStringLiteral("Drovix/WSPRDist1"), QStringLiteral("0"));
+        registry.setValue(QStringLiteral("Drovix/WSPRMaxD1"), QStringLiteral("100"));
+        registry.setValue(QStringLiteral("Drovix/WSPRdBmVal1"), QStringLiteral("0"));
+        registry.setValue(QStringLiteral("Drovix/WSPRLastAlert1"),
+                          QStringLiteral("2020-01-01 00:00,K9OLD,50.293000,-20dBm,W1AW,100Km. "));
+    }
+    test::PageSpot spot;
+    spot.time = utcMinute(QDateTime::currentDateTimeUtc().addSecs(-60));
+    spot.call = QStringLiteral("X%PATH%^&!OS!");
+    spot.mhz = QStringLiteral("50.293010");
+    spot.km = QStringLiteral("712");
+    spot.miles = QStringLiteral("442");
+    world.server.setBody(QStringLiteral("/olddb.php"),
+                         test::reportPage(std::vector<test::PageSpot>{spot}).toUtf8());
+    // %~1 is the argument without its quotes.
+    world.folder.write(QStringLiteral("runcode.bat"),
+                       "@echo off\r\n>hook.tmp echo(%~1\r\nmove hook.tmp hook-ran.txt >nul\r\n");
+
+    Program program(world.folder, world.server, key.path(), world.locks.path());
+    program.start({QStringLiteral("/log"), QStringLiteral("/6")});
+    QString alert;
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        alert = QString::fromUtf8(world.folder.read(QStringLiteral("WSPR_Alerts1.txt"))).section(u'\r', 0, 0);
+        return alert.contains(u"X%PATH%");
+    }, 60000));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return world.folder.exists(QStringLiteral("hook-ran.txt")); }, 60000));
+    EXPECT_EQ(program.terminate(), 0);
+
+    QString inert = alert;
+    inert.remove(u'%').remove(u'^').remove(u'&').remove(u'!');
+    EXPECT_EQ(QString::fromUtf8(world.folder.read(QStringLiteral("hook-ran.txt"))).trimmed(), inert.trimmed());
+    EXPECT_TRUE(world.folder.read(QStringLiteral("WSPRLog1.txt")).endsWith("1: CLOSING\r\n"));
+    // Saved at the close, as text.
+    for (const QString name : {QStringLiteral("WSPRBand1"), QStringLiteral("WSPRRunCount1"),
+                               QStringLiteral("BeamtideSource1")})
+        EXPECT_EQ(key.typeOf(name), DWORD(REG_SZ)) << name.toStdString();
+    EXPECT_EQ(QSettings(key.path(), QSettings::NativeFormat).value(QStringLiteral("Drovix/WSPRRunCount1")).toString(),
+              QStringLiteral("6"));
+}
+#endif
 
 TEST_F(WholeProgram, SettingsSavedOnSigtermAreRestoredByTheNextStart)
 {
@@ -379,6 +475,7 @@ TEST_F(WholeProgram, ACopyKilledWithoutShutDownLeavesItsNumberFree)
     EXPECT_FALSE(world.folder.exists(QStringLiteral("WSPRLog2.txt")));
 }
 
+#ifndef Q_OS_WIN
 // A full disk (here: a file-size limit on the whole program, with SIGXFSZ ignored) once
 // emptied settings.ini and the alerts file without a word, and the next start lost every
 // setting and the mail password. Every file keeps its old bytes, and the log names each one
@@ -427,6 +524,7 @@ TEST_F(WholeProgram, AFullDiskLeavesEveryFileAsItWas)
     QSettings after(world.settings, QSettings::IniFormat);
     EXPECT_EQ(after.value(QStringLiteral("Drovix/WSPRSMTPpwd1")).toString(), QStringLiteral("s3cret,pw"));
 }
+#endif
 
 // The echo service's answer once went into the address label as markup: this one crashed the
 // program on the offscreen platform, and under X grew the window to 32767 x 32767 and saved

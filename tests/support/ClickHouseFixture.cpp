@@ -101,13 +101,12 @@ bool ClickHouseFixture::startOnce()
             m_error = file.errorString();
             return false;
         }
-        file.write(config(folder, m_port).toUtf8());
+        // The server is a Linux program: under Wine it needs the folder's Linux path.
+        file.write(config(FixtureProcess::programPath(folder), m_port).toUtf8());
     }
     m_process.setWorkingDirectory(folder);
-    m_process.setProcessChannelMode(QProcess::MergedChannels);
     m_process.setStandardOutputFile(folder + QStringLiteral("/server.log"));
-    m_process.start(QString::fromLatin1(kServer), {u"--config-file=" + configFile});
-    if (!m_process.waitForStarted(-1)) {
+    if (!m_process.start(QString::fromLatin1(kServer), {u"--config-file=" + configFile})) {
         m_error = m_process.errorString();
         return false;
     }
@@ -127,13 +126,8 @@ bool ClickHouseFixture::startOnce()
 
 ClickHouseFixture::~ClickHouseFixture()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.terminate();
-    if (!m_process.waitForFinished(30000)) {
-        m_process.kill();
-        m_process.waitForFinished(-1);
-    }
+    if (m_process.running())
+        m_process.stop(true);
 }
 
 QString ClickHouseFixture::baseUrl() const

@@ -1,10 +1,10 @@
 #pragma once
 
+#include "FixtureProcess.h"
 #include "TempFolder.h"
 
 #include <QByteArray>
 #include <QList>
-#include <QProcess>
 #include <QString>
 
 namespace beamtide::test {
@@ -53,7 +53,7 @@ private:
     bool startOnce();
 
     TempFolder m_folder;
-    QProcess m_process;
+    FixtureProcess m_process;
     int m_port = 0;
     bool m_started = false;
     QString m_error;

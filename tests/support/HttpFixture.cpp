@@ -1,7 +1,10 @@
 // The installed library was built with these; its types must be seen the same way here.
+// On Windows the header is the whole library, built with TLS only.
 #define CPPHTTPLIB_OPENSSL_SUPPORT
+#ifndef _WIN32
 #define CPPHTTPLIB_ZLIB_SUPPORT
 #define CPPHTTPLIB_BROTLI_SUPPORT
+#endif
 #include <httplib.h>
 
 #include "HttpFixture.h"
@@ -14,16 +17,19 @@
 #include <mutex>
 #include <thread>
 
+#ifndef _WIN32
 #include <arpa/inet.h>
 #include <fcntl.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
 #include <unistd.h>
+#endif
 
 namespace beamtide::test {
 
 namespace {
 
+#ifndef _WIN32
 // The descriptor of the server's connection to a client port: the handler is not told it.
 int connectionTo(int serverPort, int clientPort)
 {
@@ -56,6 +62,7 @@ void resetConnection(int fd)
         ::close(placeholder);
     }
 }
+#endif
 
 } // namespace
 
@@ -125,7 +132,14 @@ struct HttpFixture::Impl
             return;
         }
         case Behaviour::Reset:
+#ifndef _WIN32
             resetConnection(connectionTo(port, req.remote_port));
+#else
+            // Windows sockets cannot be found from the port; the nearest is a connection
+            // closed before any byte of the answer.
+            res.set_content_provider(
+                1, "text/html", [](size_t, size_t, httplib::DataSink&) { return false; });
+#endif
             return;
         case Behaviour::Truncate: {
             auto body = std::make_shared<std::string>(route.body.toStdString());
@@ -147,8 +161,10 @@ struct HttpFixture::Impl
 
 HttpFixture::HttpFixture() : m(std::make_unique<Impl>())
 {
+#ifndef _WIN32
     // A client that hangs up mid-answer must not end the test program.
     std::signal(SIGPIPE, SIG_IGN);
+#endif
     m->server.Get(".*", [impl = m.get()](const httplib::Request& req, httplib::Response& res) {
         impl->handle(req, res);
     });

@@ -3,6 +3,7 @@
 #include <QDir>
 #include <QFile>
 #include <QJsonArray>
+#include <QFileInfo>
 #include <QJsonDocument>
 #include <QJsonObject>
 
@@ -52,24 +53,22 @@ SmtpFixture::SmtpFixture()
     QString python = qEnvironmentVariable("BEAMTIDE_AIOSMTPD_PYTHON");
     if (python.isEmpty())
         python = QStringLiteral("/usr/bin/python3"); // Debian's, which has aiosmtpd
-    m_process.setProcessChannelMode(QProcess::SeparateChannels);
-    m_process.start(python, {QStringLiteral(BEAMTIDE_TEST_SUPPORT "/smtp_fixture.py"), m_folder.path()});
-    if (!m_process.waitForStarted(-1)) {
+    if (!m_process.start(python, {QStringLiteral(BEAMTIDE_TEST_SUPPORT "/smtp_fixture.py"), m_folder.path()})) {
         m_error = m_process.errorString();
         return;
     }
     // The script prints one line once every server listens; it exits if it cannot.
-    while (!m_process.canReadLine()) {
-        if (!m_process.waitForReadyRead(-1)) {
-            m_error = QString::fromUtf8(m_process.readAllStandardError());
-            return;
-        }
+    QByteArray line;
+    if (!m_process.readLine(line)) {
+        m_error = m_process.errorString() + QString::fromUtf8(m_process.leftOutput());
+        return;
     }
-    const QJsonObject info = QJsonDocument::fromJson(m_process.readLine()).object();
+    const QJsonObject info = QJsonDocument::fromJson(line).object();
     const QJsonObject ports = info.value(QStringLiteral("ports")).toObject();
     for (auto it = ports.begin(); it != ports.end(); ++it)
         m_ports.append({it.key(), it.value().toInt()});
-    m_caFile = info.value(QStringLiteral("ca")).toString();
+    // The authority is written into the fixture's folder, which the test reaches by its own path.
+    m_caFile = m_folder.file(QFileInfo(info.value(QStringLiteral("ca")).toString()).fileName());
     m_user = info.value(QStringLiteral("user")).toString();
     m_password = info.value(QStringLiteral("password")).toString();
     m_started = !m_ports.isEmpty();
@@ -79,13 +78,8 @@ SmtpFixture::SmtpFixture()
 
 SmtpFixture::~SmtpFixture()
 {
-    if (m_process.state() == QProcess::NotRunning)
-        return;
-    m_process.closeWriteChannel(); // the script stops when its input ends
-    if (!m_process.waitForFinished(30000)) {
-        m_process.kill();
-        m_process.waitForFinished(-1);
-    }
+    if (m_process.running())
+        m_process.stop(false); // the script stops when its input ends
 }
 
 int SmtpFixture::port(const QString& server) const

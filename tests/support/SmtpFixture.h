@@ -1,5 +1,6 @@
 #pragma once
 
+#include "FixtureProcess.h"
 #include "TempFolder.h"
 
 #include <QList>
@@ -51,7 +52,7 @@ public:
 
 private:
     TempFolder m_folder;
-    QProcess m_process;
+    FixtureProcess m_process;
     bool m_started = false;
     QString m_error;
     QString m_caFile;
