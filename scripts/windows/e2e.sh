@@ -1,0 +1,56 @@
+#!/usr/bin/env bash
+# The shipped folder as an operator runs it: Beamtide.exe under Wine (WINEPREFIX and DISPLAY
+# set by the caller) against the local stand-in of the spot database, with its settings in
+# the prefix's registry under HKEY_CURRENT_USER\Software\Drovix. After a normal close
+# (WM_CLOSE, as taskkill without /F sends it) the settings must be there as REG_SZ text.
+# With BEAMTIDE_SCREENSHOT=file.png it also photographs the window.
+#   e2e.sh FOLDER                the program in FOLDER, started in a temporary folder
+#   e2e.sh FOLDER --datafolder   as the Start-menu shortcut starts it: data in %LOCALAPPDATA%\Beamtide
+set -euo pipefail
+repo=$(cd "$(dirname "$0")/../.." && pwd)
+dist=${1:-$repo/build-win/Beamtide}
+args=(/log /20)
+if [ "${2:-}" = "--datafolder" ]; then
+  args+=(/datafolder)
+  local_app_data=$(wine cmd /c echo %LOCALAPPDATA% 2>/dev/null | tr -d '\r')
+  work=$(winepath -u "$local_app_data\\Beamtide" 2>/dev/null)
+  rm -rf "$work"
+  start_in=$(mktemp -d "${TMPDIR:-/tmp}/beamtide-win-start.XXXXXX")
+else
+  work=$(mktemp -d "${TMPDIR:-/tmp}/beamtide-win-e2e.XXXXXX")
+  start_in=$work
+fi
+trap 'kill "${DEMO_PID:-}" 2>/dev/null || true; rm -rf "$work" "$start_in"' EXIT
+
+fail() { echo "Windows end-to-end: $*" >&2; [ -f "$work/WSPRLog1.txt" ] && tail -20 "$work/WSPRLog1.txt" >&2; exit 1; }
+
+coproc DEMO { exec /usr/bin/python3 "$repo/scripts/demo_server.py" 0; }
+read -r port <&"${DEMO[0]}"
+export BEAMTIDE_SPOTDB_URL="http://127.0.0.1:$port" BEAMTIDE_ECHO_URL="http://127.0.0.1:$port"
+export BEAMTIDE_WSPRLIVE_URL="http://127.0.0.1:$port" BEAMTIDE_LOCAL_ADDRESS=192.0.2.10
+
+(cd "$start_in" && exec wine "$dist/Beamtide.exe" "${args[@]}") &
+program=$!
+for _ in $(seq 240); do
+  [ -s "$work/WSPRRep1.csv" ] && break
+  kill -0 "$program" 2>/dev/null || fail "Beamtide.exe ended before it showed spots"
+  sleep 0.5
+done
+[ -s "$work/WSPRRep1.csv" ] || fail "no spots after two minutes"
+grep -q "olddb.php?mode=html&band=20&limit=1000" "$work/WSPRLog1.txt" || fail "the spot query is not the Linux program's"
+if [ -n "${BEAMTIDE_SCREENSHOT:-}" ]; then
+  sleep 2
+  import -window root "$BEAMTIDE_SCREENSHOT"
+fi
+
+wine taskkill /IM Beamtide.exe >/dev/null 2>&1 || true
+for _ in $(seq 120); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+kill -0 "$program" 2>/dev/null && fail "Beamtide.exe did not close on WM_CLOSE"
+tail -1 "$work/WSPRLog1.txt" | grep -q "CLOSING" || fail "the shut-down sequence did not run"
+
+settings=$(wine reg query 'HKCU\Software\Drovix' 2>/dev/null | tr -d '\r')
+echo "$settings" | grep -Eq '^\s+WSPRBand1\s+REG_SZ\s+20$' || fail "WSPRBand1 is not REG_SZ 20 in the registry: $settings"
+if echo "$settings" | grep -Eq 'REG_(DWORD|BINARY|QWORD)'; then
+  fail "a setting was stored as something other than text: $settings"
+fi
+echo "Windows end-to-end: spots shown, closed cleanly, $(echo "$settings" | grep -c REG_SZ) settings stored as REG_SZ"
