@@ -292,7 +292,7 @@ TEST(AlertHook, CommandLineForTheCommandInterpreterIsInert)
         {"^&calc", R"(/c runcode.bat "calc")"},
         {"!COMSPEC!", R"(/c runcode.bat "COMSPEC")"},
         {"K1ABC\r\ncalc\tx\x1b\x7f", R"(/c runcode.bat "K1ABCcalcx")"},
-        {QString(u"K1\u0085ABC"), R"(/c runcode.bat "K1ABC")"},
+        {QString::fromUtf16(u"K1\u0085ABC"), R"(/c runcode.bat "K1ABC")"},
         {"", R"(/c runcode.bat "")"},
     };
     for (const auto& c : cases) {
