@@ -1,6 +1,8 @@
+#include "Version.h"
 #include "base/Clock.h"
 #include "base/Config.h"
 #include "base/Identity.h"
+#include "base/StartOptions.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/ProgramIcon.h"
 #include "settings/SettingsStore.h"
@@ -10,6 +12,8 @@
 
 #include <QApplication>
 #include <QDir>
+#include <QMessageBox>
+#include <QStandardPaths>
 #include <QTimer>
 
 #ifdef Q_OS_UNIX
@@ -81,7 +85,17 @@ int main(int argc, char* argv[])
     QApplication::setApplicationName(QStringLiteral("Beamtide"));
     QApplication::setApplicationDisplayName(QStringLiteral("Beamtide"));
     QApplication::setWindowIcon(beamtide::programIcon());
-    QApplication::setDesktopFileName(QStringLiteral("beamtide"));
+    QApplication::setDesktopFileName(QString::fromLatin1(beamtide::kDesktopId));
+    // The menu entry's start: the data files go to the user's data folder, before anything
+    // touches the working folder.
+    if (beamtide::dataFolderOption(beamtide::commandLineText(QApplication::arguments().mid(1)))) {
+        const QString problem = beamtide::enterWorkingFolder(beamtide::dataFolder(
+            QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation)));
+        if (!problem.isEmpty()) {
+            QMessageBox::critical(nullptr, QStringLiteral("Beamtide"), problem);
+            return 1;
+        }
+    }
 
     beamtide::InstanceLock lock;
     beamtide::Identity identity;

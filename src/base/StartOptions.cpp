@@ -3,7 +3,9 @@
 #include "Version.h"
 #include "base/DateFormats.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QTemporaryFile>
 
 namespace beamtide {
 
@@ -34,6 +36,35 @@ QString textEditorOption(const QString& commandLine)
     if (value.endsWith(u'"'))
         value.chop(1);
     return value.trimmed();
+}
+
+bool dataFolderOption(const QString& commandLine)
+{
+    return commandLine.contains(QLatin1String("/datafolder"));
+}
+
+QString dataFolder(const QString& genericDataLocation)
+{
+    return QDir(genericDataLocation).filePath(QStringLiteral("Beamtide"));
+}
+
+QString enterWorkingFolder(const QString& folder)
+{
+    const QString shown = QDir::toNativeSeparators(folder);
+    const QFileInfo info(folder);
+    if (info.exists() && !info.isDir())
+        return QStringLiteral("Beamtide cannot use its data folder %1: a file of that name is in the way.")
+            .arg(shown);
+    if (!info.exists() && !QDir().mkpath(folder))
+        return QStringLiteral("Beamtide cannot create its data folder %1.").arg(shown);
+    // Permissions alone do not tell (a read-only mount, another owner): a real write does.
+    QTemporaryFile probe(QDir(folder).filePath(QStringLiteral("write-probe-XXXXXX")));
+    if (!probe.open() || probe.write("x", 1) != 1 || !probe.flush())
+        return QStringLiteral("Beamtide cannot write in its data folder %1.").arg(shown);
+    probe.remove();
+    if (!QDir::setCurrent(folder))
+        return QStringLiteral("Beamtide cannot open its data folder %1.").arg(shown);
+    return {};
 }
 
 QString windowCaption(const QString& programFile)

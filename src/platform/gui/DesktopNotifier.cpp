@@ -1,5 +1,6 @@
 #include "platform/gui/DesktopNotifier.h"
 
+#include "Version.h"
 #include "platform/gui/ProgramIcon.h"
 #include "shell/DesktopStatus.h"
 
@@ -110,7 +111,7 @@ void DesktopNotifier::send(const QString& alertLine, bool markup)
     QDBusMessage call = QDBusMessage::createMethodCall(kService, kPath, kInterface, QStringLiteral("Notify"));
     QVariantMap hints;
     hints.insert(QStringLiteral("image-data"), QVariant::fromValue(iconImage()));
-    hints.insert(QStringLiteral("desktop-entry"), QStringLiteral("beamtide"));
+    hints.insert(QStringLiteral("desktop-entry"), QString::fromLatin1(kDesktopId));
     call << QStringLiteral("Beamtide") << uint(0) << QString() << kNotificationTitle.toString()
          << notificationBody(alertLine, markup)
          << QStringList{QStringLiteral("default"), QStringLiteral("Show Beamtide")} << hints << int(-1);
