@@ -9,6 +9,7 @@ beamtide_packages=(
   xvfb xauth fonts-dejavu-core fonts-liberation2
   dunst dbus dbus-bin trayer
   xplanet-images ccache
+  desktop-file-utils appstream dpkg-dev fakeroot file
 )
 
 beamtide_install_deps() {

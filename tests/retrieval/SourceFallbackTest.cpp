@@ -3,6 +3,7 @@
 #include "retrieval/WsprLive.h"
 
 #include "base/TextFile.h"
+#include "Version.h"
 
 #include "ClickHouseFixture.h"
 #include "FetchTestKit.h"
@@ -306,7 +307,7 @@ TEST_F(SourceFallbackTest, WsprLiveErrorsAndBadRowsOnTheLocalServer)
     ASSERT_EQ(asked.size(), 1);
     EXPECT_EQ(asked[0].method, QStringLiteral("GET"));
     EXPECT_EQ(asked[0].path, QStringLiteral("/"));
-    EXPECT_EQ(asked[0].header(QStringLiteral("User-Agent")), QStringLiteral("Beamtide/1.0.0.21"));
+    EXPECT_EQ(asked[0].header(QStringLiteral("User-Agent")), QStringLiteral("Beamtide/") + QString::fromLatin1(kVersionText));
     EXPECT_EQ(QUrlQuery(asked[0].query).queryItemValue(QStringLiteral("query"), QUrl::FullyDecoded),
               wsprlive::BuildQuery(QStringLiteral("20"), false, false, {}).sql);
 
