@@ -386,9 +386,21 @@ private:
     qsizetype m_rowEnd = -1;
 };
 
+// Characters that must not reach the spot list, the alerts history or the run log: C0 and
+// C1 controls, DEL, and the bidirectional embeddings, overrides and isolates, which could
+// turn a call sign around on screen.
+bool strayCharacter(QChar c)
+{
+    const char16_t u = c.unicode();
+    return u < 0x20 || (u >= 0x7f && u <= 0x9f) || (u >= 0x202a && u <= 0x202e)
+           || (u >= 0x2066 && u <= 0x2069);
+}
+
 QString decodeSpotLine(string_view bytes)
 {
-    return QString::fromUtf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    QString line = QString::fromUtf8(QByteArrayView(bytes.data(), qsizetype(bytes.size())));
+    line.removeIf(strayCharacter);
+    return line;
 }
 
 } // namespace

@@ -101,6 +101,34 @@ TEST(RowToSpotLine, MarkupInACellIsDroppedAndCommasSplit)
               QStringLiteral("a,b,"));
 }
 
+TEST(RowToSpotLine, ControlsAndDirectionOverridesLeaveTheCells)
+{
+    const struct
+    {
+        const char* name;
+        QByteArray cell;
+    } cases[] = {
+        {"escape", "K1\x1b" "AB"},
+        {"NUL", QByteArray("K1\0AB", 5)},
+        {"tab", "K1\tAB"},
+        {"DEL", "K1\x7f" "AB"},
+        {"C1 next line", "K1\xc2\x85" "AB"},
+        {"right-to-left override", "K1\xe2\x80\xae" "AB"},
+        {"isolate", "K1\xe2\x81\xa6" "AB"},
+        {"line feed and carriage return", "K1\r\nAB"},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.name);
+        const QByteArray row = "<tr id=\"evenrow\"><td>&nbsp;D&nbsp;</td><td>&nbsp;" + c.cell
+                               + "&nbsp;</td><td>&nbsp;\xc3\xa9&nbsp;</td></tr>";
+        for (bool plain : {true, false}) {
+            usePlainRowPath(plain);
+            EXPECT_EQ(RowToSpotLine(row), QStringLiteral("D,K1AB,\u00e9,"));
+        }
+        usePlainRowPath(true);
+    }
+}
+
 TEST(RowToSpotLine, RowWithoutEndTagEndsAtLineEnd)
 {
     EXPECT_EQ(RowToSpotLine("<tr id=\"r\"><td>&nbsp;D&nbsp;</td><td>&nbsp;C"), QStringLiteral("D,C,"));
