@@ -10,6 +10,7 @@
 #include "spots/SpotRules.h"
 
 #include <QHash>
+#include <QTimeZone>
 
 namespace beamtide {
 
@@ -81,6 +82,33 @@ QDateTime utcOf(qint64 msecs)
     return QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC);
 }
 
+// Values no spot can have (the year 3 170 843, 5 GW from 127 dBm) come from a broken or
+// hostile source: such a line is skipped like one that does not read. Fields that do not
+// read are left to the reads that follow.
+void checkRanges(const SpotFields& f, qint64 nowMs)
+{
+    static const qint64 earliest = QDateTime(QDate(2008, 1, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
+    if (const std::optional<qint64> at = readUtcMSecs(f[field::Time]);
+        at && (*at < earliest || *at > nowMs + 24 * 3600 * 1000))
+        throw ConversionFailed{u"'" + shortened(f[field::Time]) + u"' is out of range (2008 to one day ahead)"};
+    const struct
+    {
+        int index;
+        int low;
+        int high;
+        const char16_t* unit;
+    } ranges[] = {{field::Dbm, -30, 70, u" dBm"}, {field::Snr, -50, 50, u" dB SNR"}, {field::Km, 0, 20040, u" km"}};
+    for (const auto& r : ranges) {
+        const std::optional<int> value = f[r.index].isEmpty() ? std::nullopt : readInteger(f[r.index]);
+        if (value && (*value < r.low || *value > r.high))
+            throw ConversionFailed{QStringLiteral("'%1' is out of range (%2 to %3%4)")
+                                       .arg(shortened(f[r.index]))
+                                       .arg(r.low)
+                                       .arg(r.high)
+                                       .arg(QStringView(r.unit))};
+    }
+}
+
 SkippedSpot skippedSpot(const QString& line, qsizetype index, const ConversionFailed& failed)
 {
     return {int(index + 1), shortened(splitSpotLine(line, true)[1]), failed.text};
@@ -97,6 +125,7 @@ public:
         m_futureCutoff = now + kFutureAlertSecs * 1000;
         m_timeCutoff = now - 60000 * (qint64(c.elapsedMinutes) + 1);
         m_alertCutoff = now - 60000 * (qint64(c.updateIntervalMinutes) + 1);
+        m_now = now;
         m_minKm = c.minDistancePosition * c.distanceScale;
         m_maxKm = c.maxDistancePosition * c.distanceScale;
         m_s = callFilterText(c.spottedFilter);
@@ -136,6 +165,7 @@ private:
     bool spot(const QString& line)
     {
         const SpotFields f = splitSpotLine(line, true);
+        checkRanges(f, m_now);
         const QString watts = wattsOf(f[field::Watts]);
 
         if (!m_c.myCall.isEmpty()) {
@@ -263,6 +293,7 @@ private:
     AlertsHistory& m_alerts;
     MyCallSpots& m_myCallSpots;
     FilterResult& m_result;
+    qint64 m_now = 0;
     qint64 m_timeCutoff = 0;
     qint64 m_futureCutoff = 0;
     qint64 m_alertCutoff = 0;
@@ -275,7 +306,7 @@ private:
     QString m_myCallLine;
 };
 
-void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTable& table,
+void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowMs, AllBandsTable& table,
                   MyCallSpots& myCallSpots, FilterResult& result)
 {
     const QString s = callFilterText(c.spottedFilter);
@@ -289,6 +320,7 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, AllBandsTab
         std::optional<double> mhz;
         const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[field::Reporter], upperReporter));
         try {
+            checkRanges(f, nowMs);
             at = dateTimeOf(f[field::Time]);
             if (match) {
                 mhz = readDecimal(f[field::MHz]);
@@ -394,7 +426,7 @@ FilterResult FilterSpots(const QStringList& spots, const FilterControls& control
         return result;
     }
     if (result.allBands)
-        allBandsPass(spots, controls, allBands, myCallSpots, result);
+        allBandsPass(spots, controls, clock.nowUtc().toMSecsSinceEpoch(), allBands, myCallSpots, result);
     else
         PerBandPass(controls, clock, alerts, myCallSpots, result).run(spots);
     return result;

@@ -329,13 +329,14 @@ TEST(FilterSpots, AnAlertDatedMoreThanAnHourAheadIsNotRecorded)
     c.distanceWindow = true;
     c.maxDistancePosition = 60;
     c.maxLines = 100;
-    const FilterResult r = m.run(page({{"FUT1", "R1", 300, 0, -60 * 24 * 365},
+    // A day ahead at most: later still is no spot at all (skipped, see below).
+    const FilterResult r = m.run(page({{"FUT1", "R1", 300, 0, -60 * 23},
                                        {"FUT2", "R1", 300, 0, -61},
                                        {"SOON", "R1", 300, 0, -60},
                                        {"NOW1", "R1", 300, 0, 1}}),
                                  c);
     EXPECT_EQ(r.rows.size(), 4); // still shown
-    EXPECT_EQ(r.futureAlerts, (QStringList{minutesAgo(-60 * 24 * 365) + ",FUT1", minutesAgo(-61) + ",FUT2"}));
+    EXPECT_EQ(r.futureAlerts, (QStringList{minutesAgo(-60 * 23) + ",FUT1", minutesAgo(-61) + ",FUT2"}));
     ASSERT_EQ(r.recordedAlerts.size(), 2);
     EXPECT_TRUE(r.recordedAlerts[0].contains(",SOON,"));
     EXPECT_TRUE(r.recordedAlerts[1].contains(",NOW1,"));
@@ -463,6 +464,54 @@ TEST(FilterSpots, UnreadableLinesAreSkippedAndLeaveNoTrace)
         EXPECT_TRUE(r.myCallLines.isEmpty());
         EXPECT_EQ(m.mine.size(), 0);
     }
+}
+
+// Values no real spot has, from either source, are skipped like unreadable ones; the
+// bounds themselves still pass.
+TEST(FilterSpots, LinesWithImpossibleValuesAreSkipped)
+{
+    PageSpot good;
+    good.time = minutesAgo(1);
+    PageSpot later = good;
+    later.call = "VK4TQ";
+    later.time = minutesAgo(2);
+    struct Case { const char* name; const char* field; QString value; QString text; };
+    const QString tomorrow = kNow.addSecs(24 * 3600 + 120).toString("yyyy-MM-dd HH:mm");
+    const Case cases[] = {
+        {"a time before 2008", "time", "2007-12-31 23:58", "'2007-12-31 23:58' is out of range (2008 to one day ahead)"},
+        {"a time more than a day ahead", "time", tomorrow, "'" + tomorrow + "' is out of range (2008 to one day ahead)"},
+        {"127 dBm", "dbm", "+127", "'+127' is out of range (-30 to 70 dBm)"},
+        {"-31 dBm", "dbm", "-31", "'-31' is out of range (-30 to 70 dBm)"},
+        {"SNR 51", "snr", "51", "'51' is out of range (-50 to 50 dB SNR)"},
+        {"SNR -99", "snr", "-99", "'-99' is out of range (-50 to 50 dB SNR)"},
+        {"past the antipode", "km", "20041", "'20041' is out of range (0 to 20040 km)"},
+        {"negative distance", "km", "-5", "'-5' is out of range (0 to 20040 km)"},
+    };
+    for (const bool allBands : {false, true}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(std::string(c.name) + (allBands ? " (all bands)" : ""));
+            PageSpot bad = good;
+            bad.call = "Z1";
+            const QString field = c.field;
+            (field == "time" ? bad.time : field == "dbm" ? bad.dbm : field == "snr" ? bad.snr : bad.km) = c.value;
+            Monitor m;
+            const FilterResult r = m.run({good.spotLine(), bad.spotLine(), later.spotLine()},
+                                         band(allBands ? "All" : "20"));
+            EXPECT_EQ(r.skipped, (QVector<SkippedSpot>{{2, "Z1", c.text}}));
+            if (!allBands) {
+                EXPECT_EQ(column(r, 1), (QStringList{"VK2XYZ", "VK4TQ"}));
+            }
+        }
+    }
+    PageSpot edge = good;
+    edge.dbm = "+70";
+    edge.snr = "-50";
+    edge.km = "20040";
+    edge.time = "2008-01-01 00:00";
+    Monitor m;
+    const FilterResult r = m.run({good.spotLine(), edge.spotLine()}, band("20"));
+    EXPECT_TRUE(r.skipped.isEmpty());
+    EXPECT_EQ(r.rows.size(), 2);
 }
 
 TEST(FilterSpots, SkippedLinesAreNamedOnceInTheBoxAndBrieflyInTheLog)
