@@ -19,15 +19,36 @@ AddressOutcome OfflineAddress(bool showAddress)
     return outcome;
 }
 
-std::optional<QString> AddressLookup::addressIn(const QByteArray& answer)
+namespace {
+
+bool reachable(const QHostAddress& address)
 {
-    const QString text = decodeText(answer).trimmed();
+    return !address.isLoopback() && !address.isLinkLocal()
+           && address != QHostAddress(QHostAddress::AnyIPv4)
+           && address != QHostAddress(QHostAddress::AnyIPv6);
+}
+
+// One IPv4 or IPv6 address and nothing else: no scope, no second line, no markup.
+std::optional<QHostAddress> oneAddress(const QString& text)
+{
     QHostAddress address;
-    // One IPv4 or IPv6 address and nothing else: no scope, no second line, no markup.
     if (text.isEmpty() || text.size() > 45 || text.contains(u'%') || !address.setAddress(text))
         return std::nullopt;
     // The IPv4 parser also takes short forms such as "127.1"; an echo service sends four parts.
     if (address.protocol() == QAbstractSocket::IPv4Protocol && address.toString() != text)
+        return std::nullopt;
+    return address;
+}
+
+} // namespace
+
+std::optional<QString> AddressLookup::addressIn(const QByteArray& answer)
+{
+    const QString text = decodeText(answer).trimmed();
+    // An address no other machine can reach is no answer; "127.0.0.1" would also pose as
+    // the offline mark, which only the address watch may set.
+    const std::optional<QHostAddress> address = oneAddress(text);
+    if (!address || !reachable(*address))
         return std::nullopt;
     return text;
 }
@@ -36,7 +57,10 @@ QString AddressLookup::notAnAddress(const QByteArray& answer)
 {
     const QString text = decodeText(answer);
     const QString shown = RunLog::escaped(QStringView(text).left(kShownAnswerLength));
-    return u"not an address: \"" + shown + (text.size() > kShownAnswerLength ? u"\"..." : u"\"");
+    const std::optional<QHostAddress> address = oneAddress(text.trimmed());
+    const QString what = address && !reachable(*address) ? QStringLiteral("not a public address: \"")
+                                                          : QStringLiteral("not an address: \"");
+    return what + shown + (text.size() > kShownAnswerLength ? u"\"..." : u"\"");
 }
 
 AddressLookup::AddressLookup(NetWorker& worker, std::shared_ptr<HttpClient> client,

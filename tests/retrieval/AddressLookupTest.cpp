@@ -121,6 +121,7 @@ TEST_F(AddressLookupTest, AnAnswerThatIsNoAddressIsAFailedLookup)
         const char* name;
         QByteArray answer;
         QString shown; // in the error and the log line, escaped and cut to 100 characters
+        bool anAddress = false; // one address, but none that reaches this machine
     } cases[] = {
         {"markup", "<b style=\"color:red\">PWNED</b> <a href=\"x\">x</a>",
          QStringLiteral("\"<b style=\"color:red\">PWNED</b> <a href=\"x\">x</a>\"")},
@@ -134,6 +135,14 @@ TEST_F(AddressLookupTest, AnAnswerThatIsNoAddressIsAFailedLookup)
         {"a short IPv4 form", "127.1", QStringLiteral("\"127.1\"")},
         {"an IPv6 scope", "fe80::1%eth0", QStringLiteral("\"fe80::1%eth0\"")},
         {"empty", "", QStringLiteral("\"\"")},
+        // Addresses that reach no machine from outside; the first would shut the gate.
+        {"loopback, the offline mark", "127.0.0.1", QStringLiteral("\"127.0.0.1\""), true},
+        {"another loopback", "127.8.9.10\n", QStringLiteral("\"127.8.9.10\\n\""), true},
+        {"IPv6 loopback", "::1", QStringLiteral("\"::1\""), true},
+        {"unspecified", "0.0.0.0", QStringLiteral("\"0.0.0.0\""), true},
+        {"IPv6 unspecified", "::", QStringLiteral("\"::\""), true},
+        {"link-local", "169.254.3.4", QStringLiteral("\"169.254.3.4\""), true},
+        {"IPv6 link-local", "fe80::1", QStringLiteral("\"fe80::1\""), true},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -143,9 +152,11 @@ TEST_F(AddressLookupTest, AnAnswerThatIsNoAddressIsAFailedLookup)
         EXPECT_EQ(out.publicAddress, QStringLiteral("203.0.113.7"));
         EXPECT_EQ(out.addressLabel, QStringLiteral("IP: 203.0.113.7"));
         ASSERT_TRUE(out.error.has_value());
-        EXPECT_EQ(*out.error, u"not an address: " + c.shown);
+        const QString what = c.anAddress ? QStringLiteral("not a public address: ")
+                                         : QStringLiteral("not an address: ");
+        EXPECT_EQ(*out.error, what + c.shown);
         EXPECT_EQ(logLines, (QStringList{QStringLiteral("1: L_IP: 192.168.1.20"),
-                                         u"1: IPLookup error: not an address: " + c.shown,
+                                         u"1: IPLookup error: " + what + c.shown,
                                          QStringLiteral("1: E_IP: 203.0.113.7")}));
     }
 }
