@@ -111,7 +111,11 @@ AccountFile::Load AccountFile::load(const AccountFields& current) const
 AccountFile::Save AccountFile::save(const AccountFields& fields, int smtpPort) const
 {
     Save result{Outcome::Written, smtpPort, {}};
+    // Mail goes to the port the box shows, 587 included.
+    const std::optional<int> port = parsePort(fields.portText);
     if (keepsNoFile(fields.server)) {
+        if (port)
+            result.smtpPort = *port;
         QFile file(m_path);
         if (file.exists() && !file.remove()) {
             result.outcome = Outcome::Failed;
@@ -121,16 +125,13 @@ AccountFile::Save AccountFile::save(const AccountFields& fields, int smtpPort) c
         }
         return result;
     }
-    if (fields.portText != u"587") {
-        const std::optional<int> port = parsePort(fields.portText);
-        if (!port) {
-            result.outcome = Outcome::Refused;
-            result.error = QStringLiteral("The SMTP port must be a number from 1 to 65535, not \"")
-                + fields.portText.left(64) + u'"';
-            return result;
-        }
-        result.smtpPort = *port;
+    if (!port) {
+        result.outcome = Outcome::Refused;
+        result.error = QStringLiteral("The SMTP port must be a number from 1 to 65535, not \"")
+            + fields.portText.left(64) + u'"';
+        return result;
     }
+    result.smtpPort = *port;
     const QStringList lines{
         u"EmailTo," + fields.emailTo,
         u"SMTPServer," + fields.server,

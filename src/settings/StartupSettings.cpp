@@ -25,6 +25,8 @@ StartupSettings loadAtStartup(SettingsStore& store, const AccountFile& accountFi
     result.account.server = result.settings.smtpHost;
     result.account.userName = result.settings.smtpUserName;
     result.account.password = result.settings.smtpPassword;
+    // The panel shows the port mail uses: the stored one, not the box's first entry.
+    result.account.portText = QString::number(result.smtpPort);
 
     // Raised in memory only: a start-up that ends without a save does not count.
     result.settings.launchCount = raisedLaunchCount(result.settings.launchCount);

@@ -39,11 +39,13 @@ TEST(EmailAccount, SaveRulesByHostAndPortBox)
     };
     using O = AccountFile::Outcome;
     const Case cases[] = {
-        {"own host, box 587 keeps the port", "mail.example.org", "587", 465, O::Written, 465},
+        // The port mail uses is the one the box shows, 587 too.
+        {"own host, box 587 sets the port", "mail.example.org", "587", 465, O::Written, 587},
         {"own host, box 465 sets the port", "mail.example.org", "465", 587, O::Written, 465},
         {"own host, box 25", "mail.example.org", "25", 587, O::Written, 25},
-        {"gmail in any case deletes", "smtp.GMail.com", "465", 587, O::Deleted, 587},
-        {"reachmail deletes", "smtp.reachmail.net", "25", 465, O::Deleted, 465},
+        {"gmail in any case deletes", "smtp.GMail.com", "465", 587, O::Deleted, 465},
+        {"reachmail deletes", "smtp.reachmail.net", "25", 465, O::Deleted, 25},
+        {"a deleting host keeps the port when the box is no number", "smtp.gmail.com", "x", 465, O::Deleted, 465},
         {"a port box that is no number is refused", "mail.example.org", "58x", 465, O::Refused, 465},
         {"a port out of range is refused", "mail.example.org", "70000", 465, O::Refused, 465},
         {"an empty port box is refused", "mail.example.org", "", 465, O::Refused, 465},

@@ -76,6 +76,7 @@ TEST(StartupSettings, Launches)
         EXPECT_EQ(result.account.server, c.server);
         EXPECT_EQ(result.account.password, c.password);
         EXPECT_EQ(result.smtpPort, c.port);
+        EXPECT_EQ(result.account.portText, QString::number(c.port)); // what ComboBox2 shows
         EXPECT_FALSE(result.account.show);
 
         QSettings ini(path, QSettings::IniFormat);

@@ -110,10 +110,11 @@ TEST(SetupPanel, SaveCloseKeepsTheAccountFileOnlyForOwnHosts)
         bool fileKept;
         int portAfter;
     } cases[] = {
-        {"Gmail in any case", "SMTP.GMail.com", "465", 587, false, 587},
-        {"reachmail", "mx.reachmail.net", "25", 465, false, 465},
+        // Mail goes to the port the box shows after Save/Close, whichever it is.
+        {"Gmail in any case", "SMTP.GMail.com", "465", 587, false, 465},
+        {"reachmail", "mx.reachmail.net", "25", 465, false, 25},
         {"own host, box 465", "mail.example.org", "465", 587, true, 465},
-        {"own host, box 587 keeps the port", "mail.example.org", "587", 465, true, 465},
+        {"own host, box 587", "mail.example.org", "587", 465, true, 587},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.name);
@@ -130,6 +131,7 @@ TEST(SetupPanel, SaveCloseKeepsTheAccountFileOnlyForOwnHosts)
         EXPECT_TRUE(ui.panel.isHidden());
         EXPECT_EQ(folder.exists("WSPRsmtp.txt"), c.fileKept);
         EXPECT_EQ(ui.working.smtpPort, c.portAfter);
+        EXPECT_EQ(ui.text("ComboBox2"), QString::number(c.portAfter));
         EXPECT_EQ(stored(folder, "WSPRSMTPHost1"), c.host);
         EXPECT_EQ(stored(folder, "WSPRSMTPpwd1"), "se,cret");
         EXPECT_EQ(stored(folder, "WSPRSMTPport1"), QString::number(c.portAfter));
