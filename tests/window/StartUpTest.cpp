@@ -29,6 +29,8 @@
 #include <QMutex>
 #include <QPushButton>
 #include <QSettings>
+#include <QScreen>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -510,6 +512,27 @@ TEST(StartUp, StaleTemporariesOfSavesAreRemoved)
     EXPECT_FALSE(copy.folder.exists(QStringLiteral("settings.ini.Ab12Cd")));
     EXPECT_TRUE(copy.folder.exists(QStringLiteral("holiday.jpg.Ab12Cd")));
     EXPECT_EQ(copy.logged(QStringLiteral("unfinished save")).size(), 2);
+}
+
+// A damaged stored size once froze the program at every repaint and was saved back; the
+// panel's place is kept on the screen, open or closed.
+TEST(StartUp, MapPanelOfADamagedSizeIsKeptOnTheScreen)
+{
+    for (const char* open : {"1", "0"}) {
+        SCOPED_TRACE(open);
+        Copy copy;
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3},
+                    {QStringLiteral("BeamtideMap1"), QString(QString::fromLatin1(open) + QStringLiteral(",-5000,0,20000,20000"))}});
+        copy.start({});
+        MapPanel& panel = copy.controller->mapPanel();
+        // On the screen, give or take the frame the window system adds.
+        const QRect screen = QGuiApplication::primaryScreen()->availableGeometry().adjusted(-50, -50, 50, 50);
+        EXPECT_TRUE(screen.contains(panel.state().geometry)) << panel.state().toText().toStdString();
+        copy.controller->shutDown();
+        QSettings ini(copy.settingsFile, QSettings::IniFormat);
+        const MapPanelState stored = MapPanelState::fromText(ini.value(QStringLiteral("Drovix/BeamtideMap1")).toString());
+        EXPECT_TRUE(screen.contains(stored.geometry)) << stored.toText().toStdString();
+    }
 }
 
 TEST(StartUp, MapPanelFollowsItsButtonAndIsStoredAtClosing)

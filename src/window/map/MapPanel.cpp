@@ -1,5 +1,6 @@
 #include "window/map/MapPanel.h"
 
+#include "settings/Settings.h"
 #include "settings/SettingsStore.h"
 #include "window/grid/SpotGrid.h"
 #include "window/map/SpotMap.h"
@@ -72,6 +73,17 @@ void MapPanel::selectRow(int row)
     view.scrollTo(index);
 }
 
+// Kept on the screen as the main window is: a screen unplugged since must not leave the
+// panel out of reach, and a damaged size (20000 x 20000) must not make every repaint paint
+// gigabytes, nor be saved back.
+QRect MapPanel::onScreen(const QRect& r) const
+{
+    const QScreen* screen = QGuiApplication::screenAt(r.topLeft());
+    if (!screen)
+        screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
+    return keepOnScreen(r.x(), r.y(), r.width(), r.height(), screen ? screen->availableGeometry() : QRect());
+}
+
 MapPanelState MapPanel::state() const
 {
     return {isVisible(), m_placed ? geometry() : m_stored};
@@ -81,7 +93,7 @@ void MapPanel::applyState(const MapPanelState& state)
 {
     // A closed panel is left alone until it is opened: touching a hidden window's geometry
     // makes the window system busy with a window nobody sees.
-    m_stored = state.geometry;
+    m_stored = onScreen(state.geometry);
     m_placed = false;
     if (state.open)
         setVisible(true);
@@ -91,14 +103,7 @@ void MapPanel::setVisible(bool visible)
 {
     if (visible && !m_placed) {
         m_placed = true;
-        QRect geometry = m_stored;
-        // A screen that was unplugged since must not leave the panel out of reach.
-        if (!QGuiApplication::screenAt(geometry.center())) {
-            const QScreen* screen = parentWidget() ? parentWidget()->screen() : QGuiApplication::primaryScreen();
-            if (screen)
-                geometry.moveCenter(screen->availableGeometry().center());
-        }
-        setGeometry(geometry);
+        setGeometry(onScreen(m_stored));
     }
     QWidget::setVisible(visible);
 }

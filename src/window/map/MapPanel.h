@@ -48,6 +48,7 @@ protected:
     void hideEvent(QHideEvent* event) override;
 
 private:
+    QRect onScreen(const QRect& stored) const;
     void selectRow(int row);
     void updateStatus();
 
