@@ -97,7 +97,11 @@ int main(int argc, char* argv[])
         }
     }
 
-    beamtide::InstanceLock lock;
+    // BEAMTIDE_LOCK_DIR: the lock files of a test's copies, apart from the user's own.
+    QString lockFolder = qEnvironmentVariable("BEAMTIDE_LOCK_DIR");
+    if (lockFolder.isEmpty())
+        lockFolder = beamtide::InstanceLock::defaultFolder();
+    beamtide::InstanceLock lock(lockFolder);
     beamtide::Identity identity;
     identity.commandLine = beamtide::commandLineText(QApplication::arguments().mid(1));
     identity.instance = lock.number();

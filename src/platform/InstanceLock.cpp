@@ -30,9 +30,6 @@ InstanceLock::~InstanceLock() = default;
 
 QString InstanceLock::defaultFolder()
 {
-    const QString configured = qEnvironmentVariable("BEAMTIDE_LOCK_DIR");
-    if (!configured.isEmpty())
-        return configured;
     QString user = qEnvironmentVariable("USER");
     if (user.isEmpty())
         user = qEnvironmentVariable("USERNAME");

@@ -13,14 +13,15 @@ namespace beamtide {
 class InstanceLock final
 {
 public:
-    explicit InstanceLock(const QString& lockFolder = defaultFolder());
+    // lockFolder: BEAMTIDE_LOCK_DIR as main.cpp reads it, or defaultFolder().
+    explicit InstanceLock(const QString& lockFolder);
     ~InstanceLock();
     InstanceLock(const InstanceLock&) = delete;
     InstanceLock& operator=(const InstanceLock&) = delete;
 
     int number() const { return m_number; } // 0 when no lock could be taken
 
-    // BEAMTIDE_LOCK_DIR, or a folder in the system's temporary folder.
+    // A folder of this user's in the system's temporary folder.
     static QString defaultFolder();
 
 private:

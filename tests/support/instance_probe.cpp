@@ -7,7 +7,11 @@
 
 int main()
 {
-    beamtide::InstanceLock lock;
+    // As main.cpp does: the folder from BEAMTIDE_LOCK_DIR, handed in.
+    QString folder = qEnvironmentVariable("BEAMTIDE_LOCK_DIR");
+    if (folder.isEmpty())
+        folder = beamtide::InstanceLock::defaultFolder();
+    beamtide::InstanceLock lock(folder);
     std::printf("%d\n", lock.number());
     std::fflush(stdout);
     std::string line;
