@@ -465,13 +465,17 @@ TEST(Tray, MinimiseToTrayHidesTheWindowAndAClickBringsItBack)
     copy.controller->alertCheck();
     EXPECT_TRUE(copy.desktop->status().unseenAlert);
 
-    // A click on the icon in the tray.
+    // A click on the icon in the tray. Its window is placed by the tray in its own time: a
+    // busy machine may not have it where the icon says yet, so the test waits for it.
     QWidget* iconWidget = nullptr;
-    for (QWidget* w : QApplication::topLevelWidgets()) {
-        if (w->isVisible() && w->geometry() == tray->icon().geometry())
-            iconWidget = w;
-    }
-    ASSERT_TRUE(iconWidget) << "the tray icon's own window";
+    const auto findIcon = [&] {
+        for (QWidget* w : QApplication::topLevelWidgets()) {
+            if (w->isVisible() && w->geometry() == tray->icon().geometry())
+                iconWidget = w;
+        }
+        return iconWidget != nullptr;
+    };
+    ASSERT_TRUE(QTest::qWaitFor(findIcon, 60000)) << "the tray icon's own window";
     QTest::mouseClick(iconWidget, Qt::LeftButton, {}, iconWidget->rect().center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return copy.window->isVisible() && !copy.window->isMinimized(); }, 60000));
     EXPECT_FALSE(copy.desktop->status().unseenAlert);
