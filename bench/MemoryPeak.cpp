@@ -15,6 +15,7 @@
 #include "window/grid/SpotGrid.h"
 
 #include "HttpFixture.h"
+#include "ProcessPeak.h"
 #include "PageMaker.h"
 
 #include <QAbstractTableModel>
@@ -28,22 +29,13 @@
 #include <cstdio>
 
 using namespace beamtide;
+using bench::peakKilobytes;
+using bench::runCase;
 
 namespace {
 
 constexpr int kRows = 5000;
 constexpr int kColumns = 13;
-
-long peakKilobytes()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return -1;
-    for (const QByteArray& line : status.readAll().split('\n'))
-        if (line.startsWith("VmHWM:"))
-            return line.mid(6).trimmed().split(' ').value(0).toLong();
-    return -1;
-}
 
 void showAndPaint(QTableView& view)
 {
@@ -154,19 +146,6 @@ int refresh(int argc, char** argv)
     return 0;
 }
 
-long runCase(const QStringList& arguments)
-{
-    QProcess child;
-    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
-    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
-    child.setProcessEnvironment(env);
-    child.setProcessChannelMode(QProcess::ForwardedErrorChannel);
-    child.start(QCoreApplication::applicationFilePath(), arguments);
-    if (!child.waitForFinished(-1) || child.exitCode() != 0)
-        return -1;
-    return child.readAllStandardOutput().trimmed().toLong();
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -181,8 +160,10 @@ int main(int argc, char** argv)
     server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
     server.setBody(QStringLiteral("/olddb"), test::reportPage(test::assortedSpots(kRows)).toUtf8());
 
-    const long bare = runCase({QStringLiteral("bare")});
-    const long refreshed = runCase({QStringLiteral("refresh"), server.baseUrl()});
+    QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
+    env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    const long bare = runCase({QStringLiteral("bare")}, env);
+    const long refreshed = runCase({QStringLiteral("refresh"), server.baseUrl()}, env);
     if (bare <= 0 || refreshed <= 0) {
         std::fprintf(stderr, "a case failed\n");
         return 1;

@@ -177,7 +177,9 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits,
             result.error = QString::fromLatin1(curl_easy_strerror(code));
         return result;
     }
-    if (status >= 400) {
+    // A redirect is followed; one that is still the last status led nowhere (no Location),
+    // and its body is no answer either.
+    if (status >= 300) {
         result.error = transfer.statusLine.isEmpty()
                            ? QStringLiteral("HTTP status %1").arg(status)
                            : QString::fromLatin1(transfer.statusLine);

@@ -14,6 +14,7 @@ namespace beamtide {
 struct SpotFetcher::ActivityStage
 {
     int result = 0;
+    bool aborted = false; // by the shut-down
     QStringList errors;
     QStringList saveErrors;
 };
@@ -26,14 +27,10 @@ struct SpotFetcher::QueryStage
     QStringList errors;
     std::optional<SpotSource> answeredBy;
     QString fallbackReason; // set when the spot database failed in this fetch
+    SourceChoice::End database = SourceChoice::End::NotAsked;
+    SourceChoice::End live = SourceChoice::End::NotAsked;
+    bool querySent = false; // to either source: the Historical tick has done its work
     QStringList saveErrors;
-};
-
-// Which sources a fetch asks, decided when it starts.
-struct SpotFetcher::Plan
-{
-    bool askDatabase = true; // the activity test and the spot query
-    bool fallback = false;   // Automatic: wspr.live answers when the spot database fails
 };
 
 namespace {
@@ -91,29 +88,17 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
                 FetchOutcome outcome;
                 outcome.addressLabel = AddressLabel(request.publicAddress, request.showAddress, request.addressUnknown);
                 outcome.instance = request.identity.instance;
-                outcome.untickHistorical = request.historical;
+                // Only for the hint: nothing is shown in Edit3 and nothing is scheduled.
+                outcome.lastUpdateText = longTime(m_clock.nowLocal().time());
                 Q_EMIT finished(outcome);
             },
             Qt::QueuedConnection);
         return start;
     }
 
-    Plan plan;
-    if (request.source == SpotSource::WsprLive) {
-        plan.askDatabase = false;
-    } else if (request.source == SpotSource::Automatic) {
-        if (m_stayUntil.isValid() && m_clock.nowUtc() < m_stayUntil) {
-            plan.askDatabase = false;
-        } else {
-            if (m_stayUntil.isValid())
-                m_log.write(QString::number(request.identity.instance)
-                            + u" Spot source: " + QString::number(kWsprLiveStayMinutes)
-                            + u" minutes on wspr.live are over, asking the spot database again");
-            m_stayUntil = {};
-            m_stayReason.clear();
-            plan.fallback = true;
-        }
-    }
+    const Plan plan = m_choice.plan(request.source, m_clock.nowUtc());
+    if (!plan.notice.isEmpty())
+        m_log.write(QString::number(request.identity.instance) + u" Spot source: " + plan.notice);
     if (!plan.askDatabase) {
         QMetaObject::invokeMethod(
             this, [this, request, plan] { afterActivity(request, plan, ActivityStage{}); },
@@ -128,6 +113,10 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
             const int n = identity.instance;
             log->write(QString::number(n) + u" Activity test : " + url);
             const HttpResult reply = client->get(url, limits);
+            if (!reply.ok && NetWorker::currentJobCancelled()) {
+                stage.aborted = true; // the shut-down's, not the spot database's
+                return stage;
+            }
             if (!reply.ok) {
                 fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 return stage;
@@ -150,11 +139,17 @@ std::optional<FetchStart> SpotFetcher::FetchSpots(const FetchRequest& request)
     return start;
 }
 
-void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage activity)
+void SpotFetcher::afterActivity(const FetchRequest& request, Plan plan, ActivityStage activity)
 {
+    if (activity.aborted) {
+        QueryStage stage;
+        stage.database = SourceChoice::End::Aborted;
+        finish(request, 0, false, std::move(stage));
+        return;
+    }
     const bool databaseQuery = plan.askDatabase && activity.result > kActivityThreshold;
     // wspr.live before any spot query: chosen, during the stay, or the activity test failed.
-    const bool liveFirst = !plan.askDatabase || (plan.fallback && !databaseQuery);
+    const bool liveFirst = plan.askLive || (plan.fallback && !databaseQuery);
     QString activityFailure;
     if (plan.fallback && !databaseQuery)
         activityFailure = activity.errors.isEmpty()
@@ -163,10 +158,8 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
                                     .arg(kActivityThreshold + 1)
                               : u"activity test failed: " + activity.errors.last();
     const bool query = databaseQuery || request.source != SpotSource::WsprNet;
-    if (query && request.band == kBandMyCall) {
+    if (query && request.band == kBandMyCall)
         Q_EMIT myCallControls();
-        request.updateInterval = 10;
-    }
     const QString url = databaseQuery
                             ? m_baseUrl
                                   + SpotQueryPath(request.band, request.sortByKm,
@@ -196,11 +189,19 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
             const int n = identity.instance;
             bool useLive = liveFirst;
             stage.fallbackReason = activityFailure;
+            if (!activityFailure.isEmpty())
+                stage.database = SourceChoice::End::Failed;
             if (!url.isEmpty()) {
                 log->write(QString::number(n) + u": " + url);
+                stage.querySent = true;
                 // The page stays as received: saved byte for byte, parsed where it lies,
                 // and let go once the spot lines are made.
                 const HttpResult reply = client->get(url, limits);
+                if (!reply.ok && NetWorker::currentJobCancelled()) {
+                    // The shut-down ended the transfer: no failure, nothing more to ask.
+                    stage.database = SourceChoice::End::Aborted;
+                    return stage;
+                }
                 if (!reply.ok) {
                     fail(*log, n, u"HTTP error: ", reply.error, stage.errors);
                 } else {
@@ -223,12 +224,20 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
                     failure = u"spot query failed: " + reply.error;
                 else
                     failure = SpotPageFailure(reply.body, stage.pageLines, stage.parse, stage.spots.size());
-                if (fallback && failure) {
-                    stage.fallbackReason = *failure;
+                if (failure) {
+                    // A page without the report table (an error or maintenance page sent
+                    // with 200) is no answer, whichever source was chosen.
+                    stage.database = SourceChoice::End::Failed;
+                    if (reply.ok)
+                        fail(*log, n, u"Spot page: ", *failure, stage.errors);
                     stage.parse.reset();
                     stage.spots.clear();
-                    useLive = true;
-                } else if (reply.ok) {
+                    if (fallback) {
+                        stage.fallbackReason = *failure;
+                        useLive = true;
+                    }
+                } else {
+                    stage.database = SourceChoice::End::Answered;
                     stage.answeredBy = SpotSource::WsprNet;
                     if (stage.parse && stage.parse->incomplete)
                         log->write(QString::number(n) + u": Spot page ended early, "
@@ -238,29 +247,44 @@ void SpotFetcher::afterActivity(FetchRequest request, Plan plan, ActivityStage a
             if (useLive) {
                 if (!stage.fallbackReason.isEmpty())
                     log->write(QString::number(n) + u" Spot database failed (" + stage.fallbackReason
-                               + u"): asking wspr.live, alone for the next "
-                               + QString::number(kWsprLiveStayMinutes) + u" minutes");
+                               + u"): asking wspr.live");
+                stage.live = SourceChoice::End::Failed;
                 if (liveUrl.isEmpty()) {
                     fail(*log, n, u"wspr.live: ", liveRefused, stage.errors);
                 } else {
                     log->write(QString::number(n) + u" wspr.live query: " + liveUrl);
+                    stage.querySent = true;
                     const HttpResult reply = client->get(liveUrl, liveLimits, HttpClient::ownUserAgent());
+                    if (!reply.ok && NetWorker::currentJobCancelled()) {
+                        stage.live = SourceChoice::End::Aborted;
+                        return stage;
+                    }
                     if (!reply.ok) {
                         fail(*log, n, u"wspr.live error: ", reply.error, stage.errors);
                     } else {
                         wsprlive::Rows rows = wsprlive::AnswerToSpotLines(reply.body);
                         for (const QString& skipped : rows.errors)
                             fail(*log, n, QStringView(), skipped, stage.errors);
-                        log->write(QString::number(n) + u" wspr.live result: "
-                                   + QString::number(rows.spots.size()));
-                        ParseResult result;
-                        // An empty answer is the mirror's "No posts found!".
-                        result.noPosts = rows.spots.isEmpty();
-                        result.completed = !result.noPosts;
-                        result.entries = int(rows.spots.size());
-                        stage.parse = result;
-                        stage.spots = std::move(rows.spots);
-                        stage.answeredBy = SpotSource::WsprLive;
+                        if (const auto unreadable = wsprlive::UnreadableAnswer(rows)) {
+                            // An error page sent with 200, a redirect that led nowhere, rows
+                            // of another shape: no answer, not "no spots".
+                            fail(*log, n, u"wspr.live error: ", *unreadable, stage.errors);
+                        } else {
+                            log->write(QString::number(n) + u" wspr.live result: "
+                                       + QString::number(rows.spots.size()));
+                            if (!stage.fallbackReason.isEmpty())
+                                log->write(QString::number(n) + u" wspr.live answered: asked alone for the next "
+                                           + QString::number(kWsprLiveStayMinutes) + u" minutes");
+                            ParseResult result;
+                            // An empty answer is the mirror's "No posts found!".
+                            result.noPosts = rows.spots.isEmpty();
+                            result.completed = !result.noPosts;
+                            result.entries = int(rows.spots.size());
+                            stage.parse = result;
+                            stage.spots = std::move(rows.spots);
+                            stage.answeredBy = SpotSource::WsprLive;
+                            stage.live = SourceChoice::End::Answered;
+                        }
                     }
                 }
             }
@@ -298,26 +322,22 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
     outcome.parse = stage.parse;
     outcome.spots = std::move(stage.spots);
 
-    const Schedule schedule =
-        ScheduleNextUpdate(m_clock.nowLocal(), request.updateInterval, request.identity.instance);
-    outcome.lastRetrieval = schedule.lastRetrieval;
-    outcome.nextUpdate = schedule.nextUpdate;
-    outcome.lastUpdateText = longTime(schedule.lastRetrieval.time());
-    outcome.nextUpdateText = longTime(schedule.nextUpdate.time());
-    outcome.instance = schedule.instance;
+    // The next update is the refresh's owner's to work out, from this time and the interval
+    // shown when the fetch ends.
+    outcome.lastRetrieval = m_clock.nowLocal();
+    outcome.lastUpdateText = longTime(outcome.lastRetrieval.time());
+    outcome.instance = request.identity.instance;
 
     if (!request.identity.myCall.isEmpty())
         outcome.myCallCount = int(request.myCallSpots.size());
-    outcome.untickHistorical = request.historical;
+    outcome.untickHistorical = request.historical && stage.querySent;
 
-    if (!stage.fallbackReason.isEmpty()) {
-        m_stayUntil = m_clock.nowUtc().addSecs(qint64(kWsprLiveStayMinutes) * 60);
-        m_stayReason = stage.fallbackReason;
-    }
+    m_choice.record(request.source, stage.database, stage.live, stage.fallbackReason, m_clock.nowUtc());
     outcome.answeredBy = stage.answeredBy;
-    if (request.source == SpotSource::Automatic && m_stayUntil.isValid()) {
-        outcome.fallbackReason = m_stayReason;
-        outcome.retryAt = m_clock.nowLocal().addSecs(m_clock.nowUtc().secsTo(m_stayUntil));
+    if (request.source == SpotSource::Automatic && stage.answeredBy == SpotSource::WsprLive
+        && m_choice.stayUntil().isValid()) {
+        outcome.fallbackReason = m_choice.stayReason();
+        outcome.retryAt = m_clock.nowLocal().addSecs(m_clock.nowUtc().secsTo(m_choice.stayUntil()));
     }
     outcome.errors = std::move(stage.errors);
     outcome.saveErrors = std::move(stage.saveErrors);
@@ -326,7 +346,9 @@ void SpotFetcher::finish(const FetchRequest& request, int activityResult, bool q
 
 std::optional<QString> FetchFailure(const FetchOutcome& outcome)
 {
-    if (!outcome.gateOpen || outcome.answeredBy)
+    if (!outcome.gateOpen)
+        return QStringLiteral("offline, no public address: nothing was asked");
+    if (outcome.answeredBy)
         return std::nullopt;
     if (outcome.errors.isEmpty())
         return QStringLiteral("the activity test gave %1 lines, %2 or more are needed for a query")

@@ -4,6 +4,7 @@
 #include "base/SpotSource.h"
 #include "net/HttpClient.h"
 #include "retrieval/FetchRules.h"
+#include "retrieval/SourceChoice.h"
 #include "retrieval/SpotParser.h"
 
 #include <QDateTime>
@@ -57,15 +58,17 @@ struct FetchOutcome
     std::optional<ParseResult> parse;
     QStringList spots; // spot lines to append to the (emptied) spot list
 
-    // The schedule; only when the gate was open.
+    // When the fetch ended; only when the gate was open.
     QDateTime lastRetrieval;
+    QString lastUpdateText; // Edit3; with the gate shut, the time of the attempt
+    // The schedule, which the refresh's owner works out from lastRetrieval and the interval
+    // shown when the fetch ends; the fetcher leaves it empty.
     QDateTime nextUpdate;
-    QString lastUpdateText; // Edit3
     QString nextUpdateText; // Edit4
     int instance = 0;       // the instance number from now on
 
     std::optional<int> myCallCount; // Edit29, when a MyCall call sign is set
-    bool untickHistorical = false;  // CheckBox3
+    bool untickHistorical = false;  // CheckBox3, once a query was sent with it
 
     // The source whose answer is on screen; none when no source answered.
     std::optional<SpotSource> answeredBy;
@@ -78,8 +81,8 @@ struct FetchOutcome
     QStringList saveErrors; // the files of them that could not be saved (the old ones stay)
 };
 
-// Why a fetch brought no answer from any source; none when one answered or when the gate
-// was shut (no request was sent).
+// Why a fetch brought no answer from any source, also when the gate was shut and nothing
+// was asked; none when a source answered.
 std::optional<QString> FetchFailure(const FetchOutcome& outcome);
 // The status row's hint for a failed fetch at attemptTime; keptFrom: the time of the spots
 // still shown, empty when none are.
@@ -87,7 +90,7 @@ QString FetchProblemHint(const QString& failure, const QString& attemptTime, con
 
 // Runs one fetch: the gate and the start on the caller's thread, the requests, the saved
 // files and the parse on the network thread, the schedule and the outcome back on the
-// caller's thread. One fetch at a time.
+// caller's thread. One fetch at a time. Which source to ask is SourceChoice's to say.
 //
 // The worker, the log and the clock must outlive this object; the log must also outlive
 // the worker, since running jobs write to it.
@@ -115,20 +118,20 @@ public:
 
     // With Automatic: until when wspr.live answers alone after a failure of the spot
     // database (UTC; invalid when the spot database is asked first).
-    QDateTime wsprLiveUntil() const { return m_stayUntil; }
+    QDateTime wsprLiveUntil() const { return m_choice.stayUntil(); }
 
 Q_SIGNALS:
     // MyCall mode, just before the query is built: untick CheckBox6 and CheckBox7 and set
-    // ScrollBar1 to 10, each as a user would. The schedule of this fetch uses 10 minutes.
+    // ScrollBar1 to 10, each as a user would, so the schedule of this fetch uses 10 minutes.
     void myCallControls();
     void finished(const beamtide::FetchOutcome& outcome);
 
 private:
     struct ActivityStage;
     struct QueryStage;
-    struct Plan;
+    using Plan = SourceChoice::Plan;
 
-    void afterActivity(FetchRequest request, Plan plan, ActivityStage stage);
+    void afterActivity(const FetchRequest& request, Plan plan, ActivityStage stage);
     void finish(const FetchRequest& request, int activityResult, bool queried, QueryStage stage);
 
     NetWorker& m_worker;
@@ -138,8 +141,7 @@ private:
     QString m_baseUrl;
     QString m_wsprLiveBaseUrl;
     HttpLimits m_limits;
-    QDateTime m_stayUntil;
-    QString m_stayReason;
+    SourceChoice m_choice;
     bool m_busy = false;
 };
 

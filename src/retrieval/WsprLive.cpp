@@ -190,7 +190,7 @@ Rows AnswerToSpotLines(const QByteArray& answer)
 {
     Rows rows;
     qsizetype start = 0;
-    int number = 0;
+    qsizetype number = 0;
     while (start < answer.size()) {
         qsizetype end = answer.indexOf('\n', start);
         if (end < 0)
@@ -201,12 +201,25 @@ Rows AnswerToSpotLines(const QByteArray& answer)
         if (row.isEmpty() || row == "\r")
             continue;
         RowLine line = RowToSpotLine(row);
-        if (line.spotLine.isEmpty())
-            rows.errors << QStringLiteral("wspr.live row %1 skipped: %2").arg(number).arg(line.error);
-        else
+        if (!line.spotLine.isEmpty()) {
             rows.spots << std::move(line.spotLine);
+            continue;
+        }
+        // A junk answer has millions of rows: only the first few are named.
+        if (++rows.skipped <= kNamedSkips)
+            rows.errors << QStringLiteral("wspr.live row %1 skipped: %2").arg(number).arg(line.error);
     }
+    if (rows.skipped > kNamedSkips)
+        rows.errors << QStringLiteral("wspr.live: %1 more rows skipped").arg(rows.skipped - kNamedSkips);
     return rows;
+}
+
+std::optional<QString> UnreadableAnswer(const Rows& rows)
+{
+    const qsizetype total = rows.skipped + rows.spots.size();
+    if (rows.skipped == 0 || rows.skipped * 2 <= total)
+        return std::nullopt;
+    return QStringLiteral("the answer does not read, %1 of its %2 rows were skipped").arg(rows.skipped).arg(total);
 }
 
 } // namespace beamtide::wsprlive

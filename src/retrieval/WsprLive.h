@@ -38,12 +38,19 @@ struct RowLine
 };
 RowLine RowToSpotLine(QByteArrayView row);
 
-// Every row of an answer; rows that cannot be read are left out and named in errors.
+// Every row of an answer; rows that cannot be read are left out and counted, the first
+// kNamedSkips named in errors and the rest summed up in one more line.
+inline constexpr qsizetype kNamedSkips = 5;
 struct Rows
 {
     QStringList spots;
+    qsizetype skipped = 0;
     QStringList errors;
 };
 Rows AnswerToSpotLines(const QByteArray& answer);
+
+// Why an answer is no answer: more than half of its rows do not read (an error page sent
+// with status 200, rows of another shape). An empty answer reads: it holds no spots.
+std::optional<QString> UnreadableAnswer(const Rows& rows);
 
 } // namespace beamtide::wsprlive

@@ -82,6 +82,9 @@ TEST(HttpClient, FailuresComeBackAsErrorsWithAMessage)
     broken.body = "oops";
     Route loop;
     loop.behaviour = Behaviour::RedirectLoop;
+    Route nowhere; // a redirect without a Location header: its body is no answer
+    nowhere.status = 302;
+    nowhere.body = "moved";
     Route reset;
     reset.behaviour = Behaviour::Reset;
     Route truncated;
@@ -91,6 +94,7 @@ TEST(HttpClient, FailuresComeBackAsErrorsWithAMessage)
         {"404", notFound, "HTTP/1.1 404 Not Found"},
         {"500", broken, "HTTP/1.1 500 Internal Server Error"},
         {"redirect loop", loop, "redirects followed"},
+        {"redirect to nowhere", nowhere, "HTTP/1.1 302 Found"},
         {"reset connection", reset, "reset"},
         {"reply stops half-way", truncated, "remaining to read"},
     };

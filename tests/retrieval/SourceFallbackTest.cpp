@@ -9,6 +9,7 @@
 #include "FetchTestKit.h"
 #include "PageMaker.h"
 
+#include <QCoreApplication>
 #include <QUrlQuery>
 
 #include <algorithm>
@@ -182,8 +183,8 @@ TEST_F(SourceFallbackTest, EachFailureOfTheSpotDatabaseBringsTheSameSpotsFromWsp
         EXPECT_EQ(out.fetchedBand, std::optional(QStringLiteral("20")));
         ASSERT_TRUE(out.parse.has_value());
         EXPECT_TRUE(out.parse->completed);
-        EXPECT_TRUE(logged(u"1 Spot database failed (" + out.fallbackReason
-                           + u"): asking wspr.live, alone for the next 30 minutes"));
+        EXPECT_TRUE(logged(u"1 Spot database failed (" + out.fallbackReason + u"): asking wspr.live"));
+        EXPECT_TRUE(logged(u"1 wspr.live answered: asked alone for the next 30 minutes"));
         EXPECT_TRUE(logged(u"1 wspr.live query: " + mirror->baseUrl() + u"/?query=SELECT"));
         EXPECT_TRUE(logged(u"1 wspr.live result: 30"));
         EXPECT_EQ(fresh.wsprLiveUntil(), QDateTime(QDate(2024, 5, 1), QTime(10, 33, 17), Qt::UTC));
@@ -343,4 +344,125 @@ TEST_F(SourceFallbackTest, UnsafeMyCallNeverReachesTheQuery)
         EXPECT_TRUE(logged(u"1: wspr.live: the call sign \"" + QString::fromLatin1(call)));
         EXPECT_FALSE(out.answeredBy.has_value());
     }
+}
+
+// The stay on wspr.live begins only once wspr.live has answered: when both fail, the next
+// refresh asks the spot database again, and the outcome names no fallback.
+TEST_F(SourceFallbackTest, WhenBothFailTheNextRefreshAsksTheSpotDatabaseAgain)
+{
+    server.setRoute(kActivity, errorRoute(503));
+    fetcher.setWsprLiveBaseUrl(deadBaseUrl());
+    FetchOutcome out = run(request());
+    EXPECT_FALSE(out.answeredBy.has_value());
+    EXPECT_TRUE(out.fallbackReason.isEmpty());
+    EXPECT_FALSE(out.retryAt.isValid());
+    EXPECT_FALSE(fetcher.wsprLiveUntil().isValid());
+    EXPECT_FALSE(logged(u"1 wspr.live answered"));
+
+    healthy();
+    fetcher.setWsprLiveBaseUrl(mirror->baseUrl());
+    clock.setUtc(QDateTime(QDate(2024, 5, 1), QTime(10, 8, 17), Qt::UTC));
+    out = run(request());
+    EXPECT_EQ(server.requests().size(), 2);
+    EXPECT_EQ(out.answeredBy, std::optional(SpotSource::WsprNet));
+    EXPECT_EQ(out.spots.size(), 5);
+}
+
+// A status-200 answer that holds no spot table or no readable row is a failed fetch, not
+// "no spots", from either source; an empty wspr.live answer still is "No posts found!".
+TEST_F(SourceFallbackTest, AnAnswerThatDoesNotReadIsAFailedFetch)
+{
+    HttpFixture live;
+    fetcher.setWsprLiveBaseUrl(live.baseUrl());
+    const QByteArray good = "1714557480\tVK2XYZ\t14097100\t-12\t0\tQF56\t37\tVK3ABC\tQF22\t712\n";
+    Route html;
+    html.body = "<html>\n<head><title>502 Bad Gateway</title></head>\n<body>Try later</body>\n</html>\n";
+    Route nowhere;
+    nowhere.status = 302;
+    Route columns;
+    columns.body = "1714557480\tVK2XYZ\t14097100\n1714557480\tVK2XYZ\n";
+    Route mostlyJunk;
+    mostlyJunk.body = good + "x\ny\nz\n";
+    struct Case
+    {
+        const char* name;
+        Route route;
+        const char* error; // the last error, which the hint shows
+    };
+    const Case cases[] = {
+        {"an HTML page with 200", html, "the answer does not read, 4 of its 4 rows were skipped"},
+        {"a redirect without Location", nowhere, "HTTP/1.1 302"},
+        {"rows of the wrong shape", columns, "the answer does not read, 2 of its 2 rows were skipped"},
+        {"more than half junk", mostlyJunk, "the answer does not read, 3 of its 4 rows were skipped"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        live.setRoute(QStringLiteral("/"), c.route);
+        const FetchOutcome out = run(request(SpotSource::WsprLive));
+        EXPECT_FALSE(out.answeredBy.has_value());
+        EXPECT_FALSE(out.parse.has_value());
+        EXPECT_TRUE(out.spots.isEmpty());
+        const std::optional<QString> failure = FetchFailure(out);
+        ASSERT_TRUE(failure.has_value());
+        EXPECT_TRUE(failure->startsWith(QLatin1String(c.error))) << failure->toStdString();
+    }
+
+    live.setBody(QStringLiteral("/"), QByteArray());
+    const FetchOutcome empty = run(request(SpotSource::WsprLive));
+    EXPECT_EQ(empty.answeredBy, std::optional(SpotSource::WsprLive));
+    ASSERT_TRUE(empty.parse.has_value());
+    EXPECT_TRUE(empty.parse->noPosts);
+
+    // The spot database chosen alone: a maintenance page sent with 200.
+    server.setBody(kQuery, linesPage(150));
+    const FetchOutcome maintenance = run(request(SpotSource::WsprNet));
+    EXPECT_FALSE(maintenance.answeredBy.has_value());
+    EXPECT_FALSE(maintenance.parse.has_value());
+    EXPECT_TRUE(maintenance.spots.isEmpty());
+    EXPECT_EQ(FetchFailure(maintenance), std::optional(QStringLiteral("the spot page ends before its report table")));
+    EXPECT_TRUE(logged(u"1: Spot page: the spot page ends before its report table"));
+    EXPECT_TRUE(dir.exists(QStringLiteral("WSPRRep1.htm"))); // the page itself is kept as received
+}
+
+// A junk answer is counted, not kept row by row: five rows named, the rest in one line.
+TEST_F(SourceFallbackTest, SkippedRowsAreNamedFiveAtMost)
+{
+    HttpFixture live;
+    fetcher.setWsprLiveBaseUrl(live.baseUrl());
+    QByteArray junk;
+    for (int i = 0; i < 1000; ++i)
+        junk += "j\n";
+    live.setBody(QStringLiteral("/"), junk);
+    const FetchOutcome out = run(request(SpotSource::WsprLive));
+    EXPECT_FALSE(out.answeredBy.has_value());
+    ASSERT_EQ(out.errors.size(), 7);
+    EXPECT_EQ(out.errors[0], QStringLiteral("wspr.live row 1 skipped: 1 columns, 10 expected"));
+    EXPECT_EQ(out.errors[4], QStringLiteral("wspr.live row 5 skipped: 1 columns, 10 expected"));
+    EXPECT_EQ(out.errors[5], QStringLiteral("wspr.live: 995 more rows skipped"));
+    EXPECT_EQ(out.errors[6], QStringLiteral("the answer does not read, 1000 of its 1000 rows were skipped"));
+    EXPECT_LT(logLines.size(), 12);
+}
+
+// The shut-down ends a slow spot query: that is no failure of the spot database, so
+// nothing more is asked and nothing more is logged.
+TEST_F(SourceFallbackTest, AShutDownDuringTheQueryAsksNothingMore)
+{
+    HttpFixture live;
+    fetcher.setWsprLiveBaseUrl(live.baseUrl());
+    HttpLimits limits; // the default bound: only the shut-down ends this transfer
+    fetcher.setLimits(limits);
+    Route slow;
+    slow.body = reportPage(assortedSpots(5)).toUtf8();
+    slow.delayMs = 60000;
+    server.setRoute(kQuery, slow);
+    logLines.clear();
+    ASSERT_TRUE(fetcher.FetchSpots(request()).has_value());
+    while (server.requests().size() < 2)
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+    worker.stop();
+    QCoreApplication::processEvents();
+    EXPECT_TRUE(live.requests().isEmpty());
+    EXPECT_FALSE(logged(u"1 Spot database failed"));
+    EXPECT_FALSE(logged(u"1: HTTP error"));
+    EXPECT_FALSE(fetcher.wsprLiveUntil().isValid());
 }

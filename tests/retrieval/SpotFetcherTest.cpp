@@ -71,7 +71,6 @@ protected:
     SpotFetcher fetcher{worker, client, log, clock};
     int myCallSignals = 0;
     int requestsAtMyCallSignal = -1;
-    const QDateTime expectedNext = QDateTime(QDate(2024, 5, 1), QTime(10, 8, 0));
 };
 
 } // namespace
@@ -124,9 +123,8 @@ TEST_F(SpotFetcherTest, ActivityThresholdDecidesTheQuery)
         EXPECT_EQ(out.spots.size(), c.queried ? 5 : 0);
         EXPECT_EQ(folder.exists(QStringLiteral("WSPRRep1.csv")), c.queried);
         EXPECT_TRUE(out.gateOpen);
-        EXPECT_EQ(out.nextUpdate, expectedNext); // scheduled whether or not the query ran
-        EXPECT_EQ(out.lastUpdateText, QStringLiteral("10:03:17"));
-        EXPECT_EQ(out.nextUpdateText, QStringLiteral("10:08:00"));
+        EXPECT_EQ(out.lastUpdateText, QStringLiteral("10:03:17")); // whether or not the query ran
+        EXPECT_FALSE(out.nextUpdate.isValid()); // the refresh's owner schedules
         EXPECT_TRUE(out.errors.isEmpty());
         EXPECT_FALSE(fetcher.busy());
     }
@@ -173,12 +171,9 @@ TEST_F(SpotFetcherTest, QueryAddressesAndMyCallMode)
         EXPECT_EQ(out.untickHistorical, c.historical);
         const bool myCall = r.band == kBandMyCall;
         EXPECT_EQ(myCallSignals, myCall ? 1 : 0);
+        // The controls (the interval among them) change before the query goes out.
         if (myCall) {
-            // The controls change before the query goes out, and the interval becomes 10.
             EXPECT_EQ(requestsAtMyCallSignal, 1);
-            EXPECT_EQ(out.nextUpdate, QDateTime(QDate(2024, 5, 1), QTime(10, 13, 0)));
-        } else {
-            EXPECT_EQ(out.nextUpdate, expectedNext);
         }
     }
 }
@@ -197,7 +192,8 @@ TEST_F(SpotFetcherTest, PagesAndListsSavedByTheirLineCounts)
     const Case cases[] = {
         {"one-line page", "<html>", false, false, {}},
         {"two-line page", "<html>\r\n</html>\r\n", true, false, {}},
-        {"three-line page", "a\nb\nc", true, true, {}},
+        // Saved as received, but without the report table it is a failed fetch, not a parse.
+        {"three-line page", "a\nb\nc", true, false, {}},
         {"one spot", reportPage(std::vector<PageSpot>{one}).toUtf8(), true, true, {one.spotLine()}},
     };
     for (const Case& c : cases) {
@@ -338,7 +334,7 @@ TEST_F(SpotFetcherTest, ShutGateSendsNothingAndSchedulesNothing)
         const FetchOutcome out = waitFor<FetchOutcome>(fetcher, [] { return true; });
         EXPECT_FALSE(out.gateOpen);
         EXPECT_FALSE(out.nextUpdate.isValid());
-        EXPECT_TRUE(out.untickHistorical);
+        EXPECT_FALSE(out.untickHistorical); // no 5000-line query was sent: the tick stays
         EXPECT_EQ(out.instance, 1);
         EXPECT_TRUE(logLines.isEmpty());
     }
@@ -356,6 +352,19 @@ TEST_F(SpotFetcherTest, ShutGateSendsNothingAndSchedulesNothing)
     const FetchOutcome out = waitFor<FetchOutcome>(fetcher, [] { return true; });
     EXPECT_EQ(out.addressLabel, QStringLiteral("IP: vvv.www.xxx.yyy"));
     EXPECT_EQ(server.requests().size(), 2);
+}
+
+// The Historical tick is cleared by the refresh that sent the 5000-line query, and by no
+// other: a stored tick outlives a first refresh that could not ask.
+TEST_F(SpotFetcherTest, TheHistoricalTickStaysUntilItsQueryIsSent)
+{
+    FetchRequest r = request();
+    r.historical = true;
+    server.setBody(kActivity, linesPage(150));
+    EXPECT_FALSE(run(r).untickHistorical);
+    server.setBody(kActivity, linesPage(250));
+    EXPECT_TRUE(run(r).untickHistorical);
+    EXPECT_TRUE(targets().last().contains(QStringLiteral("limit=5000"))) << targets().last().toStdString();
 }
 
 TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
@@ -388,7 +397,7 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
         Route query;
         const char* error; // the "HTTP error: " line's message starts with this; empty: none
         int resultLine;    // Get-HTTP result, when the query answered
-        bool endsEarly = false; // a long page without the spot table
+        const char* pageFailure = ""; // a page sent with 200 that holds no spot table
     };
     const Case cases[] = {
         {"dead server", true, good, good, "Failed to connect", 0},
@@ -397,8 +406,9 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
         {"activity reset", false, reset, good, "Recv failure", 0},
         {"query 500", false, good, broken, "HTTP/1.1 500 Internal Server Error", 0},
         {"query stops half-way", false, good, cut, "transfer closed", 0},
-        {"query empty", false, good, empty, "", -1},
-        {"query 10 MB", false, good, huge, "", int(splitLines(decodeText(tenMegabytes)).size() - 1), true},
+        {"query empty", false, good, empty, "", -1, "the spot page has no report table (0 lines)"},
+        {"query 10 MB", false, good, huge, "", int(splitLines(decodeText(tenMegabytes)).size() - 1),
+         "the spot page ends before its report table"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -428,15 +438,15 @@ TEST_F(SpotFetcherTest, BadAnswersEndInTheLogNotInFiles)
                 << logLines[3].toStdString();
             EXPECT_FALSE(folder.exists(QStringLiteral("WSPRRep1.txt")));
         } else {
-            ASSERT_EQ(logLines.size(), c.endsEarly ? 5 : 4);
+            // A page without the spot table is a failed fetch, not "no spots".
+            ASSERT_EQ(logLines.size(), 5);
             EXPECT_EQ(logLines[3], QStringLiteral("1 Get-HTTP result: %1").arg(c.resultLine));
-            if (c.endsEarly)
-                EXPECT_EQ(logLines[4], QStringLiteral("1: Spot page ended early, 0 spots kept"));
+            EXPECT_EQ(logLines[4], u"1: Spot page: " + QLatin1String(c.pageFailure));
+            EXPECT_FALSE(out.answeredBy.has_value());
         }
-        EXPECT_EQ(out.errors.size(), *c.error ? 1 : 0);
+        EXPECT_EQ(out.errors.size(), 1);
         EXPECT_TRUE(out.spots.isEmpty());
         EXPECT_FALSE(folder.exists(QStringLiteral("WSPRRep1.csv")));
-        EXPECT_EQ(out.nextUpdate, expectedNext);
     }
 }
 
@@ -456,13 +466,12 @@ TEST_F(SpotFetcherTest, FailedSavesAreLoggedAndThePageStillParsed)
     EXPECT_EQ(out.errors.size(), 3);
 }
 
-TEST_F(SpotFetcherTest, InstanceAboveThreeBecomesZeroAfterItsFirstFetch)
+TEST_F(SpotFetcherTest, InstanceAboveThreeFetchesUnderItsOwnNumber)
 {
     FetchRequest r = request();
     r.identity.instance = 4;
     const FetchOutcome out = run(r);
-    EXPECT_EQ(out.instance, 0);
-    EXPECT_EQ(out.nextUpdate, QDateTime(QDate(2024, 5, 1), QTime(16, 3, 17)));
+    EXPECT_EQ(out.instance, 4); // the refresh's owner turns it to 0 with the schedule
     EXPECT_TRUE(logLines.value(0).startsWith(QStringLiteral("4 Activity test : ")));
     EXPECT_TRUE(dir.exists(QStringLiteral("WSPRRep4.txt")));
 }

@@ -166,8 +166,11 @@ TEST(WsprLiveConversion, MalformedRowsAreSkippedAndNamed)
                            QStringLiteral("wspr.live row 4 skipped: a number column holds no number"),
                            QStringLiteral("wspr.live row 5 skipped: a text column holds a separator, markup or a control"),
                            QStringLiteral("wspr.live row 6 skipped: a text column holds a separator, markup or a control"),
-                           QStringLiteral("wspr.live row 7 skipped: a number column holds no number"),
-                           QStringLiteral("wspr.live row 8 skipped: 1 columns, 10 expected")}));
+                           QStringLiteral("wspr.live: 2 more rows skipped")}));
+    EXPECT_EQ(rows.skipped, 7);
+    // More than half of the rows do not read: the answer is no answer.
+    EXPECT_EQ(wsprlive::UnreadableAnswer(rows),
+              std::optional(QStringLiteral("the answer does not read, 7 of its 9 rows were skipped")));
     EXPECT_TRUE(wsprlive::AnswerToSpotLines(QByteArray()).spots.isEmpty());
 }
 

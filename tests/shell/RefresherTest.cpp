@@ -118,16 +118,12 @@ struct HeldJobs final : RefreshJobs
         o.gateOpen = AddressGateOpen(f.request.publicAddress, f.request.addressUnknown);
         o.untickHistorical = f.request.historical;
         o.instance = f.request.identity.instance;
+        o.lastUpdateText = longTime(when.time()); // with the gate shut, for the hint alone
         if (o.gateOpen) {
             o.fetchedBand = f.request.band;
             o.spots = spots;
-            // The fetch's own schedule, from the interval it copied at its start.
-            const Schedule s = ScheduleNextUpdate(when, f.request.updateInterval, f.request.identity.instance);
-            o.lastRetrieval = s.lastRetrieval;
-            o.nextUpdate = s.nextUpdate;
-            o.lastUpdateText = longTime(s.lastRetrieval.time());
-            o.nextUpdateText = longTime(s.nextUpdate.time());
-            o.instance = s.instance;
+            // When it ended; the schedule is the refresher's.
+            o.lastRetrieval = when;
             if (error.isEmpty())
                 o.answeredBy = SpotSource::WsprNet;
             else
@@ -512,4 +508,40 @@ TEST(Refresher, AFailedFetchKeepsTheLastAnswerOfTheSameBandOnScreen)
     EXPECT_TRUE(rig.view.fetchProblem.isEmpty());
     EXPECT_EQ(rig.view.lastUpdateText, QStringLiteral("12:20:00"));
     EXPECT_EQ(r.lastGoodRetrieval(), at(12, 20, 0));
+}
+
+// Offline is a fetch that could not be made: the last answer of the same band stays on
+// screen with the mark, as after a failed fetch.
+TEST(Refresher, OfflineTheLastAnswerOfTheSameBandStaysOnScreen)
+{
+    Rig rig;
+    rig.startRunning();
+    Refresher& r = rig.refresher;
+    const QStringList good{QStringLiteral("spot A,"), QStringLiteral("spot B,")};
+    rig.jobs.endFetch(at(12, 0, 0), good);
+
+    rig.refresher.wentOffline();
+    r.ask();
+    rig.jobs.endFetch(at(12, 5, 0));
+    EXPECT_EQ(r.spots(), good);
+    EXPECT_EQ(r.fetchedBand(), QStringLiteral("20"));
+    EXPECT_EQ(rig.view.lastUpdateText, QStringLiteral("12:00:00"));
+    EXPECT_EQ(rig.view.fetchProblem,
+              QStringLiteral("The fetch at 12:05:00 failed: offline, no public address: nothing was asked\n"
+                             "The spots shown are from the fetch at 12:00:00."));
+    EXPECT_EQ(rig.view.filterPasses, 2);
+}
+
+// The schedule is worked out in one place, when the fetch ends: a copy above 3 turns to 0
+// and waits six hours.
+TEST(Refresher, ACopyAboveThreeTurnsToZeroWithItsFirstSchedule)
+{
+    Rig rig;
+    rig.identity.instance = 4;
+    rig.startRunning();
+    EXPECT_EQ(rig.jobs.fetches[0].identity.instance, 4);
+    rig.jobs.endFetch(at(12, 0, 0));
+    EXPECT_EQ(rig.identity.instance, 0);
+    EXPECT_EQ(rig.refresher.nextUpdate(), at(18, 0, 0));
+    EXPECT_EQ(rig.view.nextUpdateText, QStringLiteral("18:00:00"));
 }
