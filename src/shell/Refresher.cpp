@@ -36,7 +36,7 @@ void Refresher::firstRefresh()
 {
     m_phase = Phase::Running;
     m_view.repaintWindow();
-    start();
+    start(true);
     Q_EMIT startUpFinished();
 }
 
@@ -47,9 +47,10 @@ void Refresher::ask()
         return;
     if (m_running || m_lookupRunning) {
         m_pending = true;
+        m_pendingByUser = true;
         return;
     }
-    start();
+    start(true);
 }
 
 void Refresher::tickRefresh()
@@ -61,25 +62,26 @@ void Refresher::tickRefresh()
         m_pending = true;
         return;
     }
-    start();
+    start(false);
 }
 
 void Refresher::runPending()
 {
     if (m_pending && !m_running && !m_lookupRunning && m_phase == Phase::Running)
-        start();
+        start(m_pendingByUser);
 }
 
-void Refresher::start()
+void Refresher::start(bool byUser)
 {
     if (m_phase == Phase::Stopped)
         return;
     m_running = true;
+    m_byUser = byUser;
     m_pending = false;
-    m_offlineDuringFetch = false;
-    m_spots.clear();
-    m_allBands.reset();
-    m_view.emptyGrid();
+    m_pendingByUser = false;
+    m_indicatorAfterFetch.reset();
+    // The rows on screen stay until the outcome replaces them in one step: an empty grid for
+    // the length of every fetch would tell the operator nothing.
 
     FetchRequest request = m_view.fetchControls();
     m_requestedBand = request.band;
@@ -107,9 +109,10 @@ void Refresher::fetchDone(const FetchOutcome& outcome)
     FetchOutcome shown = outcome;
     if (outcome.gateOpen) {
         m_view.showBusy(false);
-        // Going offline during the fetch is news the end of the fetch must not hide.
-        if (m_offlineDuringFetch)
-            m_view.showIndicator(Indicator::Red, true);
+        // What a lookup or the watch found out during the fetch is news the end of the
+        // fetch must not hide.
+        if (m_indicatorAfterFetch)
+            m_view.showIndicator(*m_indicatorAfterFetch, true);
         else
             m_view.showIndicator(Indicator::ButtonFace, false);
 
@@ -126,7 +129,8 @@ void Refresher::fetchDone(const FetchOutcome& outcome)
     // The band the query asked for, which is what the spot list holds.
     if (outcome.fetchedBand)
         m_fetchedBand = *outcome.fetchedBand;
-    m_spots += outcome.spots;
+    m_spots = outcome.spots;
+    m_allBands.reset();
     if (outcome.parse && outcome.parse->completed)
         m_pageParsed = true;
     if (const std::optional<QString> failure = FetchFailure(outcome)) {
@@ -197,6 +201,8 @@ void Refresher::lookupDone(const AddressOutcome& outcome)
             setUnknownReason(*outcome.error);
         }
         m_view.showIndicator(outcome.indicator, true);
+        if (m_running)
+            m_indicatorAfterFetch = outcome.indicator;
         m_view.showAddressLabel(addressUnknown() ? AddressLabel(m_publicAddress, m_identity.showAddress, true)
                                                  : outcome.addressLabel);
     }
@@ -215,7 +221,7 @@ void Refresher::wentOffline()
     m_view.showIndicator(offline.indicator, true);
     m_view.showAddressLabel(offline.addressLabel);
     if (m_running)
-        m_offlineDuringFetch = true;
+        m_indicatorAfterFetch = offline.indicator;
     if (m_lookupRunning)
         m_offlineDuringLookup = true;
 }
@@ -241,6 +247,7 @@ void Refresher::stop()
 {
     m_phase = Phase::Stopped;
     m_pending = false;
+    m_pendingByUser = false;
 }
 
 } // namespace beamtide

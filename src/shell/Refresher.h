@@ -11,6 +11,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <optional>
+
 namespace beamtide {
 
 class RefreshJobs;
@@ -24,7 +26,6 @@ public:
     // filled in by the refresh.
     virtual FetchRequest fetchControls() const = 0;
     virtual int updateInterval() const = 0; // Edit7 now
-    virtual void emptyGrid() = 0;           // down to its header row
     virtual void showAddressLabel(const QString& text) = 0;
     // Why the public address is unknown (the lookup's failure); empty when it is known.
     virtual void showAddressProblem(const QString& reason) = 0;
@@ -83,6 +84,10 @@ public:
 
     bool running() const { return m_running; }
     bool pending() const { return m_pending; }
+    // The running refresh (or the one whose outcome is being shown) was asked for by the
+    // user, or is the start-up's: its filter pass may move the focus. A tick's refresh,
+    // also one that waited behind a lookup, may not.
+    bool askedByUser() const { return m_byUser; }
     bool lookupRunning() const { return m_lookupRunning; }
 
     QString publicAddress() const { return m_publicAddress; }
@@ -110,7 +115,7 @@ Q_SIGNALS:
 private:
     enum class Phase { Before, StartingUp, Running, Stopped };
 
-    void start();
+    void start(bool byUser);
     void fetchDone(const FetchOutcome& outcome);
     bool lookUp(); // false when there is no usable local address
     void lookupDone(const AddressOutcome& outcome);
@@ -126,8 +131,10 @@ private:
     Phase m_phase = Phase::Before;
     bool m_running = false;
     bool m_pending = false;
+    bool m_byUser = false;        // the running refresh was asked for by the user
+    bool m_pendingByUser = false; // the user joined the pending one
     bool m_lookupRunning = false;
-    bool m_offlineDuringFetch = false;
+    std::optional<Indicator> m_indicatorAfterFetch; // shown during the fetch, holds after it
     bool m_offlineDuringLookup = false;
     int m_fetchInstance = 0; // the instance number the running fetch started with
 

@@ -56,9 +56,9 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         window, *m_grid, *m_prompt,
         RefreshPresenter::Hooks{[this] { return fetchControls(); }, [this] { return m_refresher->spots().size(); },
                                 [this] {
-                                    // A refresh the timer started is a timer's pass too: someone
-                                    // typing keeps the focus. One asked for meanwhile runs after.
-                                    filterPass(true, std::exchange(m_refreshByTimer, false));
+                                    // A refresh the tick started is a timer's pass too: someone
+                                    // typing keeps the focus. The refresher knows who asked.
+                                    filterPass(true, !m_refresher->askedByUser());
                                 }});
     connect(m_presenter.get(), &RefreshPresenter::fetchingChanged, this, &Controller::fetchingChanged);
     m_refresher = std::make_unique<Refresher>(*m_presenter, *m_jobs, m_identity, services.addressSource);
@@ -92,7 +92,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_map->setMaxLinesSource([this] { return m_window.maxLinesBar->value(); });
     connect(window.mapButton, &QPushButton::toggled, m_map, &QWidget::setVisible);
     connect(m_map, &MapPanel::shownChanged, window.mapButton, &QPushButton::setChecked);
-    m_keys = std::make_unique<WindowKeys>(window, *m_find, *m_grid, *m_prompt, [this] { askRefresh(); },
+    m_keys = std::make_unique<WindowKeys>(window, *m_find, *m_prompt, [this] { askRefresh(); },
                                           [this] { filterPass(true); }, this);
     m_viewers = std::make_unique<ViewerButtons>(window, *m_export, *m_grid, m_alerts, m_identity,
                                                 [this] { return m_myCallSpots->lines(); }, this);
@@ -171,10 +171,7 @@ FetchRequest Controller::fetchControls() const
 
 void Controller::refresh()
 {
-    const bool idle = !m_refresher->running();
     m_refresher->tickRefresh();
-    if (idle && m_refresher->running())
-        m_refreshByTimer = true;
 }
 
 

@@ -127,7 +127,6 @@ private:
     std::optional<SpotSource> m_sourceOption; // /source= for this run
     WorkingValues m_working;
     bool m_started = false;
-    bool m_refreshByTimer = false; // the running refresh was started by the tick, not the user
     bool m_closed = false;
 
     UpdateCycle m_cycle;

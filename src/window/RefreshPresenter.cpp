@@ -47,11 +47,6 @@ int RefreshPresenter::updateInterval() const
     return m_window.intervalBox->text().toInt();
 }
 
-void RefreshPresenter::emptyGrid()
-{
-    m_grid.model().setRowCount(1);
-}
-
 void RefreshPresenter::showAddressProblem(const QString& reason)
 {
     static const QString hint = QStringLiteral("Your WWW V4 address");

@@ -33,7 +33,6 @@ public:
 
     FetchRequest fetchControls() const override { return m_hooks.controls(); }
     int updateInterval() const override;
-    void emptyGrid() override;
     void showAddressLabel(const QString& text) override;
     void showAddressProblem(const QString& reason) override;
     void showIndicator(Indicator indicator, bool visible) override;

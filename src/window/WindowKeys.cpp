@@ -2,7 +2,6 @@
 
 #include "retrieval/FetchRules.h"
 #include "window/grid/FindPanel.h"
-#include "window/grid/SpotGrid.h"
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
 
@@ -12,10 +11,10 @@
 
 namespace beamtide {
 
-WindowKeys::WindowKeys(MainWindow& window, FindPanel& find, SpotGrid& grid, Prompt& prompt,
+WindowKeys::WindowKeys(MainWindow& window, FindPanel& find, Prompt& prompt,
                        std::function<void()> askRefresh, std::function<void()> filterPass,
                        QObject* parent)
-    : QObject(parent), m_window(window), m_find(find), m_grid(grid), m_prompt(prompt),
+    : QObject(parent), m_window(window), m_find(find), m_prompt(prompt),
       m_askRefresh(std::move(askRefresh)), m_filterPass(std::move(filterPass))
 {
     window.installEventFilter(this);
@@ -45,7 +44,7 @@ bool WindowKeys::eventFilter(QObject* watched, QEvent* event)
     }
     const int key = static_cast<QKeyEvent*>(event)->key();
     if (key == Qt::Key_Return || key == Qt::Key_Enter) {
-        m_grid.model().setRowCount(1);
+        // The rows stay until the refresh or the pass replaces them in one step.
         if (m_window.bandBox->currentText() != kBandAll) {
             // The filter pass follows the fetch of this refresh.
             m_askRefresh();

@@ -9,7 +9,6 @@ namespace beamtide {
 class FindPanel;
 class MainWindow;
 class Prompt;
-class SpotGrid;
 
 // The keys the window handles itself: the find keys when no control has the focus, and in
 // the call filters the one-comma-list rule and Enter, which refreshes (or, on the all-bands
@@ -20,7 +19,7 @@ class WindowKeys final : public QObject
     Q_DISABLE_COPY_MOVE(WindowKeys)
 
 public:
-    WindowKeys(MainWindow& window, FindPanel& find, SpotGrid& grid, Prompt& prompt,
+    WindowKeys(MainWindow& window, FindPanel& find, Prompt& prompt,
                std::function<void()> askRefresh, std::function<void()> filterPass,
                QObject* parent = nullptr);
 
@@ -30,7 +29,6 @@ protected:
 private:
     MainWindow& m_window;
     FindPanel& m_find;
-    SpotGrid& m_grid;
     Prompt& m_prompt;
     std::function<void()> m_askRefresh;
     std::function<void()> m_filterPass;

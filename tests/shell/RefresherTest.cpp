@@ -43,7 +43,6 @@ struct RecordingView final : RefreshView
         return r;
     }
     int updateInterval() const override { return interval; }
-    void emptyGrid() override { effects << QStringLiteral("empty"); }
     void showAddressLabel(const QString& text) override { label = text; }
     void showAddressProblem(const QString& reason) override { addressProblem = reason; }
     void showIndicator(Indicator i, bool visible) override
@@ -220,10 +219,10 @@ TEST(Refresher, AsksDuringAFetchJoinOneRefreshThatReadsTheControlsWhenItStarts)
         EXPECT_FALSE(r.running());
         EXPECT_FALSE(r.pending());
 
-        // Each refresh applies its outcome and filters before the next one empties the grid.
+        // Each refresh applies its outcome and filters before the next one starts.
         QStringList expected;
         for (qsizetype i = 0; i < c.fetched.size(); ++i)
-            expected << QStringLiteral("empty") << QStringLiteral("outcome") << QStringLiteral("filter");
+            expected << QStringLiteral("outcome") << QStringLiteral("filter");
         EXPECT_EQ(rig.view.effects, expected);
         EXPECT_EQ(r.fetchedBand(), c.fetched.last());
         EXPECT_EQ(r.spots().size(), 1);
@@ -461,7 +460,7 @@ TEST(Refresher, AfterShutDownNothingStartsAndLateOutcomesAreDropped)
     EXPECT_EQ(rig.bandsFetched(), QStringList{QStringLiteral("20")});
     EXPECT_FALSE(r.running());
     EXPECT_FALSE(r.pending());
-    EXPECT_EQ(rig.view.effects, QStringList{QStringLiteral("empty")});
+    EXPECT_TRUE(rig.view.effects.isEmpty());
     EXPECT_TRUE(r.spots().isEmpty());
     EXPECT_EQ(r.publicAddress(), kPublic);
 }
@@ -510,6 +509,29 @@ TEST(Refresher, AFailedFetchKeepsTheLastAnswerOfTheSameBandOnScreen)
     EXPECT_EQ(r.lastGoodRetrieval(), at(12, 20, 0));
 }
 
+// The rows on screen stay for the whole of a fetch, also when the band changed meanwhile,
+// until the outcome replaces them in one step.
+TEST(Refresher, TheLastRowsStayOnScreenUntilTheOutcomeReplacesThem)
+{
+    Rig rig;
+    rig.startRunning();
+    Refresher& r = rig.refresher;
+    const QStringList old{QStringLiteral("spot A,"), QStringLiteral("spot B,")};
+    rig.jobs.endFetch(at(12, 0, 0), old);
+
+    rig.view.band = QStringLiteral("40");
+    r.ask();
+    ASSERT_TRUE(r.running());
+    EXPECT_EQ(r.spots(), old);
+    EXPECT_EQ(r.fetchedBand(), QStringLiteral("20"));
+    EXPECT_EQ(rig.view.effects, (QStringList{QStringLiteral("outcome"), QStringLiteral("filter")}));
+
+    const QStringList fresh{QStringLiteral("spot C,")};
+    rig.jobs.endFetch(at(12, 1, 0), fresh);
+    EXPECT_EQ(r.spots(), fresh);
+    EXPECT_EQ(r.fetchedBand(), QStringLiteral("40"));
+}
+
 // Offline is a fetch that could not be made: the last answer of the same band stays on
 // screen with the mark, as after a failed fetch.
 TEST(Refresher, OfflineTheLastAnswerOfTheSameBandStaysOnScreen)
@@ -530,6 +552,68 @@ TEST(Refresher, OfflineTheLastAnswerOfTheSameBandStaysOnScreen)
               QStringLiteral("The fetch at 12:05:00 failed: offline, no public address: nothing was asked\n"
                              "The spots shown are from the fetch at 12:00:00."));
     EXPECT_EQ(rig.view.filterPasses, 2);
+}
+
+// Who asked is recorded with the refresh, also one that waited behind the address lookup:
+// only what the user asked for may move the focus.
+TEST(Refresher, ARefreshKnowsWhetherTheUserAskedForIt)
+{
+    struct Case
+    {
+        const char* name;
+        bool tick;
+        bool ask;
+    };
+    const Case cases[] = {
+        {"a tick behind the lookup", true, false},
+        {"an ask behind the lookup", false, true},
+        {"a tick, then an ask", true, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        Rig rig;
+        rig.startRunning();
+        Refresher& r = rig.refresher;
+        EXPECT_TRUE(r.askedByUser()); // the start-up's own
+        rig.jobs.endFetch(at(12, 0, 0));
+        r.checkAddress();
+        ASSERT_TRUE(r.lookupRunning());
+        if (c.tick)
+            r.tickRefresh();
+        if (c.ask)
+            r.ask();
+        rig.jobs.endLookup(kPublic);
+        ASSERT_TRUE(r.running());
+        EXPECT_EQ(r.askedByUser(), c.ask);
+        rig.jobs.endFetch(at(12, 1, 0));
+    }
+    Rig rig;
+    rig.startRunning();
+    rig.jobs.endFetch(at(12, 0, 0));
+    rig.refresher.tickRefresh();
+    EXPECT_FALSE(rig.refresher.askedByUser());
+}
+
+// A lookup that ends during a long fetch paints its colour; the end of the fetch keeps it.
+TEST(Refresher, TheIndicatorShowsWhatHoldsAfterTheFetch)
+{
+    for (const bool found : {true, false}) {
+        SCOPED_TRACE(found ? "the lookup answers" : "the lookup fails");
+        Rig rig;
+        rig.startRunning();
+        Refresher& r = rig.refresher;
+        rig.jobs.endFetch(at(12, 0, 0));
+        EXPECT_FALSE(rig.view.indicatorVisible); // a plain fetch ends hidden, as always
+
+        r.ask();
+        EXPECT_EQ(rig.view.indicator, Indicator::Lime);
+        r.checkAddress();
+        rig.jobs.endLookup(kPublic, !found);
+        const Indicator painted = rig.view.indicator;
+        rig.jobs.endFetch(at(12, 1, 0));
+        EXPECT_EQ(rig.view.indicator, painted);
+        EXPECT_TRUE(rig.view.indicatorVisible);
+    }
 }
 
 // The schedule is worked out in one place, when the fetch ends: a copy above 3 turns to 0
