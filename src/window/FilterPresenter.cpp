@@ -77,10 +77,23 @@ void FilterPresenter::show(const FilterResult& r, std::optional<qsizetype> myCal
 
     if (!r.skipped.isEmpty()) {
         m_log.writeTagged(skippedSpotsLogLine(r.skipped));
-        // One box at a time: the minute's pass meets the same line again and again.
-        m_prompt.showOnce(QStringLiteral("conversion"),
-                           {QStringLiteral("Beamtide"), skippedSpotsMessage(r.skipped),
-                            QMessageBox::Ok, QMessageBox::Critical});
+        // The minute's pass meets the same lines again and again: the box names each damaged
+        // line once, and only a line not reported before brings it back after it was closed.
+        QVector<SkippedSpot> fresh;
+        for (const SkippedSpot& spot : r.skipped) {
+            if (!m_skippedReported.contains(spot.call + u'\n' + spot.reason))
+                fresh.append(spot);
+        }
+        if (!fresh.isEmpty()
+            && m_prompt.showOnce(QStringLiteral("conversion"),
+                                 {QStringLiteral("Beamtide"), skippedSpotsMessage(fresh), QMessageBox::Ok,
+                                  QMessageBox::Critical})) {
+            // Days of damaged pages must not grow the set without end.
+            if (m_skippedReported.size() > 10000)
+                m_skippedReported.clear();
+            for (const SkippedSpot& spot : fresh)
+                m_skippedReported.insert(spot.call + u'\n' + spot.reason);
+        }
     }
     if (!r.saveError.isEmpty()) {
         m_log.writeTagged(r.saveError);

@@ -35,6 +35,7 @@ private:
     Prompt& m_prompt;
     RunLog& m_log;
     QSet<QString> m_futureAlertsLogged;
+    QSet<QString> m_skippedReported; // damaged lines the box has named: call and reason
 };
 
 } // namespace beamtide

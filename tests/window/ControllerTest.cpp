@@ -333,13 +333,30 @@ TEST_F(ControllerTest, UnreadableSpotLineIsSkippedWithOneBoxAndTheCycleGoesOn)
         EXPECT_EQ(window->localTime->text(), QStringLiteral("12:05:00"));
         EXPECT_EQ(window->slotBar->value(), 50);
 
-        // Once read, the next pass may say it again; the schedule still holds.
+        // Once closed, the same line brings no box back; the log keeps its line per pass
+        // and the schedule still holds.
         controller->prompt().dismiss(QStringLiteral("conversion"));
+        const auto skippedLines = [&] {
+            return folder.read(QStringLiteral("WSPRLog1.txt")).count("Filter pass skipped 1 spot line(s)");
+        };
+        const qsizetype before = skippedLines();
         tickAt(QTime(12, 6, 0));
-        EXPECT_EQ(prompts.requests.size(), 2);
+        EXPECT_EQ(prompts.requests.size(), 1);
+        EXPECT_GT(skippedLines(), before); // the log still names the line at each pass
         tickAt(QTime(12, 8, 0));
         waitForRefresh();
         EXPECT_EQ(spotQueries(), 2);
+        EXPECT_EQ(prompts.requests.size(), 1);
+
+        // A damaged line not reported before brings it back.
+        auto more = spots;
+        more[2].watts = c.watts;
+        setPage(more);
+        tickAt(QTime(12, 13, 0));
+        waitForRefresh();
+        ASSERT_EQ(prompts.requests.size(), 2);
+        EXPECT_TRUE(prompts.requests[1].text.startsWith(QStringLiteral("Spot line 3 (VK2CCC)")))
+            << prompts.requests[1].text.toStdString();
 
         controller.reset();
         window.reset();
