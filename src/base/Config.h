@@ -9,6 +9,8 @@ inline constexpr const char* kSpotDatabaseHost = "wsprnet.org";
 inline constexpr const char* kEchoHost = "api.ipify.org";
 // The second spot source, a public SQL database mirroring the spot database; HTTPS only.
 inline constexpr const char* kWsprLiveBaseUrl = "https://db1.wspr.live";
+// Its page for people, which the source label opens while its spots are on screen.
+inline constexpr const char* kWsprLivePage = "https://wspr.live/";
 inline constexpr const char* kGmailHost = "smtp.gmail.com";
 
 // The built-in relay account: placeholders of our own.

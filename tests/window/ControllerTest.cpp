@@ -479,6 +479,10 @@ TEST_F(ControllerTest, StatusRowNamesWsprLiveWhileItStandsIn)
               QStringLiteral("Spots from wspr.live: the WSPRnet spot database failed (spot query "
                              "failed: HTTP/1.1 503 Service Unavailable). It is tried again at 12:33."));
     EXPECT_EQ(live.requests().size(), 1);
+    // Its link opens the page of the source of the spots on screen.
+    QTest::mouseClick(window->siteLink, Qt::LeftButton);
+    ASSERT_EQ(openers.urls.size(), 1);
+    EXPECT_EQ(openers.urls[0].toString(), QStringLiteral("https://wspr.live/"));
 
     // Back on the spot database after the stay, the label follows.
     setPage(spotsCalled({QStringLiteral("VK2EEE")}));
@@ -486,6 +490,9 @@ TEST_F(ControllerTest, StatusRowNamesWsprLiveWhileItStandsIn)
     waitForRefresh();
     EXPECT_EQ(gridCalls(), QStringList{QStringLiteral("VK2EEE")});
     EXPECT_EQ(window->siteLink->text(), QStringLiteral("WSPRNet"));
+    QTest::mouseClick(window->siteLink, Qt::LeftButton);
+    ASSERT_EQ(openers.urls.size(), 2);
+    EXPECT_EQ(openers.urls[1].toString(), server.baseUrl() + u'/');
 }
 
 TEST_F(ControllerTest, SourceOptionOverridesSetupForTheRun)

@@ -209,9 +209,10 @@ void ExportAndViewers::openUpdateLink()
     m_openers.openUrl(updateLinkUrl());
 }
 
-void ExportAndViewers::openSpotDatabase()
+void ExportAndViewers::openSourcePage(SpotSource shown)
 {
-    m_openers.openUrl(spotDatabaseUrl());
+    m_openers.openUrl(shown == SpotSource::WsprLive ? QUrl(QString::fromLatin1(config::kWsprLivePage))
+                                                    : spotDatabaseUrl());
 }
 
 } // namespace beamtide

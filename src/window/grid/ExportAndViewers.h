@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/SpotSource.h"
 #include "base/TextFile.h"
 
 #include <QDateTime>
@@ -64,7 +65,8 @@ public:
     void startSummary(const QStringList& myCallSpots);
     bool summaryAvailable() const;
     void openUpdateLink();
-    void openSpotDatabase();
+    // The page of the source whose spots are on screen.
+    void openSourcePage(SpotSource shown);
 
     QString spotListFile() const;
     QString myCallSpotsFile() const;

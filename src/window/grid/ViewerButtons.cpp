@@ -1,6 +1,7 @@
 #include "window/grid/ViewerButtons.h"
 
 #include "base/Identity.h"
+#include "retrieval/FetchRules.h"
 #include "spots/AlertsHistory.h"
 #include "window/grid/ExportAndViewers.h"
 #include "window/grid/SpotGrid.h"
@@ -41,7 +42,9 @@ bool ViewerButtons::eventFilter(QObject* watched, QEvent* event)
             return true;
         }
         if (watched == m_window.siteLink) {
-            m_files.openSpotDatabase();
+            // The label names the source of the spots on screen; its link follows it.
+            const bool live = m_window.siteLink->text() == SourceLabelText(SpotSource::WsprLive);
+            m_files.openSourcePage(live ? SpotSource::WsprLive : SpotSource::WsprNet);
             return true;
         }
     }

@@ -238,14 +238,16 @@ TEST(ExportTest, LinksOpenTheDownloadAndTheSpotDatabase)
     ExportFixture f;
     const QString base = QStringLiteral("http://spots.example:8080");
     f.exporter.openUpdateLink();
-    f.exporter.openSpotDatabase();
+    f.exporter.openSourcePage(SpotSource::WsprNet);
     f.identity.myCall = "G4ABC";
-    f.exporter.openSpotDatabase();
+    f.exporter.openSourcePage(SpotSource::WsprNet);
+    f.exporter.openSourcePage(SpotSource::WsprLive);
 
-    ASSERT_EQ(f.openers.urls.size(), 3);
+    ASSERT_EQ(f.openers.urls.size(), 4);
     EXPECT_EQ(f.openers.urls[0].path(), "/web/images/UserFiles/File/Beamtide/Beamtide.zip");
     EXPECT_EQ(f.openers.urls[0].host(), config::kDownloadHost);
     EXPECT_EQ(f.openers.urls[1].toString(), base + "/");
     EXPECT_EQ(f.openers.urls[2].toString(),
               base + "/olddb?mode=html&band=all&limit=1000&findcall=G4ABC&findreporter=&sort=date");
+    EXPECT_EQ(f.openers.urls[3].toString(), "https://wspr.live/");
 }
