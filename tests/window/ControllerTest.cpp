@@ -647,3 +647,33 @@ TEST_F(ControllerTest, LeavingTheBandBoxAfterABandOptionFetchesNothing)
     EXPECT_EQ(spotQueries(), 1);
     EXPECT_EQ(window->bandBox->currentText(), QStringLiteral("40"));
 }
+
+// A band typed into the box is fetched once: leaving the box, which Qt takes as picking the
+// typed band from the list, fetches nothing more.
+TEST_F(ControllerTest, ABandTypedAndLeftIsFetchedOnce)
+{
+    startUp();
+    window->show();
+    window->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(window.get()));
+    window->bandBox->setFocus();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return window->bandBox->lineEdit()->hasFocus(); }, 5000));
+    window->bandBox->lineEdit()->selectAll();
+    QTest::keyClicks(window->bandBox->lineEdit(), QStringLiteral("40"));
+    ASSERT_TRUE(QTest::qWaitFor([&] {
+        return !controller->refreshRunning() && !controller->refresher().pending()
+               && controller->refresher().fetchedBand() == u"40";
+    }, 30000));
+    const int queries = spotQueries();
+
+    window->grid->setFocus();
+    ASSERT_TRUE(window->grid->hasFocus());
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(controller->refreshRunning());
+    EXPECT_EQ(spotQueries(), queries);
+    EXPECT_EQ(window->bandBox->currentText(), QStringLiteral("40"));
+
+    // Picking the band from the list afterwards is a switch again.
+    window->bandBox->textActivated(QStringLiteral("40"));
+    EXPECT_TRUE(controller->refreshRunning() || controller->refresher().pending());
+}

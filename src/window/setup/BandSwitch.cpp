@@ -11,6 +11,8 @@
 #include <QLineEdit>
 #include <QScrollBar>
 
+#include <utility>
+
 namespace beamtide {
 
 BandSwitch::BandSwitch(MainWindow& window, SpotGrid& grid, const Identity& identity,
@@ -18,9 +20,17 @@ BandSwitch::BandSwitch(MainWindow& window, SpotGrid& grid, const Identity& ident
     : QObject(parent), m_window(window), m_grid(grid), m_identity(identity), m_problem(std::move(problem))
 {
     // Only the user changes the band: a pick from the list, or each key typed into the box.
-    connect(window.bandBox, &QComboBox::textActivated, this, &BandSwitch::switchBand);
+    // Qt activates a typed text that names a listed band once more when the box loses the
+    // focus or takes Enter; the keys have already switched to it, so that is no new switch.
+    connect(window.bandBox, &QComboBox::textActivated, this, [this](const QString& band) {
+        if (std::exchange(m_typedBand, QString()) != band)
+            switchBand(band);
+    });
     if (QLineEdit* typed = window.bandBox->lineEdit())
-        connect(typed, &QLineEdit::textEdited, this, &BandSwitch::switchBand);
+        connect(typed, &QLineEdit::textEdited, this, [this](const QString& band) {
+            m_typedBand = band;
+            switchBand(band);
+        });
     // clicked, not toggled: the load sets the box without saving a preset.
     connect(window.useLast, &QCheckBox::clicked, this, &BandSwitch::useLastClicked);
 }

@@ -49,6 +49,7 @@ private:
     const Identity& m_identity;
     std::function<void(const QString&)> m_problem;
     QString m_previousBand; // empty until the first switch of the run
+    QString m_typedBand;    // the text the last key made, until Qt activates it
 };
 
 } // namespace beamtide
