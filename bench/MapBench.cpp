@@ -60,7 +60,7 @@ struct MapOnScreen
 {
     ManualClock clock{QDateTime(QDate(2024, 6, 20), QTime(12, 0), Qt::UTC)};
     SpotGridModel model;
-    SpotMap map{model, clock};
+    SpotMap map{model, clock, QStringLiteral("/usr/share/xplanet/images/earth.jpg")};
     // The format of a window's back buffer on a 24-bit X display.
     QImage frame{1000, 500, QImage::Format_RGB32};
 
@@ -68,6 +68,7 @@ struct MapOnScreen
     {
         map.setBandSource([] { return QStringLiteral("6"); });
         map.resize(frame.size());
+        map.show(); // the Earth image is read when the map is shown
         model.setPerBandRows(spotRows(paths));
         paint(); // the Earth and the night are drawn once a minute and view, not per frame
     }

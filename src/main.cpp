@@ -71,6 +71,12 @@ beamtide::Services servicesFromEnvironment()
     services.settingsPath = qEnvironmentVariable("BEAMTIDE_SETTINGS");
     if (services.settingsPath.isEmpty())
         services.settingsPath = defaultSettingsFile();
+#ifdef Q_OS_WIN
+    services.earthImagePath = QCoreApplication::applicationDirPath() + QStringLiteral("/earth.jpg");
+#else
+    // Where Debian's xplanet-images puts NASA's Blue Marble (2048 x 1024, equirectangular).
+    services.earthImagePath = QStringLiteral("/usr/share/xplanet/images/earth.jpg");
+#endif
     const QHostAddress local(qEnvironmentVariable("BEAMTIDE_LOCAL_ADDRESS"));
     if (!local.isNull())
         services.addressSource = [local] { return QList<QHostAddress>{local}; };

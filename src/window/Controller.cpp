@@ -88,7 +88,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_export->setLog(&m_log);
     m_find = new FindPanel(*m_grid, *m_prompt, window.gridArea);
     connect(m_find, &FindPanel::bandPicked, this, &Controller::bandPicked);
-    m_map = new MapPanel(*m_grid, m_clock, &window);
+    m_map = new MapPanel(*m_grid, m_clock, services.earthImagePath, &window);
     m_map->setMaxLinesSource([this] { return m_window.maxLinesBar->value(); });
     connect(window.mapButton, &QPushButton::toggled, m_map, &QWidget::setVisible);
     connect(m_map, &MapPanel::shownChanged, window.mapButton, &QPushButton::setChecked);

@@ -19,6 +19,8 @@ struct Services
     AddressWatch::Source addressSource;
     // The settings file; empty means the platform's own store (the registry on Windows).
     QString settingsPath;
+    // The map's picture of the Earth (equirectangular); the map draws a graticule without it.
+    QString earthImagePath;
     // Where files and pages are opened; the desktop's own when null. Must outlive the
     // controller.
     Openers* openers = nullptr;

@@ -10,8 +10,10 @@
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
 #include "window/map/MapPanel.h"
+#include "window/map/SpotMap.h"
 #include "window/setup/WorkingValues.h"
 
+#include "EarthImage.h"
 #include "HttpFixture.h"
 #include "LocalServices.h"
 #include "PageMaker.h"
@@ -104,8 +106,9 @@ public:
     void start(const QStringList& arguments)
     {
         identity.commandLine = commandLineText(arguments);
-        controller = std::make_unique<Controller>(window, identity, clock,
-                                                  test::localServices(server.baseUrl(), settingsFile, openers));
+        Services services = test::localServices(server.baseUrl(), settingsFile, openers);
+        services.earthImagePath = earthImage;
+        controller = std::make_unique<Controller>(window, identity, clock, services);
         controller->prompt().setSink(&prompts);
         controller->runLog().setSink([this](const QString& line) { record(line); });
         refreshed = std::make_unique<QSignalSpy>(controller.get(), &Controller::refreshFinished);
@@ -129,6 +132,7 @@ public:
     test::TempFolder folder;
     test::HttpFixture server;
     QString settingsFile;
+    QString earthImage;
     Identity identity;
     ManualClock clock;
     MainWindow window;
@@ -563,4 +567,31 @@ TEST(StartUp, MapPanelFollowsItsButtonAndIsStoredAtClosing)
 
     copy.controller->shutDown();
     EXPECT_TRUE(stored(copy).startsWith(u"0,")) << qPrintable(stored(copy));
+}
+
+TEST(StartUp, TheEarthImageIsReadWhenTheMapIsFirstShownAndGivenBackWhenItCloses)
+{
+    for (const bool present : {true, false}) {
+        SCOPED_TRACE(present ? "image present" : "image missing");
+        Copy copy;
+        copy.earthImage = present ? test::writeEarthImage(copy.folder, Qt::darkGreen)
+                                  : copy.folder.file(QStringLiteral("no-earth.jpg"));
+        ASSERT_FALSE(copy.earthImage.isEmpty());
+        copy.store({{QStringLiteral("WSPRRunCount1"), 3}});
+        copy.start({});
+        ASSERT_TRUE(QTest::qWaitFor([&] { return copy.refreshed->size() == 1; }, 60000));
+        MapPanel& panel = copy.controller->mapPanel();
+        const SpotMap& map = panel.map();
+        EXPECT_FALSE(map.hasEarthImage()) << "read for a map never shown";
+        EXPECT_FALSE(map.earthImageMissing()) << "looked for before the map was shown";
+
+        auto* button = copy.window.findChild<QPushButton*>(QStringLiteral("ButtonMap"));
+        ASSERT_TRUE(button);
+        button->click();
+        EXPECT_EQ(map.hasEarthImage(), present);
+        EXPECT_EQ(map.earthImageMissing(), !present);
+        EXPECT_EQ(panel.statusText().contains(u"No Earth image"), !present) << qPrintable(panel.statusText());
+        button->click();
+        EXPECT_FALSE(map.hasEarthImage()) << "kept after the map was closed";
+    }
 }

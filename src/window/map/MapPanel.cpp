@@ -5,6 +5,7 @@
 #include "window/grid/SpotGrid.h"
 #include "window/map/SpotMap.h"
 
+#include <QDir>
 #include <QGuiApplication>
 #include <QLabel>
 #include <QScreen>
@@ -14,9 +15,9 @@
 
 namespace beamtide {
 
-MapPanel::MapPanel(SpotGrid& grid, const Clock& clock, QWidget* parent)
+MapPanel::MapPanel(SpotGrid& grid, const Clock& clock, const QString& earthImage, QWidget* parent)
     : QWidget(parent, Qt::Window), m_grid(grid),
-      m_map(new SpotMap(grid.model(), clock, this)), m_status(new QLabel(this))
+      m_map(new SpotMap(grid.model(), clock, earthImage, this)), m_status(new QLabel(this))
 {
     setObjectName(QStringLiteral("MapPanel"));
     setWindowTitle(QStringLiteral("Beamtide map"));
@@ -33,6 +34,7 @@ MapPanel::MapPanel(SpotGrid& grid, const Clock& clock, QWidget* parent)
     m_map->setColourSource([this] { return m_grid.colours(); });
     connect(m_map, &SpotMap::rowClicked, this, &MapPanel::selectRow);
     connect(m_map, &SpotMap::pathsChanged, this, &MapPanel::updateStatus);
+    connect(m_map, &SpotMap::earthImageRead, this, &MapPanel::showStatus);
     updateStatus();
 }
 
@@ -58,8 +60,17 @@ void MapPanel::updateStatus()
             text += QStringLiteral(", %1 without a readable locator pair").arg(without);
         text += QStringLiteral(". Wheel: zoom, drag: move, double click: the whole Earth.");
     }
-    if (!m_map->hasEarthImage())
-        text += QStringLiteral(" (No Earth image: install xplanet-images.)");
+    m_pathsText = text;
+    showStatus();
+}
+
+// Without working the paths out again: the image is read when the panel is shown.
+void MapPanel::showStatus()
+{
+    QString text = m_pathsText;
+    if (m_map->earthImageMissing())
+        text += QStringLiteral(" (No Earth image: %1 cannot be read.)")
+                    .arg(QDir::toNativeSeparators(m_map->earthImagePath()));
     m_status->setText(text);
 }
 

@@ -23,8 +23,9 @@ class MapPanel final : public QWidget
     Q_DISABLE_COPY_MOVE(MapPanel)
 
 public:
-    // parent: the main window, which the panel stays above and closes with.
-    MapPanel(SpotGrid& grid, const Clock& clock, QWidget* parent = nullptr);
+    // parent: the main window, which the panel stays above and closes with. earthImage: the
+    // map's picture of the Earth, read only while the panel is shown.
+    MapPanel(SpotGrid& grid, const Clock& clock, const QString& earthImage, QWidget* parent = nullptr);
 
     SpotMap& map() { return *m_map; }
     QString statusText() const;
@@ -51,10 +52,12 @@ private:
     QRect onScreen(const QRect& stored) const;
     void selectRow(int row);
     void updateStatus();
+    void showStatus();
 
     SpotGrid& m_grid;
     SpotMap* m_map;
     QLabel* m_status;
+    QString m_pathsText;
     QRect m_stored = MapPanelState().geometry;
     bool m_placed = false; // m_stored has been applied
 };

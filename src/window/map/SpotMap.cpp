@@ -7,6 +7,7 @@
 #include <QHelpEvent>
 #include <QMouseEvent>
 #include <QPainter>
+#include <QShowEvent>
 #include <QTimer>
 #include <QToolTip>
 #include <QWheelEvent>
@@ -135,13 +136,13 @@ QDateTime minuteOf(const QDateTime& utc)
 
 } // namespace
 
-SpotMap::SpotMap(const SpotGridModel& model, const Clock& clock, QWidget* parent)
-    : QWidget(parent), m_model(model), m_clock(clock)
+SpotMap::SpotMap(const SpotGridModel& model, const Clock& clock, const QString& earthImage,
+                 QWidget* parent)
+    : QWidget(parent), m_model(model), m_clock(clock), m_earthPath(earthImage)
 {
     setObjectName(QStringLiteral("SpotMap"));
     setMinimumSize(360, 180);
     setMouseTracking(false);
-    setEarthImage(QString::fromLatin1(kEarthImagePath));
     connect(&model, &QAbstractItemModel::modelReset, this, &SpotMap::markDirty);
     connect(&model, &QAbstractItemModel::layoutChanged, this, &SpotMap::markDirty);
     connect(&model, &QAbstractItemModel::rowsInserted, this, &SpotMap::markDirty);
@@ -180,10 +181,40 @@ void SpotMap::setMaxLinesSource(std::function<int()> maxLines)
 
 void SpotMap::setEarthImage(const QString& path)
 {
-    QImage image(path);
-    m_earth = image.isNull() ? QImage() : image.convertToFormat(QImage::Format_RGB32);
+    m_earthPath = path;
+    m_earth = QImage();
+    m_backgroundKey.clear();
+    if (isVisible())
+        readEarth();
+}
+
+void SpotMap::readEarth()
+{
+    QImage image(m_earthPath);
+    m_earthMissing = image.isNull();
+    m_earth = m_earthMissing ? QImage() : image.convertToFormat(QImage::Format_RGB32);
     m_backgroundKey.clear();
     update();
+    Q_EMIT earthImageRead();
+}
+
+void SpotMap::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    if (m_earth.isNull())
+        readEarth();
+}
+
+// Everything drawn only for the eye is given back; the paths stay, they are small.
+void SpotMap::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    if (event->spontaneous())
+        return;
+    m_earth = QImage();
+    m_night = QImage();
+    m_background = QPixmap();
+    m_backgroundKey.clear();
 }
 
 void SpotMap::markDirty()

@@ -32,20 +32,22 @@ struct MapPath
     CellLook look;              // the look the grid gives the row
 };
 
-// Where Debian's xplanet-images puts NASA's Blue Marble (2048 x 1024, equirectangular).
-inline constexpr char kEarthImagePath[] = "/usr/share/xplanet/images/earth.jpg";
-
 // The spots of the grid on the Earth in an equirectangular projection, with the night side
 // of the current minute darkened. It follows the grid's model: the path geometry is worked
 // out once after the rows change (once a filter pass), never while painting. The wheel
 // zooms about the pointer, dragging pans, a double click shows the whole Earth again.
+// The Earth image (8 MB decoded) is read when the map is shown and given back when it is
+// hidden: a map nobody opens costs nothing.
 class SpotMap final : public QWidget
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(SpotMap)
 
 public:
-    SpotMap(const SpotGridModel& model, const Clock& clock, QWidget* parent = nullptr);
+    // earthImage: an equirectangular picture of the Earth; a missing or unreadable file gives
+    // a graticule on a flat colour.
+    SpotMap(const SpotGridModel& model, const Clock& clock, const QString& earthImage,
+            QWidget* parent = nullptr);
     ~SpotMap() override;
 
     // Read when the rows change and at every paint, as the grid reads them.
@@ -54,9 +56,13 @@ public:
     // At most this many rows are drawn (the "Lines" setting); all of them without a source.
     void setMaxLinesSource(std::function<int()> maxLines);
 
-    // A missing or unreadable file gives a graticule on a flat colour.
+    // Takes another image: read now if the map is shown, else when it next is.
     void setEarthImage(const QString& path);
+    // The image is decoded and held.
     bool hasEarthImage() const { return !m_earth.isNull(); }
+    // The last reading of the image failed.
+    bool earthImageMissing() const { return m_earthMissing; }
+    QString earthImagePath() const { return m_earthPath; }
 
     // The drawn paths, worked out again if the grid changed since the last time.
     const QVector<MapPath>& paths();
@@ -82,11 +88,14 @@ public:
 Q_SIGNALS:
     void rowClicked(int row);
     void pathsChanged(); // after the geometry was worked out again
+    void earthImageRead(); // after the image was read, well or not
 
 protected:
     bool event(QEvent* event) override;
     void paintEvent(QPaintEvent* event) override;
     void resizeEvent(QResizeEvent* event) override;
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -103,6 +112,7 @@ private:
     MapView& view();
     QTransform worldToWidget() const;
     void zoomAbout(const QPointF& pos, double factor);
+    void readEarth();
     void ensureBackground();
     void ensureNight();
     void drawPlainEarth(QPainter& painter) const;
@@ -122,7 +132,9 @@ private:
     GridColours m_lookColours;
     QString m_lookBand;
 
+    QString m_earthPath;
     QImage m_earth;
+    bool m_earthMissing = false;
     QImage m_night;           // 1 degree a pixel, alpha = how dark
     QDateTime m_nightMinute;
     QPixmap m_background;     // earth and night for the current view

@@ -13,10 +13,12 @@
 #include "window/map/MapPanel.h"
 #include "window/map/SpotMap.h"
 
+#include "EarthImage.h"
 #include "HttpFixture.h"
 #include "PageMaker.h"
 #include "TempFolder.h"
 
+#include <QDir>
 #include <QFile>
 #include <QImage>
 #include <QSignalSpy>
@@ -135,6 +137,8 @@ QPointF middleOf(SpotMap& map, const MapPath& path)
     return map.toWidget({-world.y(), world.x()});
 }
 
+const QColor kEarthColour(40, 110, 50);
+
 class MapTest : public ::testing::Test
 {
 protected:
@@ -169,12 +173,13 @@ protected:
 
     test::HttpFixture server;
     test::TempFolder folder;
+    const QString earthImage = test::writeEarthImage(folder, kEarthColour);
     ManualClock clock{kNow};
     GridColours colours = GridColours::defaults();
     int maxLines = 100;
     QTableView view;
     SpotGrid grid{view};
-    MapPanel panel{grid, clock};
+    MapPanel panel{grid, clock, earthImage};
     SpotMap& map = panel.map();
 };
 
@@ -189,6 +194,7 @@ TEST_F(MapTest, OnePathPerRowWithALocatorPairInTheRowsColour)
     EXPECT_EQ(map.rowsWithoutPath(), 3);
     EXPECT_TRUE(panel.statusText().startsWith(u"4 paths, 3 without a readable locator pair"))
         << qPrintable(panel.statusText());
+    EXPECT_FALSE(panel.statusText().contains(u"No Earth image")) << qPrintable(panel.statusText());
 
     const QImage shot = map.grab().toImage();
     for (qsizetype i = 0; i < paths.size(); ++i) {
@@ -303,12 +309,36 @@ TEST_F(MapTest, WheelZoomsAboutThePointerDragPansDoubleClickResets)
     EXPECT_EQ(map.zoom(), 1.0);
 }
 
+TEST_F(MapTest, TheEarthImageIsHeldOnlyWhileTheMapIsShown)
+{
+    filterPass();
+    EXPECT_FALSE(map.hasEarthImage()) << "read before the map was ever shown";
+    panel.show();
+    ASSERT_TRUE(map.hasEarthImage());
+    EXPECT_FALSE(map.earthImageMissing());
+    // The image is what is drawn where the sun is up.
+    const QImage shot = map.grab().toImage();
+    const QColor day = shot.pixelColor(map.toWidget({15, 15}).toPoint());
+    EXPECT_LE(std::abs(day.green() - kEarthColour.green()) + std::abs(day.red() - kEarthColour.red()), 12)
+        << qPrintable(day.name());
+
+    panel.hide();
+    EXPECT_FALSE(map.hasEarthImage()) << "kept after the map was closed";
+    EXPECT_EQ(map.paths().size(), 4) << "the paths stay with the rows";
+    panel.show();
+    EXPECT_TRUE(map.hasEarthImage());
+}
+
 TEST_F(MapTest, NightSideOfTheMinuteAndAPlainEarthWithoutTheImage)
 {
-    EXPECT_EQ(map.hasEarthImage(), QFile::exists(QString::fromLatin1(kEarthImagePath)));
-    map.setEarthImage(folder.file("no-such-earth.jpg"));
-    EXPECT_FALSE(map.hasEarthImage());
+    const QString missing = folder.file(QStringLiteral("no-such-earth.jpg"));
+    map.setEarthImage(missing);
     panel.show();
+    EXPECT_FALSE(map.hasEarthImage());
+    EXPECT_TRUE(map.earthImageMissing());
+    EXPECT_TRUE(panel.statusText().endsWith(
+        QStringLiteral(" (No Earth image: %1 cannot be read.)").arg(QDir::toNativeSeparators(missing))))
+        << qPrintable(panel.statusText());
 
     // Noon UTC at the June solstice: day over Africa, night over the Pacific.
     const auto brightness = [&](const QImage& image, GeoPoint p) {
