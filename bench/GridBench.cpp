@@ -13,6 +13,7 @@
 
 #include <QTemporaryDir>
 
+#include <QAbstractTableModel>
 #include <QApplication>
 
 #include "BenchApp.h"
@@ -107,6 +108,33 @@ void BM_GridScrollAndRepaint(benchmark::State& state)
 }
 BENCHMARK(BM_GridScrollAndRepaint)->Arg(100)->Arg(5000)->Unit(benchmark::kMicrosecond);
 
+// The grid's model as it was, 13 strings a row, kept to measure the shared lines against it
+// in the same run.
+class CellsModel final : public QAbstractTableModel
+{
+public:
+    void setRows(const QVector<QStringList>& rows)
+    {
+        beginResetModel();
+        m_rows.resize(1);
+        m_rows.reserve(rows.size() + 1);
+        for (const QStringList& row : rows)
+            m_rows.append(row);
+        endResetModel();
+    }
+    int rowCount(const QModelIndex& = {}) const override { return int(m_rows.size()); }
+    int columnCount(const QModelIndex& = {}) const override { return kPerBandColumns; }
+    QVariant data(const QModelIndex& index, int role) const override
+    {
+        if (role != Qt::DisplayRole || !index.isValid())
+            return {};
+        return m_rows[index.row()].value(index.column());
+    }
+
+private:
+    QList<QStringList> m_rows{perBandHeaders()};
+};
+
 // A 5000-row refresh once the transfer is done, every spot shown (MyCall mode): what the
 // window's thread does with the outcome (spot list, filter pass, model reset, repaint),
 // and the same with the parse in front, which runs on the network thread.
@@ -139,17 +167,49 @@ struct Refresh
         spots += outcome;
         table.reset();
         const FilterResult r = FilterSpots(spots, controls, clock, table, alerts, mine);
-        QVector<QStringList> rows;
-        rows.reserve(r.rows.size());
-        for (const SpotRow& row : r.rows)
-            rows.append(row.cells());
         SpotGridModel& model = screen.grid.model();
-        model.setPerBandRows(rows);
+        model.setPerBandRows(r.rows);
         model.setRowCount(r.rowCount);
         screen.grid.repaintNow();
         return r.rows.size();
     }
+
+    // The same with the rows cut into 13 strings each for the model as it was.
+    qsizetype onWindowThreadAsCells(const QStringList& outcome, CellsModel& cells)
+    {
+        QStringList spots;
+        spots += outcome;
+        table.reset();
+        const FilterResult r = FilterSpots(spots, controls, clock, table, alerts, mine);
+        QVector<QStringList> rows;
+        rows.reserve(r.rows.size());
+        for (const SpotRow& row : r.rows)
+            rows.append(row.cells());
+        cells.setRows(rows);
+        screen.grid.repaintNow();
+        return r.rows.size();
+    }
 };
+
+// Before and after, back to back: the same refresh into the model of 13 strings a row.
+void RefreshWindowThread5000AsCells(benchmark::State& state)
+{
+    app();
+    Refresh refresh;
+    CellsModel cells;
+    QTableView& view = refresh.screen.view;
+    view.setModel(&cells);
+    const QVector<int> widths = perBandColumnWidths(false, false);
+    for (int c = 0; c < widths.size(); ++c)
+        view.setColumnWidth(c, widths[c]);
+    QStringList outcome;
+    ParseSpotPage(refresh.page, outcome);
+    for (auto _ : state) {
+        if (refresh.onWindowThreadAsCells(outcome, cells) != Refresh::kRows)
+            state.SkipWithError("not every row shown");
+    }
+}
+BENCHMARK(RefreshWindowThread5000AsCells)->Unit(benchmark::kMillisecond);
 
 void RefreshWindowThread5000(benchmark::State& state)
 {

@@ -1,7 +1,9 @@
 // Peak resident memory of a 5000-row refresh against a bare QTableView showing the same
-// 5000 x 13 cells, both on the offscreen platform, each in a process of its own so each
-// peak is its own. Run without arguments: it serves the page from a local server, starts
-// itself once per case and prints both peaks and their ratio.
+// 5000 x 13 cells, all on the offscreen platform, each in a process of its own so each
+// peak is its own. Two refreshes: the grid alone, and the whole program (window, controller,
+// a Historical refresh through the network thread) with an Earth image on disk and the map
+// closed. Run without arguments: it serves the page from a local server, starts itself once
+// per case and prints the peaks and their ratios.
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "base/RunLog.h"
@@ -12,19 +14,27 @@
 #include "spots/AllBandsTable.h"
 #include "spots/FilterSpots.h"
 #include "spots/MyCallSpots.h"
+#include "window/Controller.h"
 #include "window/grid/SpotGrid.h"
+#include "window/main/MainWindow.h"
 
 #include "HttpFixture.h"
+#include "LocalServices.h"
 #include "ProcessPeak.h"
 #include "PageMaker.h"
+#include "QuietOpeners.h"
 
 #include <QAbstractTableModel>
 #include <QApplication>
 #include <QEventLoop>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
+#include <QSettings>
+#include <QSignalSpy>
 #include <QTableView>
 #include <QTemporaryDir>
+#include <QTest>
 
 #include <cstdio>
 
@@ -128,18 +138,58 @@ int refresh(int argc, char** argv)
     controls.spottedFilter.clear();
     controls.spotterFilter.clear();
     const FilterResult r = FilterSpots(spots, controls, clock, table, alerts, mine);
-    {
-        QVector<QStringList> rows;
-        rows.reserve(r.rows.size());
-        for (const SpotRow& row : r.rows)
-            rows.append(row.cells());
-        grid.model().setPerBandRows(rows);
-        grid.model().setRowCount(r.rowCount);
-    }
+    grid.model().setPerBandRows(r.rows);
+    grid.model().setRowCount(r.rowCount);
     grid.repaintNow();
     showAndPaint(view);
     if (grid.model().rows() != kRows + 1) {
         std::fprintf(stderr, "refresh showed %d rows\n", grid.model().rows() - 1);
+        return 1;
+    }
+    std::printf("%ld\n", peakKilobytes());
+    return 0;
+}
+
+// The whole program as main() builds it, its Historical refresh of every spot on the page,
+// the map never opened while an Earth image of the real one's size lies on disk.
+int program(int argc, char** argv)
+{
+    QApplication app(argc, argv);
+    const QString baseUrl = QString::fromLocal8Bit(argv[2]);
+    QTemporaryDir folder;
+    const QString settingsFile = folder.filePath(QStringLiteral("settings.ini"));
+    {
+        QSettings ini(settingsFile, QSettings::IniFormat);
+        for (const auto& [name, value] : {std::pair{"WSPRBand1", "6"}, {"WSPRLinesSet1", "0"},
+                                         {"WSPRHistorical1", "1"}, {"WSPRRunCount1", "7"},
+                                         {"BeamtideSource1", "WSPRnet"}})
+            ini.setValue(QStringLiteral("Drovix/") + QLatin1String(name), QLatin1String(value));
+    }
+    const QString earth = folder.filePath(QStringLiteral("earth.jpg"));
+    {
+        QImage image(2048, 1024, QImage::Format_RGB32);
+        image.fill(QColor(40, 90, 140));
+        if (!image.save(earth, "JPG"))
+            return 1;
+    }
+    Identity identity;
+    identity.instance = 1;
+    identity.folder = folder.path();
+    ManualClock clock(QDateTime(QDate(2024, 5, 3), QTime(0, 5), Qt::UTC));
+    test::QuietOpeners openers;
+    Services services = test::localServices(baseUrl, settingsFile, openers);
+    services.earthImagePath = earth;
+    MainWindow window;
+    Controller controller(window, identity, clock, services);
+    QSignalSpy finished(&controller, &Controller::refreshFinished);
+    controller.startUp();
+    controller.timer().stop();
+    window.show();
+    if (!QTest::qWaitFor([&] { return !finished.isEmpty() && !controller.refreshRunning(); }, 60000))
+        return 1;
+    QTest::qWait(200); // the first paint of the new rows
+    if (controller.grid().model().rows() != kRows + 1) {
+        std::fprintf(stderr, "the program showed %d rows\n", controller.grid().model().rows() - 1);
         return 1;
     }
     std::printf("%ld\n", peakKilobytes());
@@ -154,24 +204,33 @@ int main(int argc, char** argv)
         return bareTable(argc, argv);
     if (argc >= 3 && qstrcmp(argv[1], "refresh") == 0)
         return refresh(argc, argv);
+    if (argc >= 3 && qstrcmp(argv[1], "program") == 0)
+        return program(argc, argv);
 
     QCoreApplication app(argc, argv);
     test::HttpFixture server;
     server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
-    server.setBody(QStringLiteral("/olddb"), test::reportPage(test::assortedSpots(kRows)).toUtf8());
+    server.setBody(QStringLiteral("/"), "203.0.113.7");
+    std::vector<test::PageSpot> spots = test::assortedSpots(kRows);
+    // The program's grid shows one band.
+    for (test::PageSpot& s : spots)
+        s.mhz = QStringLiteral("50.294500");
+    server.setBody(QStringLiteral("/olddb"), test::reportPage(spots).toUtf8());
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
     const long bare = runCase({QStringLiteral("bare")}, env);
     const long refreshed = runCase({QStringLiteral("refresh"), server.baseUrl()}, env);
-    if (bare <= 0 || refreshed <= 0) {
+    const long program = runCase({QStringLiteral("program"), server.baseUrl()}, env);
+    if (bare <= 0 || refreshed <= 0 || program <= 0) {
         std::fprintf(stderr, "a case failed\n");
         return 1;
     }
     std::printf("peak resident memory, 5000 rows x 13 cells on the offscreen platform\n"
-                "  bare QTableView:   %6.1f MB\n"
-                "  5000-row refresh:  %6.1f MB\n"
-                "  ratio:             %6.2f\n",
-                double(bare) / 1024, double(refreshed) / 1024, double(refreshed) / double(bare));
+                "  bare QTableView:                       %6.1f MB\n"
+                "  5000-row refresh, grid alone:          %6.1f MB  ratio %4.2f\n"
+                "  whole program, image on disk, no map:  %6.1f MB  ratio %4.2f\n",
+                double(bare) / 1024, double(refreshed) / 1024, double(refreshed) / double(bare),
+                double(program) / 1024, double(program) / double(bare));
     return 0;
 }

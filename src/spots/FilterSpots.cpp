@@ -355,37 +355,6 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowM
 
 } // namespace
 
-SpotRow::SpotRow(const QString& line, const SpotFields& trimmed, QString watts, QString tag)
-    : m_line(line), m_watts(std::move(watts)), m_tag(std::move(tag))
-{
-    for (int k = 0; k < 12; ++k) {
-        if (trimmed[k].isEmpty())
-            continue;
-        m_start[k] = quint32(trimmed[k].data() - line.data());
-        m_size[k] = quint32(trimmed[k].size());
-    }
-}
-
-QStringView SpotRow::cellView(int column) const
-{
-    if (column == 7)
-        return m_watts;
-    if (column == 12)
-        return m_tag;
-    if (column < 0 || column > 12)
-        return {};
-    return QStringView(m_line).mid(m_start[column], m_size[column]);
-}
-
-QStringList SpotRow::cells() const
-{
-    QStringList all;
-    all.reserve(kCells);
-    for (int k = 0; k < kCells; ++k)
-        all.append(cell(k));
-    return all;
-}
-
 QString skippedSpotsMessage(const QVector<SkippedSpot>& skipped)
 {
     if (skipped.isEmpty())

@@ -1,12 +1,12 @@
 #pragma once
 
+#include "spots/SpotRow.h"
 #include "spots/SpotRules.h"
 
 #include <QString>
 #include <QStringList>
 #include <QVector>
 
-#include <array>
 
 namespace beamtide {
 
@@ -41,31 +41,6 @@ struct FilterControls
     QString fetchedBand;                               // "MyCall": every spot of the page shown
     QString myCall;                                    // upper case; empty when not set
     bool pageParsed = true;
-};
-
-// One per-band grid row: cells 0 to 11 are the spot's fields (cell 7 the reformatted Watts),
-// cell 12 the classification tag. The fields are cut from the spot line only when asked for,
-// so a pass over thousands of spots does not build strings that are never drawn.
-class SpotRow final
-{
-public:
-    static constexpr int kCells = 13;
-
-    SpotRow() = default;
-    // trimmed: the fields of line, as views into it.
-    SpotRow(const QString& line, const SpotFields& trimmed, QString watts, QString tag);
-
-    QStringView cellView(int column) const;
-    QString cell(int column) const { return cellView(column).toString(); }
-    QStringList cells() const;
-    const QString& tag() const { return m_tag; }
-
-private:
-    QString m_line;
-    std::array<quint32, 12> m_start{};
-    std::array<quint32, 12> m_size{};
-    QString m_watts;
-    QString m_tag;
 };
 
 enum class FilterEnd {

@@ -62,11 +62,7 @@ void FilterPresenter::show(const FilterResult& r, std::optional<qsizetype> myCal
             m_window.lastSpotTime->setText(r.newestTime);
             m_window.linesBox->setText(r.lineCount);
         } else {
-            QVector<QStringList> rows;
-            rows.reserve(r.rows.size());
-            for (const SpotRow& row : r.rows)
-                rows.append(row.cells());
-            model.setPerBandRows(rows);
+            model.setPerBandRows(r.rows);
             model.setRowCount(r.rowCount);
             m_window.diagBox->setText(r.diagnostics);
             m_window.alertMemo->setPlainText(r.memo.join(u'\n'));

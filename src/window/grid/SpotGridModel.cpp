@@ -26,9 +26,8 @@ QVector<int> allBandsColumnWidths()
     return QVector<int>(kAllBandsColumns, 52);
 }
 
-SpotGridModel::SpotGridModel(QObject* parent) : QAbstractTableModel(parent)
+SpotGridModel::SpotGridModel(QObject* parent) : QAbstractTableModel(parent), m_header(perBandHeaders())
 {
-    m_rows.append(perBandHeaders());
 }
 
 void SpotGridModel::setLayout(GridLayout layout, const QStringList& headers)
@@ -36,7 +35,9 @@ void SpotGridModel::setLayout(GridLayout layout, const QStringList& headers)
     beginResetModel();
     m_layout = layout;
     m_columns = int(headers.size());
-    m_rows = {headers};
+    m_header = headers;
+    m_spotRows.clear();
+    m_bandRows.clear();
     endResetModel();
 }
 
@@ -52,21 +53,24 @@ void SpotGridModel::setAllBandsLayout()
 
 bool SpotGridModel::perBandHeaderInPlace() const
 {
-    return cell(0, 1) == u"Reported";
+    return cellView(0, 1) == u"Reported";
+}
+
+void SpotGridModel::setPerBandRows(const QList<SpotRow>& rows)
+{
+    beginResetModel();
+    m_bandRows.clear();
+    m_spotRows = rows;
+    endResetModel();
 }
 
 void SpotGridModel::setPerBandRows(const QVector<QStringList>& rows)
 {
-    beginResetModel();
-    m_rows.resize(1);
-    m_rows.reserve(rows.size() + 1);
-    for (const QStringList& row : rows) {
-        m_rows.append(row); // shared, not copied
-        // Short rows are padded; a resize of a shared list would copy every full one too.
-        if (row.size() != m_columns)
-            m_rows.last().resize(m_columns);
-    }
-    endResetModel();
+    QList<SpotRow> spotRows;
+    spotRows.reserve(rows.size());
+    for (const QStringList& row : rows)
+        spotRows.append(SpotRow::fromCells(row));
+    setPerBandRows(spotRows);
 }
 
 void SpotGridModel::setAllBandsColumns(const QVector<QStringList>& columns)
@@ -75,7 +79,9 @@ void SpotGridModel::setAllBandsColumns(const QVector<QStringList>& columns)
     for (const QStringList& column : columns)
         longest = std::max(longest, column.size());
     beginResetModel();
-    m_rows.resize(1);
+    m_spotRows.clear();
+    m_bandRows.clear();
+    m_bandRows.reserve(longest);
     for (qsizetype r = 0; r < longest; ++r) {
         QStringList row;
         row.resize(m_columns);
@@ -83,7 +89,7 @@ void SpotGridModel::setAllBandsColumns(const QVector<QStringList>& columns)
             if (r < columns[c].size())
                 row[c] = columns[c][r];
         }
-        m_rows.append(std::move(row));
+        m_bandRows.append(std::move(row));
     }
     endResetModel();
 }
@@ -94,39 +100,88 @@ void SpotGridModel::setRowCount(int rows)
     const int old = this->rows();
     if (rows < old) {
         beginRemoveRows({}, rows, old - 1);
-        m_rows.resize(rows);
+        m_spotRows.resize(std::min<qsizetype>(m_spotRows.size(), rows - 1));
+        m_bandRows.resize(std::min<qsizetype>(m_bandRows.size(), rows - 1));
         endRemoveRows();
     } else if (rows > old) {
         beginInsertRows({}, old, rows - 1);
-        QStringList empty;
-        empty.resize(m_columns);
-        m_rows.insert(old, rows - old, empty);
+        if (holdsSpotRows()) {
+            m_spotRows.resize(rows - 1);
+        } else {
+            QStringList empty;
+            empty.resize(m_columns);
+            m_bandRows.insert(m_bandRows.size(), rows - old, empty);
+        }
         endInsertRows();
     }
 }
 
+bool SpotGridModel::contains(int row, int column) const
+{
+    return row >= 0 && row < rows() && column >= 0 && column < m_columns;
+}
+
 bool SpotGridModel::setCell(int row, int column, const QString& text)
 {
-    if (row < 0 || row >= rows() || column < 0 || column >= m_columns)
+    if (!contains(row, column))
         return false;
-    m_rows[row][column] = text;
+    if (row == 0) {
+        m_header[column] = text;
+    } else if (holdsSpotRows()) {
+        // Rare (a test, a message in a cell): the row is made again from its texts.
+        QStringList cells = m_spotRows[row - 1].cells();
+        cells[column] = text;
+        m_spotRows[row - 1] = SpotRow::fromCells(cells);
+    } else {
+        m_bandRows[row - 1][column] = text;
+    }
     const QModelIndex at = index(row, column);
     Q_EMIT dataChanged(at, at, {Qt::DisplayRole});
     return true;
 }
 
+int SpotGridModel::rows() const
+{
+    return 1 + int(m_spotRows.size() + m_bandRows.size());
+}
+
+// Whichever rows were given last; the layout's kind when there are none.
+bool SpotGridModel::holdsSpotRows() const
+{
+    return !m_spotRows.isEmpty() || (m_bandRows.isEmpty() && m_layout == GridLayout::PerBand);
+}
+
+QStringView SpotGridModel::cellView(int row, int column) const
+{
+    if (!contains(row, column))
+        return {};
+    if (row == 0)
+        return m_header[column];
+    if (holdsSpotRows())
+        return m_spotRows[row - 1].cellView(column);
+    return m_bandRows[row - 1][column];
+}
+
 QString SpotGridModel::cell(int row, int column) const
 {
-    if (row < 0 || row >= rows() || column < 0 || column >= m_columns)
+    if (!contains(row, column))
         return {};
-    return m_rows[row][column];
+    if (row == 0)
+        return m_header[column];
+    if (holdsSpotRows())
+        return m_spotRows[row - 1].cell(column);
+    return m_bandRows[row - 1][column];
 }
 
 QStringList SpotGridModel::rowCells(int row) const
 {
-    if (row < 0 || row >= rows())
+    if (!contains(row, 0))
         return {};
-    return m_rows[row];
+    if (row == 0)
+        return m_header;
+    if (holdsSpotRows())
+        return m_spotRows[row - 1].cells();
+    return m_bandRows[row - 1];
 }
 
 int SpotGridModel::searchedColumns() const

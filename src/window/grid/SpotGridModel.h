@@ -1,5 +1,6 @@
 #pragma once
 
+#include "spots/SpotRow.h"
 #include "spots/SpotRules.h" // allBandsHeaders()
 
 #include <QAbstractTableModel>
@@ -26,7 +27,9 @@ QVector<int> allBandsColumnWidths();
 
 // The spot grid's cells. Row 0 is the header row held as ordinary data: it scrolls with
 // the rows, can be selected, is searched and exported like them, and is drawn by the same
-// delegate. Only text lives here; every colour is decided when a cell is drawn.
+// delegate. Only text lives here; every colour is decided when a cell is drawn. Per-band
+// rows are the filter pass's spot rows as they are, sharing the spot lines; a cell's text
+// is cut from its line when the view asks for it.
 class SpotGridModel final : public QAbstractTableModel
 {
     Q_OBJECT
@@ -42,7 +45,9 @@ public:
     // The drawing's test for the per-band layout: the header of column 1 reads "Reported".
     bool perBandHeaderInPlace() const;
 
-    // Rows from row 1 down, each cut or padded to the layout's column count.
+    // Rows from row 1 down; shared, not copied.
+    void setPerBandRows(const QList<SpotRow>& rows);
+    // Rows of texts from row 1 down, each cut or padded to the layout's column count.
     void setPerBandRows(const QVector<QStringList>& rows);
     // One list of calls per band column, from row 1 down; the row count follows the
     // longest list.
@@ -52,9 +57,11 @@ public:
     // False when the cell lies outside the grid.
     bool setCell(int row, int column, const QString& text);
 
-    int rows() const { return int(m_rows.size()); }
+    int rows() const;
     int columns() const { return m_columns; }
     QString cell(int row, int column) const;
+    // The cell without a copy; valid until the model next changes.
+    QStringView cellView(int row, int column) const;
     // Every cell of the row, hidden ones included.
     QStringList rowCells(int row) const;
     // The columns find searches: all but the tag column of the per-band layout.
@@ -67,10 +74,16 @@ public:
 
 private:
     void setLayout(GridLayout layout, const QStringList& headers);
+    bool contains(int row, int column) const;
+    bool holdsSpotRows() const;
 
     GridLayout m_layout = GridLayout::PerBand;
     int m_columns = kPerBandColumns;
-    QList<QStringList> m_rows; // m_rows[0] is the header row
+    QStringList m_header;          // row 0
+    // Rows from 1: the per-band pass's or the all-bands pass's (m_columns texts each); one
+    // of the two is always empty.
+    QList<SpotRow> m_spotRows;
+    QList<QStringList> m_bandRows;
 };
 
 } // namespace beamtide

@@ -125,6 +125,41 @@ TEST(GridTest, LayoutsHoldHeadersInRowZeroAndRowsBelow)
     EXPECT_FALSE(model.setCell(9, 0, "x")) << "writing outside the grid is refused";
 }
 
+TEST(GridTest, PerBandRowsShareTheSpotLinesAndMakeCellsOnDemand)
+{
+    SpotGridModel model;
+    QAbstractItemModelTester tester(&model, QAbstractItemModelTester::FailureReportingMode::Fatal);
+    const QString line = QStringLiteral(" 2024-03-06 09:04 , G4ABC , 50.294500 , -12 , 0 , JO01 , 37 , "
+                                        "5 , DL1XYZ , IO91 , 1200 , 745 ,");
+    const SpotFields fields = splitSpotLine(line, true);
+    model.setPerBandRows(QList<SpotRow>{SpotRow(line, fields, QStringLiteral("5.012"), QStringLiteral("al"))});
+    ASSERT_EQ(model.rows(), 2);
+    EXPECT_EQ(model.rowCells(1), spotRow("G4ABC", "DL1XYZ", "al"));
+    // The cell is the spot line's own characters, not a copy of them.
+    const QStringView call = model.cellView(1, field::Call);
+    EXPECT_GE(call.data(), line.constData());
+    EXPECT_LT(call.data(), line.constData() + line.size());
+    EXPECT_EQ(model.index(1, field::Reporter).data().toString(), "DL1XYZ");
+
+    // A grid grown by the row count shows empty rows; a cell written is kept with the rest.
+    model.setRowCount(4);
+    EXPECT_EQ(model.rowCells(3), QStringList(13));
+    EXPECT_TRUE(model.setCell(3, field::Call, "K1JT"));
+    EXPECT_EQ(model.cell(3, field::Call), "K1JT");
+    EXPECT_TRUE(model.setCell(1, field::Snr, "-20"));
+    EXPECT_EQ(model.rowCells(1), (QStringList{"2024-03-06 09:04", "G4ABC", "50.294500", "-20", "0", "JO01",
+                                              "37", "5.012", "DL1XYZ", "IO91", "1200", "745", "al"}));
+
+    // Spot rows handed to the all-bands layout still show (padded with empty band columns).
+    model.setAllBandsLayout();
+    model.setPerBandRows({spotRow("G4ABC", "DL1XYZ")});
+    EXPECT_EQ(model.rows(), 2);
+    EXPECT_EQ(model.cell(1, field::Call), "G4ABC");
+    EXPECT_EQ(model.cell(1, 16), "");
+    model.setRowCount(3);
+    EXPECT_EQ(model.rows(), 3);
+}
+
 TEST(GridTest, ColumnWidthsFollowLayoutHideTxMiAndDiagColumns)
 {
     QTableView view;

@@ -164,10 +164,7 @@ protected:
         MyCallSpots mine(folder.file("mine.txt"));
         const FilterResult result = FilterSpots(spots, bandSix(), clock, table, alerts, mine);
         ASSERT_EQ(result.rows.size(), qsizetype(std::size(kRows)));
-        QVector<QStringList> rows;
-        for (const SpotRow& row : result.rows)
-            rows.append(row.cells());
-        grid.model().setPerBandRows(rows);
+        grid.model().setPerBandRows(result.rows);
         grid.model().setRowCount(result.rowCount);
     }
 
