@@ -215,7 +215,10 @@ int main(int argc, char** argv)
     // The program's grid shows one band.
     for (test::PageSpot& s : spots)
         s.mhz = QStringLiteral("50.294500");
-    server.setBody(QStringLiteral("/olddb"), test::reportPage(spots).toUtf8());
+    // The MyCall query asks for /olddb, a band's for /olddb.php.
+    const QByteArray page = test::reportPage(spots).toUtf8();
+    server.setBody(QStringLiteral("/olddb"), page);
+    server.setBody(QStringLiteral("/olddb.php"), page);
 
     QProcessEnvironment env = QProcessEnvironment::systemEnvironment();
     env.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));

@@ -91,7 +91,9 @@ def cpu_seconds(pid):
 
 def main():
     parser = argparse.ArgumentParser(description=__doc__.split("\n\n")[0])
-    parser.add_argument("program", help="the beamtide executable")
+    parser.add_argument("program", nargs="?", help="the beamtide executable")
+    parser.add_argument("--serve", action="store_true", help="only serve the pages and print "
+                        "the address, until interrupted: for a program of bench/ run by hand")
     parser.add_argument("--minutes", type=float, default=60)
     parser.add_argument("--interval", type=int, default=1, help="update interval, minutes")
     parser.add_argument("--rows", type=int, default=5000, help="spots on every page")
@@ -104,6 +106,14 @@ def main():
     server = http.server.ThreadingHTTPServer(("127.0.0.1", 0), Database)
     threading.Thread(target=server.serve_forever, daemon=True).start()
     url = "http://127.0.0.1:%d" % server.server_address[1]
+    if args.serve or not args.program:
+        print(url, flush=True)
+        try:
+            while True:
+                time.sleep(3600)
+        except KeyboardInterrupt:
+            server.shutdown()
+        return 0
 
     folder = tempfile.mkdtemp(prefix="beamtide-soak-")
     settings = os.path.join(folder, "settings.ini")

@@ -19,6 +19,7 @@ void initCurlOnce()
 
 struct Transfer
 {
+    CURL* handle = nullptr;
     const HttpLimits* limits = nullptr;
     QByteArray body;
     QByteArray statusLine;
@@ -53,6 +54,14 @@ size_t onBody(char* data, size_t one, size_t size, void* user)
     }
     if (!withinLineLimit(t, data, size, t.lineLength))
         return 0;
+    if (t.body.isEmpty()) {
+        // A page of megabytes grown by doubling takes up to three times its size at the
+        // moment it is copied over; the announced length is taken at once when it fits.
+        curl_off_t length = -1;
+        if (curl_easy_getinfo(t.handle, CURLINFO_CONTENT_LENGTH_DOWNLOAD_T, &length) == CURLE_OK
+            && length > 0 && length <= t.limits->maxBodyBytes)
+            t.body.reserve(qsizetype(length));
+    }
     t.body.append(data, qsizetype(size));
     return size;
 }
@@ -133,6 +142,7 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits,
     headers.reset(list);
 
     Transfer transfer;
+    transfer.handle = c;
     transfer.limits = &limits;
     char errorBuffer[CURL_ERROR_SIZE] = {};
     const QByteArray address = url.toUtf8();
