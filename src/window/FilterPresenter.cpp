@@ -64,7 +64,9 @@ void FilterPresenter::show(const FilterResult& r, std::optional<qsizetype> myCal
         } else {
             model.setPerBandRows(r.rows);
             model.setRowCount(r.rowCount);
-            m_window.diagBox->setText(r.diagnostics);
+            // Shown only with /diagcol. A line edit lays its text out even when hidden, and a
+            // pass over 5000 spots writes tens of thousands of characters here.
+            m_window.diagBox->setText(m_window.diagBox->isHidden() ? QString() : r.diagnostics);
             m_window.alertMemo->setPlainText(r.memo.join(u'\n'));
         }
     }
