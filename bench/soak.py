@@ -166,8 +166,9 @@ def main():
     last = [kb for m, kb in samples if m >= 5 * sixth]
     if second and last:
         verdict = "flat" if max(last) <= max(second) else "GROWING"
-        print("highest resident, minutes %.0f-%.0f: %.1f MB; last %.0f minutes: %.1f MB (%s)"
-              % (sixth, 2 * sixth, max(second) / 1024, sixth, max(last) / 1024, verdict))
+        print("highest resident, minutes %.0f-%.0f: %.1f MB; last %.0f minutes: %.1f MB (%+d kB, %s)"
+              % (sixth, 2 * sixth, max(second) / 1024, sixth, max(last) / 1024,
+                 max(last) - max(second), verdict))
     if cpu_share is not None:
         print("processor time after the first refresh: %.3f%% of one core" % (cpu_share * 100))
     return 0
