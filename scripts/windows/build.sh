@@ -13,6 +13,7 @@ cmake -S "$repo" -B "$build" -G Ninja -Wno-dev \
   -DCMAKE_TOOLCHAIN_FILE="$repo/cmake/mingw-w64-x86_64.cmake" -DBEAMTIDE_WIN_ROOT="$BEAMTIDE_WIN_ROOT" \
   -DCMAKE_PREFIX_PATH="$BEAMTIDE_WIN_ROOT" -DCMAKE_BUILD_TYPE=Release \
   -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR=/usr/lib/x86_64-linux-gnu/cmake \
+  -DCMAKE_CROSSCOMPILING_EMULATOR=wine \
   -DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache >/dev/null
 cmake --build "$build"
 "$repo/scripts/windows/deploy.sh" "$build"

@@ -6,7 +6,7 @@
 set -euo pipefail
 repo=$(cd "$(dirname "$0")/../.." && pwd)
 source "$repo/scripts/windows/env.sh"
-build=${1:-$repo/build-win}
+build=$(cd "${1:-$repo/build-win}" && pwd)
 version=$(cat "$build/version.txt")
 dist=$build/Beamtide
 rm -rf "$dist"

@@ -13,7 +13,7 @@ system_dll() {
     ws2_32.dll|crypt32.dll|comdlg32.dll|comctl32.dll|winmm.dll|imm32.dll|dwmapi.dll|uxtheme.dll|\
     version.dll|netapi32.dll|userenv.dll|iphlpapi.dll|dwrite.dll|d3d9.dll|d3d11.dll|dxgi.dll|\
     shlwapi.dll|setupapi.dll|wtsapi32.dll|msvcrt.dll|bcrypt.dll|mpr.dll|authz.dll|secur32.dll|\
-    wldap32.dll|normaliz.dll|dnsapi.dll|shcore.dll|winspool.drv|ntdll.dll|rpcrt4.dll|\
+    wldap32.dll|normaliz.dll|dnsapi.dll|shcore.dll|winspool.drv|ntdll.dll|rpcrt4.dll|winhttp.dll|\
     api-ms-win-*|ext-ms-win-*) return 0 ;;
   esac
   return 1

@@ -12,6 +12,7 @@ export WINEPREFIX WINEARCH=win64 WINEDEBUG=-all
 # No Mono or Gecko install dialogs: nothing here needs them.
 export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
 cleanup() {
+  kill "${BROKER_PID:-}" 2>/dev/null || true
   wineserver -k 2>/dev/null || true
   rm -rf "$WINEPREFIX"
 }
@@ -24,6 +25,11 @@ win_path() { winepath -w "$1" 2>/dev/null; }
 gcc_dir=$(ls -d /usr/lib/gcc/x86_64-w64-mingw32/*-posix | head -1)
 WINEPATH="$(win_path "$BEAMTIDE_WIN_ROOT/bin");$(win_path "$gcc_dir");$(win_path /usr/x86_64-w64-mingw32/lib)"
 export WINEPATH QT_PLUGIN_PATH="$(win_path "$BEAMTIDE_WIN_ROOT/plugins")"
+
+# The fixture servers that are Linux programs, started for the Windows tests on request.
+coproc BROKER { exec /usr/bin/python3 "$repo/scripts/windows/fixture_broker.py"; }
+read -r broker_port <&"${BROKER[0]}"
+export BEAMTIDE_FIXTURE_BROKER=$broker_port
 
 "$repo/scripts/windows/imports.sh" check "$build/Beamtide"
 (cd "$build" && ctest --output-on-failure -j1 "$@")

@@ -159,10 +159,16 @@ QString defaultSettingsFile()
 SettingsStore::SettingsStore(const QString& path, int instance)
     : m_instance(instance)
 {
-    if (path.isEmpty()) {
+    const bool registryPath =
+#ifdef Q_OS_WIN
+        path.startsWith(u"HKEY_", Qt::CaseInsensitive);
+#else
+        false;
+#endif
+    if (path.isEmpty() || registryPath) {
         // The group "Drovix" below this key makes HKEY_CURRENT_USER\Software\Drovix.
-        m_settings = std::make_unique<QSettings>(QStringLiteral("HKEY_CURRENT_USER\\Software"),
-                                                 QSettings::NativeFormat);
+        m_nativeKey = registryPath ? path : QStringLiteral("HKEY_CURRENT_USER\\Software");
+        m_settings = std::make_unique<QSettings>(m_nativeKey, QSettings::NativeFormat);
         return;
     }
     // Create the file owner-only before the first write, so the password is never readable by

@@ -23,6 +23,9 @@
 #include <QUuid>
 
 #include <windows.h>
+// windows.h still defines these for 16-bit pointers; the tests name spots so.
+#undef near
+#undef far
 #endif
 
 using namespace beamtide;
@@ -387,7 +390,7 @@ TEST_F(WholeProgram, RegistrySettingsAndAHookThatCmdCannotBeTurnedAgainst)
                          test::reportPage(std::vector<test::PageSpot>{spot}).toUtf8());
     // %~1 is the argument without its quotes.
     world.folder.write(QStringLiteral("runcode.bat"),
-                       "@echo off\r\n>hook.tmp echo(%~1\r\nmove hook.tmp hook-ran.txt >nul\r\n");
+                       "@echo off\r\n>hook.tmp echo %~1\r\nmove hook.tmp hook-ran.txt >nul\r\n");
 
     Program program(world.folder, world.server, key.path(), world.locks.path());
     program.start({QStringLiteral("/log"), QStringLiteral("/6")});

@@ -25,7 +25,7 @@ public:
     ~RegistryKey() { RegDeleteTreeW(HKEY_CURRENT_USER, wide(m_sub)); }
 
     QString path() const { return QStringLiteral("HKEY_CURRENT_USER\\") + m_sub; }
-    std::wstring group() const { return (m_sub + QStringLiteral("\\Drovix")).toStdWString(); }
+    std::wstring group() const { return QString(m_sub + QStringLiteral("\\Drovix")).toStdWString(); }
 
     void setRaw(const wchar_t* name, DWORD type, const void* data, DWORD size) const
     {

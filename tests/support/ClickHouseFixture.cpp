@@ -1,8 +1,4 @@
-// The installed library was built with these; its types must be seen the same way here.
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#include <httplib.h>
+#include "Httplib.h"
 
 #include "ClickHouseFixture.h"
 

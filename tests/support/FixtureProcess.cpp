@@ -54,7 +54,7 @@ bool FixtureProcess::running() const
 
 bool FixtureProcess::waitForFinished(int ms)
 {
-    return m_process.waitForFinished(ms);
+    return !running() || m_process.waitForFinished(ms);
 }
 
 void FixtureProcess::closeInput()

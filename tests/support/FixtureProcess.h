@@ -33,7 +33,7 @@ public:
     QByteArray leftOutput(); // what came that was no whole line, and on Linux the errors
 
     bool running() const;
-    bool waitForFinished(int ms);
+    bool waitForFinished(int ms); // true once the program has ended
     void closeInput();
     // Ends the program: its input closes, then it is asked to end, then made to.
     void stop(bool terminateFirst);

@@ -1,11 +1,4 @@
-// The installed library was built with these; its types must be seen the same way here.
-// On Windows the header is the whole library, built with TLS only.
-#define CPPHTTPLIB_OPENSSL_SUPPORT
-#ifndef _WIN32
-#define CPPHTTPLIB_ZLIB_SUPPORT
-#define CPPHTTPLIB_BROTLI_SUPPORT
-#endif
-#include <httplib.h>
+#include "Httplib.h"
 
 #include "HttpFixture.h"
 

@@ -19,6 +19,14 @@
 
 namespace beamtide {
 
+#ifndef BEAMTIDE_DBUS
+// Without D-Bus the tray's balloon notifies and there is never a notifier; the type is only
+// completed so that the empty pointer can be destroyed.
+class DesktopNotifier final : public QObject
+{
+};
+#endif
+
 DesktopPresence::DesktopPresence(MainWindow& window, Controller& controller, const Identity& identity,
                                  const Clock& clock, QObject* parent)
     : QObject(parent)
