@@ -1,0 +1,550 @@
+#include "history/HistoryStore.h"
+
+#include "spots/SpotRules.h"
+
+#include <sqlite3.h>
+
+#include <QDir>
+#include <QFile>
+#include <QMap>
+
+#include <cmath>
+#include <limits>
+
+namespace beamtide {
+
+namespace {
+
+// The all-bands columns' lower edges in Hz; frequencies are kept above them, which keeps a
+// WSPR frequency to three bytes. Column 0 also holds the frequencies below 1 MHz.
+constexpr qint64 kBandBaseHz[] = {0,        1000000,  3000000,  5000000,   7000000,  10000000,
+                                  14000000, 18000000, 21000000, 24000000,  28000000, 39900000,
+                                  50000000, 70000000, 144000000, 220000000, 430000000, 0};
+constexpr int kUnknownBand = 17;
+
+// A prepared statement that finalizes itself.
+class Statement
+{
+public:
+    Statement(sqlite3* db, const char* sql) { sqlite3_prepare_v2(db, sql, -1, &m_stmt, nullptr); }
+    ~Statement() { sqlite3_finalize(m_stmt); }
+    Statement(const Statement&) = delete;
+    Statement& operator=(const Statement&) = delete;
+
+    bool ok() const { return m_stmt != nullptr; }
+    Statement& bind(int i, qint64 v)
+    {
+        sqlite3_bind_int64(m_stmt, i, v);
+        return *this;
+    }
+    Statement& bind(int i, const QString& text)
+    {
+        const QByteArray utf8 = text.toUtf8();
+        sqlite3_bind_text(m_stmt, i, utf8.constData(), int(utf8.size()), SQLITE_TRANSIENT);
+        return *this;
+    }
+    int step() { return m_stmt ? sqlite3_step(m_stmt) : SQLITE_ERROR; }
+    void reset()
+    {
+        sqlite3_reset(m_stmt);
+        sqlite3_clear_bindings(m_stmt);
+    }
+    qint64 integer(int column) const { return sqlite3_column_int64(m_stmt, column); }
+    bool isNull(int column) const { return sqlite3_column_type(m_stmt, column) == SQLITE_NULL; }
+    QString text(int column) const
+    {
+        return QString::fromUtf8(reinterpret_cast<const char*>(sqlite3_column_text(m_stmt, column)),
+                                 sqlite3_column_bytes(m_stmt, column));
+    }
+
+private:
+    sqlite3_stmt* m_stmt = nullptr;
+};
+
+// Every call and locator once, as integer ids; the spots table is keyed by the spot's
+// identity, so a spot fetched twice is one row.
+constexpr const char* kSchema[] = {
+    "CREATE TABLE meta(key TEXT PRIMARY KEY, value INTEGER NOT NULL) WITHOUT ROWID",
+    "CREATE TABLE band(id INTEGER PRIMARY KEY, name TEXT NOT NULL, base_hz INTEGER NOT NULL)",
+    "CREATE TABLE call(id INTEGER PRIMARY KEY, text TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE locator(id INTEGER PRIMARY KEY, text TEXT NOT NULL UNIQUE)",
+    "CREATE TABLE spots("
+    " minute INTEGER NOT NULL, band INTEGER NOT NULL, tx INTEGER NOT NULL, rx INTEGER NOT NULL,"
+    " hz INTEGER NOT NULL, txgrid INTEGER NOT NULL, rxgrid INTEGER NOT NULL,"
+    " snr INTEGER, drift INTEGER, dbm INTEGER, km INTEGER, source INTEGER NOT NULL,"
+    " PRIMARY KEY(minute, band, tx, rx, hz)) WITHOUT ROWID",
+    // Kept up to date as spots are stored, so the plain heat map and the per-hour series
+    // read a few thousand rows instead of millions.
+    "CREATE TABLE hourly(band INTEGER NOT NULL, hour INTEGER NOT NULL, spots INTEGER NOT NULL,"
+    " PRIMARY KEY(band, hour)) WITHOUT ROWID",
+    "CREATE TABLE daily_best(band INTEGER NOT NULL, day INTEGER NOT NULL, km INTEGER NOT NULL,"
+    " minute INTEGER NOT NULL, tx INTEGER NOT NULL, rx INTEGER NOT NULL,"
+    " txgrid INTEGER NOT NULL, rxgrid INTEGER NOT NULL, PRIMARY KEY(band, day)) WITHOUT ROWID",
+    "CREATE VIEW spot AS SELECT"
+    " strftime('%Y-%m-%d %H:%M', (s.minute + 26297280) * 60, 'unixepoch') AS time,"
+    " b.name AS band, c.text AS call, g.text AS grid, r.text AS reporter, rg.text AS rgrid,"
+    " (b.base_hz + s.hz) / 1000000.0 AS mhz, s.snr AS snr, s.drift AS drift, s.dbm AS dbm,"
+    " s.km AS km, CASE s.source WHEN 1 THEN 'wspr.live' ELSE 'wsprnet' END AS source"
+    " FROM spots s JOIN band b ON b.id = s.band JOIN call c ON c.id = s.tx"
+    " JOIN call r ON r.id = s.rx JOIN locator g ON g.id = s.txgrid"
+    " JOIN locator rg ON rg.id = s.rxgrid",
+};
+
+qint64 dayStart(qint64 day)
+{
+    return day * 1440;
+}
+
+} // namespace
+
+std::optional<HistorySpot> HistorySpot::fromLine(QStringView line, SpotSource source)
+{
+    const SpotFields f = splitSpotLine(line, true);
+    const std::optional<qint64> msecs = readUtcMSecs(f[field::Time]);
+    const std::optional<double> mhz = readDecimal(f[field::MHz]);
+    if (!msecs || !mhz || *mhz <= 0 || f[field::Call].isEmpty() || f[field::Reporter].isEmpty())
+        return std::nullopt;
+    HistorySpot spot;
+    spot.minute = *msecs / 60000;
+    spot.hz = std::llround(*mhz * 1e6);
+    spot.call = f[field::Call].toString().toUpper();
+    spot.reporter = f[field::Reporter].toString().toUpper();
+    spot.grid = f[field::Grid].toString();
+    spot.reporterGrid = f[field::ReporterGrid].toString();
+    spot.snr = readInteger(f[field::Snr]).value_or(0);
+    spot.drift = readInteger(f[field::Drift]).value_or(0);
+    spot.dbm = readInteger(f[field::Dbm]).value_or(0);
+    spot.km = readInteger(f[field::Km]).value_or(0);
+    spot.source = source == SpotSource::WsprLive ? SpotSource::WsprLive : SpotSource::WsprNet;
+    return spot;
+}
+
+int historyBandOf(qint64 hz)
+{
+    const int column = BandColumnOf(double(hz) / 1e6);
+    if (column == 0 && hz >= 1000000)
+        return kUnknownBand;
+    return column;
+}
+
+QString historyBandName(int band)
+{
+    const QStringList& items = bandBoxItems(); // "All", the columns, "u"
+    return band >= 0 && band + 1 < items.size() ? items[band + 1] : QStringLiteral("u");
+}
+
+int historyBandCount()
+{
+    return kUnknownBand + 1;
+}
+
+std::optional<int> historyBandOfName(QStringView name)
+{
+    for (int band = 0; band < historyBandCount(); ++band)
+        if (historyBandName(band) == name)
+            return band;
+    return std::nullopt;
+}
+
+HistoryStore::~HistoryStore()
+{
+    sqlite3_close_v2(m_db);
+}
+
+QString HistoryStore::lastError() const
+{
+    return QString::fromUtf8(sqlite3_errmsg(m_db));
+}
+
+bool HistoryStore::exec(const char* sql)
+{
+    return sqlite3_exec(m_db, sql, nullptr, nullptr, nullptr) == SQLITE_OK;
+}
+
+void HistoryStore::refuse(const QString& reason)
+{
+    m_state = State::Refused;
+    m_why = QStringLiteral("The history file %1 %2; it is left as it is and history is off.")
+                .arg(QDir::toNativeSeparators(m_path), reason);
+    sqlite3_close_v2(m_db);
+    m_db = nullptr;
+}
+
+HistoryStore::State HistoryStore::open(const QString& path)
+{
+    m_path = path;
+    if (sqlite3_open_v2(QFile::encodeName(path).constData(), &m_db,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOMUTEX,
+                        nullptr) != SQLITE_OK) {
+        refuse(QStringLiteral("cannot be opened (%1)").arg(lastError()));
+        return m_state;
+    }
+    // Another copy may hold the write lock for a while; wait rather than fail.
+    sqlite3_busy_timeout(m_db, 30000);
+    sqlite3_extended_result_codes(m_db, 1);
+
+    // Read before anything is written: a file that is no database or is damaged must not
+    // be touched.
+    int version = -1;
+    qint64 tables = 0;
+    int code = SQLITE_OK;
+    {
+        Statement v(m_db, "PRAGMA user_version");
+        if (v.step() == SQLITE_ROW)
+            version = int(v.integer(0));
+        Statement t(m_db, "SELECT count(*) FROM sqlite_schema");
+        if (version >= 0 && t.step() == SQLITE_ROW)
+            tables = t.integer(0);
+        else
+            version = -1;
+        code = sqlite3_errcode(m_db) & 0xff;
+    }
+    if (version < 0) {
+        if (code == SQLITE_NOTADB)
+            refuse(QStringLiteral("is not a database"));
+        else if (code == SQLITE_CORRUPT)
+            refuse(QStringLiteral("is damaged"));
+        else
+            refuse(QStringLiteral("cannot be read (%1)").arg(lastError()));
+        return m_state;
+    }
+    if (version > kSchemaVersion) {
+        refuse(QStringLiteral("comes from a newer version of Beamtide (schema %1)").arg(version));
+        return m_state;
+    }
+    if (version == 0 && tables > 0) {
+        refuse(QStringLiteral("is a database of another program"));
+        return m_state;
+    }
+    // Space is given back in small steps after pruning; this must precede the first write.
+    if (version == 0)
+        exec("PRAGMA auto_vacuum=INCREMENTAL");
+    if (!exec("PRAGMA journal_mode=WAL")) {
+        refuse(QStringLiteral("cannot be shared (%1)").arg(lastError()));
+        return m_state;
+    }
+    exec("PRAGMA synchronous=NORMAL"); // WAL stays consistent; a power cut may lose the last refresh
+    if (version == 0 ? !createSchema() : !migrate(version)) {
+        const int failed = sqlite3_errcode(m_db) & 0xff;
+        if (failed == SQLITE_CORRUPT || failed == SQLITE_NOTADB)
+            refuse(QStringLiteral("is damaged"));
+        else
+            refuse(QStringLiteral("cannot be prepared (%1)").arg(lastError()));
+        return m_state;
+    }
+    m_state = State::Open;
+    return m_state;
+}
+
+bool HistoryStore::createSchema()
+{
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    // Another copy may have created it meanwhile.
+    {
+        Statement v(m_db, "PRAGMA user_version");
+        if (v.step() == SQLITE_ROW && v.integer(0) != 0) {
+            const int version = int(v.integer(0));
+            exec("ROLLBACK");
+            return version <= kSchemaVersion && migrate(version);
+        }
+    }
+    bool ok = true;
+    for (const char* sql : kSchema)
+        ok = ok && exec(sql);
+    Statement band(m_db, "INSERT INTO band VALUES(?, ?, ?)");
+    for (int b = 0; ok && b < historyBandCount(); ++b) {
+        band.bind(1, b).bind(2, historyBandName(b)).bind(3, kBandBaseHz[b]);
+        ok = band.step() == SQLITE_DONE;
+        band.reset();
+    }
+    ok = ok && setMeta("retention_days", kDefaultRetentionDays) && setMeta("next_prune", 0);
+    ok = ok && exec("PRAGMA user_version=1");
+    if (!ok) {
+        exec("ROLLBACK");
+        return false;
+    }
+    return exec("COMMIT");
+}
+
+bool HistoryStore::migrate(int from)
+{
+    // Each later version adds its step here, from every earlier one in turn.
+    return from == kSchemaVersion;
+}
+
+qint64 HistoryStore::metaValue(const char* key, qint64 otherwise)
+{
+    Statement s(m_db, "SELECT value FROM meta WHERE key = ?");
+    s.bind(1, QString::fromLatin1(key));
+    return s.step() == SQLITE_ROW ? s.integer(0) : otherwise;
+}
+
+bool HistoryStore::setMeta(const char* key, qint64 value)
+{
+    Statement s(m_db, "INSERT OR REPLACE INTO meta VALUES(?, ?)");
+    s.bind(1, QString::fromLatin1(key)).bind(2, value);
+    return s.step() == SQLITE_DONE;
+}
+
+int HistoryStore::nameId(QHash<QString, int>& cache, const char* table, const QString& text)
+{
+    // Ids never change once given, so a cached one stays right even when another copy
+    // writes to the file too.
+    const auto known = cache.constFind(text);
+    if (known != cache.constEnd())
+        return *known;
+    const QByteArray insert = QByteArrayLiteral("INSERT OR IGNORE INTO ") + table + "(text) VALUES(?)";
+    Statement add(m_db, insert.constData());
+    add.bind(1, text);
+    if (add.step() != SQLITE_DONE)
+        return -1;
+    const QByteArray select = QByteArrayLiteral("SELECT id FROM ") + table + " WHERE text = ?";
+    Statement find(m_db, select.constData());
+    find.bind(1, text);
+    if (find.step() != SQLITE_ROW)
+        return -1;
+    const int id = int(find.integer(0));
+    cache.insert(text, id);
+    return id;
+}
+
+HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, qint64 nowMinute)
+{
+    StoreResult result;
+    if (m_state != State::Open) {
+        result.error = m_why.isEmpty() ? QStringLiteral("The history file is not open.") : m_why;
+        return result;
+    }
+    const auto fail = [&](const QString& what) {
+        const int code = sqlite3_errcode(m_db) & 0xff;
+        result.error = QStringLiteral("%1: %2").arg(what, lastError());
+        exec("ROLLBACK");
+        // A failed insert may have left ids in the cache that the rollback took back.
+        m_calls.clear();
+        m_locators.clear();
+        if (code == SQLITE_CORRUPT || code == SQLITE_NOTADB) {
+            refuse(QStringLiteral("is damaged"));
+            result.refused = true;
+            result.error = m_why;
+        }
+        return result;
+    };
+
+    if (!exec("BEGIN IMMEDIATE"))
+        return fail(QStringLiteral("The history file cannot be written"));
+    Statement insert(m_db, "INSERT OR IGNORE INTO spots VALUES(?,?,?,?,?,?,?,?,?,?,?,?)");
+    QMap<std::pair<int, qint64>, qint64> hours;        // (band, hour) -> new spots
+    QMap<std::pair<int, qint64>, const HistorySpot*> best; // (band, day) -> furthest new spot
+    for (const HistorySpot& spot : spots) {
+        const int band = historyBandOf(spot.hz);
+        const int tx = nameId(m_calls, "call", spot.call);
+        const int rx = nameId(m_calls, "call", spot.reporter);
+        const int txGrid = nameId(m_locators, "locator", spot.grid);
+        const int rxGrid = nameId(m_locators, "locator", spot.reporterGrid);
+        if (tx < 0 || rx < 0 || txGrid < 0 || rxGrid < 0)
+            return fail(QStringLiteral("The history file cannot be written"));
+        insert.bind(1, spot.minute - kHistoryEpochMinute).bind(2, band).bind(3, tx).bind(4, rx);
+        insert.bind(5, spot.hz - kBandBaseHz[band]).bind(6, txGrid).bind(7, rxGrid);
+        insert.bind(8, spot.snr).bind(9, spot.drift).bind(10, spot.dbm).bind(11, spot.km);
+        insert.bind(12, spot.source == SpotSource::WsprLive ? 1 : 0);
+        if (insert.step() != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
+        insert.reset();
+        if (sqlite3_changes(m_db) == 0)
+            continue;
+        ++result.added;
+        ++hours[{band, spot.minute / 60}];
+        const HistorySpot*& furthest = best[{band, spot.minute / 1440}];
+        if (!furthest || spot.km > furthest->km)
+            furthest = &spot;
+    }
+    Statement hour(m_db, "INSERT INTO hourly VALUES(?, ?, ?) ON CONFLICT(band, hour)"
+                         " DO UPDATE SET spots = spots + excluded.spots");
+    for (auto it = hours.cbegin(); it != hours.cend(); ++it) {
+        hour.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 60).bind(3, *it);
+        if (hour.step() != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
+        hour.reset();
+    }
+    Statement day(m_db, "INSERT INTO daily_best VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(band, day)"
+                        " DO UPDATE SET km = excluded.km, minute = excluded.minute, tx = excluded.tx,"
+                        " rx = excluded.rx, txgrid = excluded.txgrid, rxgrid = excluded.rxgrid"
+                        " WHERE excluded.km > daily_best.km");
+    for (auto it = best.cbegin(); it != best.cend(); ++it) {
+        const HistorySpot& s = **it;
+        day.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 1440);
+        day.bind(3, s.km).bind(4, s.minute - kHistoryEpochMinute);
+        day.bind(5, m_calls.value(s.call)).bind(6, m_calls.value(s.reporter));
+        day.bind(7, m_locators.value(s.grid)).bind(8, m_locators.value(s.reporterGrid));
+        if (day.step() != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
+        day.reset();
+    }
+    if (!exec("COMMIT"))
+        return fail(QStringLiteral("The history file cannot be written"));
+    result.ok = true;
+
+    if (nowMinute >= metaValue("next_prune", 0) && !prune(nowMinute)) {
+        // The spots are stored; pruning is tried again at the next store.
+        exec("ROLLBACK");
+    }
+    giveSpaceBack();
+    return result;
+}
+
+bool HistoryStore::prune(qint64 nowMinute)
+{
+    if (!exec("BEGIN IMMEDIATE"))
+        return false;
+    // Another copy may have pruned since we looked.
+    if (nowMinute < metaValue("next_prune", 0))
+        return exec("COMMIT");
+    const qint64 days = metaValue("retention_days", kDefaultRetentionDays);
+    const qint64 firstDay = nowMinute / 1440 - days + 1; // today counts as one of the days
+    const qint64 fileDay = firstDay - kHistoryEpochMinute / 1440;
+    Statement spots(m_db, "DELETE FROM spots WHERE minute < ?");
+    spots.bind(1, dayStart(fileDay));
+    Statement hours(m_db, "DELETE FROM hourly WHERE hour < ?");
+    hours.bind(1, fileDay * 24);
+    Statement best(m_db, "DELETE FROM daily_best WHERE day < ?");
+    best.bind(1, fileDay);
+    const bool ok = spots.step() == SQLITE_DONE && hours.step() == SQLITE_DONE
+        && best.step() == SQLITE_DONE && setMeta("next_prune", dayStart(nowMinute / 1440 + 1));
+    return ok && exec("COMMIT");
+}
+
+void HistoryStore::giveSpaceBack()
+{
+    // A page step per store: never a full VACUUM that would hold the file for minutes.
+    Statement free(m_db, "PRAGMA freelist_count");
+    if (free.step() == SQLITE_ROW && free.integer(0) > 0)
+        exec("PRAGMA incremental_vacuum(256)");
+}
+
+int HistoryStore::retentionDays()
+{
+    return m_state == State::Open ? int(metaValue("retention_days", kDefaultRetentionDays))
+                                  : kDefaultRetentionDays;
+}
+
+bool HistoryStore::setRetentionDays(int days)
+{
+    if (m_state != State::Open || days < 1)
+        return false;
+    // Pruned by the next store, whichever copy makes it.
+    return exec("BEGIN IMMEDIATE") && setMeta("retention_days", days) && setMeta("next_prune", 0)
+        && exec("COMMIT");
+}
+
+QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour)
+{
+    QList<HeatCell> cells;
+    if (m_state != State::Open)
+        return cells;
+    Statement s(m_db, "SELECT hour, sum(spots) FROM hourly WHERE (?1 < 0 OR band = ?1)"
+                      " AND hour >= ?2 AND hour < ?3 GROUP BY hour ORDER BY hour");
+    const qint64 offset = kHistoryEpochMinute / 60;
+    s.bind(1, band.value_or(-1)).bind(2, fromHour - offset).bind(3, toHour - offset);
+    while (s.step() == SQLITE_ROW)
+        cells.append(HeatCell{s.integer(0) + offset, s.integer(1)});
+    return cells;
+}
+
+QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour,
+                                      const HeatFilter& filter)
+{
+    QList<HeatCell> cells;
+    if (m_state != State::Open)
+        return cells;
+    // Call texts by id, read once; the filter's verdict per (call, reporter) pair is kept, as
+    // the same pairs come back day after day.
+    QHash<qint64, QString> calls;
+    if (filter.calls) {
+        Statement c(m_db, "SELECT id, text FROM call");
+        while (c.step() == SQLITE_ROW)
+            calls.insert(c.integer(0), c.text(1));
+    }
+    QHash<qint64, bool> verdicts;
+    const qint64 offset = kHistoryEpochMinute;
+    Statement s(m_db, "SELECT minute, band, tx, rx, km FROM spots"
+                      " WHERE minute >= ?1 AND minute < ?2 AND km > ?3 AND (?4 < 0 OR band = ?4)");
+    s.bind(1, fromHour * 60 - offset).bind(2, toHour * 60 - offset);
+    s.bind(3, filter.minKm > 0 ? filter.minKm : std::numeric_limits<int>::min());
+    s.bind(4, band.value_or(-1));
+    QMap<qint64, qint64> counts;
+    while (s.step() == SQLITE_ROW) {
+        if (filter.calls) {
+            const qint64 tx = s.integer(2), rx = s.integer(3);
+            const qint64 pair = (tx << 32) | rx;
+            auto verdict = verdicts.constFind(pair);
+            if (verdict == verdicts.constEnd())
+                verdict = verdicts.insert(pair, callFilterMatch(filter.spotted, filter.spotter,
+                                                                filter.logic, calls.value(tx),
+                                                                calls.value(rx)));
+            if (!*verdict)
+                continue;
+        }
+        ++counts[(s.integer(0) + offset) / 60];
+    }
+    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
+        cells.append(HeatCell{it.key(), *it});
+    return cells;
+}
+
+QList<BandHours> HistoryStore::spotsPerHour(qint64 fromHour, qint64 toHour)
+{
+    QList<BandHours> bands;
+    if (m_state != State::Open)
+        return bands;
+    const qint64 offset = kHistoryEpochMinute / 60;
+    Statement s(m_db, "SELECT band, hour, spots FROM hourly WHERE hour >= ?1 AND hour < ?2"
+                      " ORDER BY band, hour");
+    s.bind(1, fromHour - offset).bind(2, toHour - offset);
+    while (s.step() == SQLITE_ROW) {
+        const int band = int(s.integer(0));
+        if (bands.isEmpty() || bands.last().band != band)
+            bands.append(BandHours{band, {}});
+        bands.last().hours.append(HeatCell{s.integer(1) + offset, s.integer(2)});
+    }
+    return bands;
+}
+
+QList<DayBest> HistoryStore::bestPerDay(std::optional<int> band, qint64 fromDay, qint64 toDay)
+{
+    QList<DayBest> days;
+    if (m_state != State::Open)
+        return days;
+    const qint64 offset = kHistoryEpochMinute / 1440;
+    // Across bands, the furthest of the day's bands (SQLite takes the row of the max).
+    Statement s(m_db, "SELECT d.day, max(d.km), d.minute, c.text, g.text, r.text, rg.text"
+                      " FROM daily_best d JOIN call c ON c.id = d.tx JOIN call r ON r.id = d.rx"
+                      " JOIN locator g ON g.id = d.txgrid JOIN locator rg ON rg.id = d.rxgrid"
+                      " WHERE (?1 < 0 OR d.band = ?1) AND d.day >= ?2 AND d.day < ?3"
+                      " GROUP BY d.day ORDER BY d.day");
+    s.bind(1, band.value_or(-1)).bind(2, fromDay - offset).bind(3, toDay - offset);
+    while (s.step() == SQLITE_ROW)
+        days.append(DayBest{s.integer(0) + offset, int(s.integer(1)), s.integer(2) + kHistoryEpochMinute,
+                            s.text(3), s.text(4), s.text(5), s.text(6)});
+    return days;
+}
+
+std::optional<qint64> HistoryStore::firstHour()
+{
+    if (m_state != State::Open)
+        return std::nullopt;
+    Statement s(m_db, "SELECT min(hour) FROM hourly");
+    if (s.step() != SQLITE_ROW || s.isNull(0))
+        return std::nullopt;
+    return s.integer(0) + kHistoryEpochMinute / 60;
+}
+
+qint64 HistoryStore::spotCount()
+{
+    if (m_state != State::Open)
+        return 0;
+    Statement s(m_db, "SELECT count(*) FROM spots");
+    return s.step() == SQLITE_ROW ? s.integer(0) : 0;
+}
+
+} // namespace beamtide
