@@ -146,8 +146,25 @@ std::optional<int> historyBandOfName(QStringView name)
     return std::nullopt;
 }
 
+// Prepared once per open file: a store runs them thousands of times.
+struct HistoryStore::Prepared
+{
+    explicit Prepared(sqlite3* db)
+        : insertSpot(db, "INSERT OR IGNORE INTO spots VALUES(?,?,?,?,?,?,?,?,?,?,?,?)"),
+          addCall(db, "INSERT OR IGNORE INTO call(text) VALUES(?)"),
+          findCall(db, "SELECT id FROM call WHERE text = ?"),
+          addLocator(db, "INSERT OR IGNORE INTO locator(text) VALUES(?)"),
+          findLocator(db, "SELECT id FROM locator WHERE text = ?")
+    {
+    }
+    Statement insertSpot, addCall, findCall, addLocator, findLocator;
+};
+
+HistoryStore::HistoryStore() = default;
+
 HistoryStore::~HistoryStore()
 {
+    m_prepared.reset();
     sqlite3_close_v2(m_db);
 }
 
@@ -164,6 +181,7 @@ bool HistoryStore::exec(const char* sql)
 void HistoryStore::refuse(const QString& reason)
 {
     m_state = State::Refused;
+    m_prepared.reset();
     m_why = QStringLiteral("The history file %1 %2; it is left as it is and history is off.")
                 .arg(QDir::toNativeSeparators(m_path), reason);
     sqlite3_close_v2(m_db);
@@ -287,25 +305,27 @@ bool HistoryStore::setMeta(const char* key, qint64 value)
     return s.step() == SQLITE_DONE;
 }
 
-int HistoryStore::nameId(QHash<QString, int>& cache, const char* table, const QString& text)
+int HistoryStore::nameId(bool call, const QString& text)
 {
     // Ids never change once given, so a cached one stays right even when another copy
     // writes to the file too.
+    QHash<QString, int>& cache = call ? m_calls : m_locators;
     const auto known = cache.constFind(text);
     if (known != cache.constEnd())
         return *known;
-    const QByteArray insert = QByteArrayLiteral("INSERT OR IGNORE INTO ") + table + "(text) VALUES(?)";
-    Statement add(m_db, insert.constData());
+    Statement& add = call ? m_prepared->addCall : m_prepared->addLocator;
+    Statement& find = call ? m_prepared->findCall : m_prepared->findLocator;
     add.bind(1, text);
-    if (add.step() != SQLITE_DONE)
+    const int added = add.step();
+    add.reset();
+    if (added != SQLITE_DONE)
         return -1;
-    const QByteArray select = QByteArrayLiteral("SELECT id FROM ") + table + " WHERE text = ?";
-    Statement find(m_db, select.constData());
     find.bind(1, text);
-    if (find.step() != SQLITE_ROW)
-        return -1;
-    const int id = int(find.integer(0));
-    cache.insert(text, id);
+    const int found = find.step();
+    const int id = found == SQLITE_ROW ? int(find.integer(0)) : -1;
+    find.reset();
+    if (id >= 0)
+        cache.insert(text, id);
     return id;
 }
 
@@ -331,26 +351,29 @@ HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, q
         return result;
     };
 
+    if (!m_prepared)
+        m_prepared = std::make_unique<Prepared>(m_db);
     if (!exec("BEGIN IMMEDIATE"))
         return fail(QStringLiteral("The history file cannot be written"));
-    Statement insert(m_db, "INSERT OR IGNORE INTO spots VALUES(?,?,?,?,?,?,?,?,?,?,?,?)");
+    Statement& insert = m_prepared->insertSpot;
     QMap<std::pair<int, qint64>, qint64> hours;        // (band, hour) -> new spots
     QMap<std::pair<int, qint64>, const HistorySpot*> best; // (band, day) -> furthest new spot
     for (const HistorySpot& spot : spots) {
         const int band = historyBandOf(spot.hz);
-        const int tx = nameId(m_calls, "call", spot.call);
-        const int rx = nameId(m_calls, "call", spot.reporter);
-        const int txGrid = nameId(m_locators, "locator", spot.grid);
-        const int rxGrid = nameId(m_locators, "locator", spot.reporterGrid);
+        const int tx = nameId(true, spot.call);
+        const int rx = nameId(true, spot.reporter);
+        const int txGrid = nameId(false, spot.grid);
+        const int rxGrid = nameId(false, spot.reporterGrid);
         if (tx < 0 || rx < 0 || txGrid < 0 || rxGrid < 0)
             return fail(QStringLiteral("The history file cannot be written"));
         insert.bind(1, spot.minute - kHistoryEpochMinute).bind(2, band).bind(3, tx).bind(4, rx);
         insert.bind(5, spot.hz - kBandBaseHz[band]).bind(6, txGrid).bind(7, rxGrid);
         insert.bind(8, spot.snr).bind(9, spot.drift).bind(10, spot.dbm).bind(11, spot.km);
         insert.bind(12, spot.source == SpotSource::WsprLive ? 1 : 0);
-        if (insert.step() != SQLITE_DONE)
-            return fail(QStringLiteral("The history file cannot be written"));
+        const int inserted = insert.step();
         insert.reset();
+        if (inserted != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
         if (sqlite3_changes(m_db) == 0)
             continue;
         ++result.added;

@@ -7,6 +7,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <memory>
 #include <optional>
 
 struct sqlite3;
@@ -78,7 +79,7 @@ public:
 
     enum class State { Closed, Open, Refused };
 
-    HistoryStore() = default;
+    HistoryStore();
     ~HistoryStore();
     HistoryStore(const HistoryStore&) = delete;
     HistoryStore& operator=(const HistoryStore&) = delete;
@@ -121,7 +122,8 @@ private:
     bool exec(const char* sql);
     bool createSchema();
     bool migrate(int from);
-    int nameId(QHash<QString, int>& cache, const char* table, const QString& text);
+    struct Prepared;
+    int nameId(bool call, const QString& text);
     bool prune(qint64 nowMinute);
     void giveSpaceBack();
     qint64 metaValue(const char* key, qint64 otherwise);
@@ -135,6 +137,7 @@ private:
     QString m_why;
     QHash<QString, int> m_calls;
     QHash<QString, int> m_locators;
+    std::unique_ptr<Prepared> m_prepared; // the store's statements, made once
 };
 
 } // namespace beamtide
