@@ -1,5 +1,6 @@
 #include "history/History.h"
 
+#include "base/Identity.h"
 #include "base/RunLog.h"
 
 #include <QSemaphore>
@@ -20,6 +21,11 @@ History::History(const QString& path, const RunLog& log, QObject* parent)
 History::~History()
 {
     finish();
+}
+
+QString History::filePath(const Identity& identity)
+{
+    return identity.plainFile(QString(identity.filePrefix + u"BeamtideHistory.sqlite"));
 }
 
 void History::openOnce(State& state)

@@ -12,6 +12,7 @@
 
 namespace beamtide {
 
+struct Identity;
 class RunLog;
 
 // The spot history on a thread of its own: each refresh's spot list is handed over and
@@ -28,6 +29,9 @@ public:
     ~History() override;
 
     QString path() const { return m_path; }
+    // BeamtideHistory.sqlite in the working folder, with the /pcname prefix and no instance
+    // number: the copies side by side share it.
+    static QString filePath(const Identity& identity);
 
     // The spot lines of one answer; nowMinute: UTC minutes since 1970, for the pruning.
     // Spots that could not be written (a full disk, a long lock) are kept and go with the

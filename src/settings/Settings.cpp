@@ -71,6 +71,7 @@ const BoolValue kBools[] = {
     {u"WSPRDistMode", &StoredSettings::vhfDistMode},
     {u"BeamtideNotify", &StoredSettings::desktopNotify},
     {u"BeamtideMinToTray", &StoredSettings::minimiseToTray},
+    {u"BeamtideHistory", &StoredSettings::history},
 };
 
 const TextValue kTexts[] = {
@@ -96,6 +97,7 @@ const char16_t* const kResetNames[] = {
     u"WSPRTimeSet", u"WSPRLinesSet", u"WSPRDSTSet", u"WSPRDistMode",
     // Our own additions go back to their defaults too, the map panel's place like the window's.
     u"BeamtideNotify", u"BeamtideMinToTray", u"BeamtideSource", u"BeamtideMap",
+    u"BeamtideHistory",
 };
 
 bool keptUnsuffixed(QStringView name)

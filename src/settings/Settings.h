@@ -80,6 +80,7 @@ struct StoredSettings
     // The desktop: a notification per announced alert, and minimising to the tray.
     bool desktopNotify = true;    // BeamtideNotify
     bool minimiseToTray = false;  // BeamtideMinToTray
+    bool history = true;          // BeamtideHistory: this copy stores and shows the spot history
     // 12. WSPRF1..WSPRF5 and WSPRF1B..WSPRF5B, indexed by TextClass
     std::array<TextLook, kTextClassCount> textLooks;
     // WSPROddLine, WSPREvenLine, WSPRHighlightLine, indexed by Background

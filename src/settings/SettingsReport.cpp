@@ -64,6 +64,7 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
     text(u"Highlight Background Colour", u"WSPRHighlightLine", QStringLiteral("Black"));
     flag(u"Desktop notifications", u"BeamtideNotify", true);
     flag(u"Minimise to tray", u"BeamtideMinToTray", false);
+    flag(u"Spot history", u"BeamtideHistory", true);
     text(u"Spot source", u"BeamtideSource", QStringLiteral("Automatic"));
     const MapPanelState map = MapPanelState::fromText(store.readText(kMapPanelKey, QString()));
     const QRect& place = map.geometry;

@@ -1,6 +1,7 @@
 #include "shell/Refresher.h"
 
 #include "base/DateFormats.h"
+#include "history/History.h"
 #include "shell/RefreshJobs.h"
 #include "shell/UpdateCycle.h"
 
@@ -148,6 +149,11 @@ void Refresher::fetchDone(const FetchOutcome& outcome)
         m_failureShown = true;
     } else if (outcome.gateOpen) {
         m_lastGood = {m_spots, m_fetchedBand, outcome.lastRetrieval, outcome.lastUpdateText};
+        // Every answer's spots, whichever source gave them; the history thread keeps each
+        // spot once however often it comes.
+        if (m_history && outcome.answeredBy && !outcome.spots.isEmpty())
+            m_history->store(outcome.spots, *outcome.answeredBy,
+                             outcome.lastRetrieval.toMSecsSinceEpoch() / 60000);
         if (m_failureShown)
             m_view.showFetchProblem({});
         m_failureShown = false;

@@ -15,6 +15,7 @@
 
 namespace beamtide {
 
+class History;
 class RefreshJobs;
 
 // What a refresh reads from the window and writes to it; the window implements it.
@@ -107,6 +108,10 @@ public:
 
     AddressWatch& addressWatch() { return m_watch; }
 
+    // Where each answer's spots are kept; none while history is off. Must outlive this
+    // object or be unset first.
+    void setHistory(History* history) { m_history = history; }
+
 Q_SIGNALS:
     void refreshFinished();
     void addressLookupFinished();
@@ -127,6 +132,7 @@ private:
     RefreshJobs& m_jobs;
     Identity& m_identity;
     AddressWatch m_watch;
+    History* m_history = nullptr;
 
     Phase m_phase = Phase::Before;
     bool m_running = false;

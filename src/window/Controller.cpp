@@ -2,6 +2,9 @@
 
 #include "base/Clock.h"
 #include "base/StartOptions.h"
+#include "history/History.h"
+#include "settings/ColourNames.h"
+#include "spots/SpotRules.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
 #include "platform/gui/Openers.h"
@@ -15,6 +18,7 @@
 #include "window/grid/ViewerButtons.h"
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
+#include "window/history/HistoryPanel.h"
 #include "window/map/MapPanel.h"
 #include "window/setup/SettingsBinding.h"
 #include "window/setup/SetupPanel.h"
@@ -28,6 +32,7 @@
 #include <QRegularExpression>
 #include <QPushButton>
 #include <QScrollBar>
+#include <QTableView>
 
 #include <utility>
 
@@ -288,9 +293,65 @@ void Controller::startUp()
     // The layout follows the band options; the distance controls keep the loaded band's rule.
     applyBandLayout();
     m_map->restore(*m_store);
+    startHistory();
     m_timer.start();
     // The address check, then the first refresh once the lookup has answered.
     m_refresher->startUp();
+}
+
+void Controller::startHistory()
+{
+    m_history = std::make_unique<History>(History::filePath(m_identity), m_log);
+    connect(m_history.get(), &History::refused, this, [this](const QString& why) {
+        m_prompt->showOnce(QStringLiteral("historyfile"),
+                           {QStringLiteral("Beamtide"), why, QMessageBox::Ok, QMessageBox::Warning});
+    });
+
+    HistoryPanel::Sources sources;
+    sources.band = [this] { return m_window.bandBox->currentText(); };
+    sources.filter = [this] {
+        const FilterControls c = m_filter->controls(m_refresher->fetchedBand(), m_refresher->pageParsed(),
+                                                    m_identity.myCall);
+        HeatFilter f;
+        f.spotted = callFilterText(c.spottedFilter);
+        f.spotter = callFilterText(c.spotterFilter);
+        f.logic = c.logic;
+        f.minKm = c.farAlertDistance;
+        return f;
+    };
+    sources.alerts = [this] {
+        QList<qint64> minutes;
+        for (const QString& line : m_alerts.lines())
+            if (const std::optional<qint64> at = readUtcMSecs(QStringView(line).left(line.indexOf(u','))))
+                minutes << *at / 60000;
+        return minutes;
+    };
+    sources.nowMinute = [this] { return m_clock.nowUtc().toMSecsSinceEpoch() / 60000; };
+    m_historyPanel = new HistoryPanel(*m_history, std::move(sources), &m_window);
+    connect(m_window.historyButton, &QPushButton::toggled, m_historyPanel, [this](bool on) {
+        if (!on) {
+            m_historyPanel->hide();
+            return;
+        }
+        // The grid's font and colours, as they are now.
+        const GridColours& c = m_working.colours;
+        m_historyPanel->setFont(m_window.grid->font());
+        m_historyPanel->setColours(QColor::fromRgb(colourRgb(c.evenLine, 0xffffff)),
+                                   QColor::fromRgb(colourRgb(c.look(TextClass::Normal).colour)),
+                                   QColor::fromRgb(colourRgb(c.look(TextClass::BeyondDistance).colour, 0x0000c0)),
+                                   QColor::fromRgb(colourRgb(c.look(TextClass::Alerts).colour, 0xff0000)));
+        m_historyPanel->showForBand();
+    });
+    connect(m_historyPanel, &HistoryPanel::shownChanged, m_window.historyButton, &QPushButton::setChecked);
+
+    const auto follow = [this](bool on) {
+        m_refresher->setHistory(on ? m_history.get() : nullptr);
+        m_window.historyButton->setEnabled(on);
+        if (!on)
+            m_historyPanel->hide();
+    };
+    follow(m_panel->history->isChecked());
+    connect(m_panel->history, &QCheckBox::toggled, this, follow);
 }
 
 void Controller::applyBandLayout()
@@ -328,6 +389,11 @@ void Controller::shutDown()
     m_refresher->addressWatch().switchOff();
     m_map->store(*m_store);
     m_worker.stop(); // a transfer still running ends here, before the last log line
+    if (m_history) {
+        // The last answer's spots are written before the closing line.
+        m_refresher->setHistory(nullptr);
+        m_history->finish();
+    }
     const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
     // An unreadable file was reported at start-up, once.
     if (!saved.ok && !m_store->unreadable())

@@ -22,6 +22,8 @@
 namespace beamtide {
 
 class Clock;
+class History;
+class HistoryPanel;
 class HttpClient;
 class MainWindow;
 class Prompt;
@@ -89,6 +91,9 @@ public:
 
     FindPanel& findPanel() { return *m_find; }
     MapPanel& mapPanel() { return *m_map; }
+    // After start-up.
+    HistoryPanel* historyPanel() { return m_historyPanel; }
+    History* history() { return m_history.get(); }
 
 Q_SIGNALS:
     void fetchingChanged(bool fetching); // a fetch is out: the busy pointer and the lime indicator
@@ -100,6 +105,7 @@ Q_SIGNALS:
 private:
     void bandPicked(const QString& band);
     void applyBandLayout();
+    void startHistory();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
 
@@ -108,6 +114,7 @@ private:
     const Clock& m_clock;
     RunLog m_log;
     NetWorker m_worker;
+    std::unique_ptr<History> m_history; // outlives the refresher that hands it the spots
     std::shared_ptr<HttpClient> m_http;
     std::unique_ptr<WorkerJobs> m_jobs;
     std::unique_ptr<class RefreshPresenter> m_presenter;
@@ -121,6 +128,7 @@ private:
     std::unique_ptr<ExportAndViewers> m_export;
     FindPanel* m_find = nullptr; // a child of the grid area
     MapPanel* m_map = nullptr;   // a window of its own, owned by the main window
+    HistoryPanel* m_historyPanel = nullptr; // likewise
 
     AlertsHistory m_alerts;
     std::unique_ptr<MyCallSpots> m_myCallSpots;

@@ -59,6 +59,7 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " Highlight Background Colour : Black",
         " Desktop notifications : True ",
         " Minimise to tray : False ",
+        " Spot history : True ",
         " Spot source : Automatic",
         " Map panel : closed, 900x480 at 120,80",
     };
@@ -78,6 +79,7 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
         ini.setValue("Drovix/WSPRDSTSet1", "1");
         ini.setValue("Drovix/WSPRF2B1", "1");
         ini.setValue("Drovix/BeamtideNotify1", "0");
+        ini.setValue("Drovix/BeamtideHistory1", "0");
         ini.setValue("Drovix/BeamtideMap1", "1,40,30,700,400");
         ini.setValue("Drovix/WSPRBand2", "40");        // another copy
     }
@@ -88,6 +90,7 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     EXPECT_EQ(lines[26], " Distance set active : True ");
     EXPECT_EQ(lines[33], " Alerts Bold Font : True ");
     EXPECT_EQ(lines[43], " Desktop notifications : False ");
+    EXPECT_EQ(lines[45], " Spot history : False ");
     EXPECT_EQ(lines.last(), " Map panel : open, 700x400 at 40,30");
     EXPECT_FALSE(lines.join('\n').contains("secret"));
 }

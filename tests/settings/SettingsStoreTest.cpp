@@ -67,6 +67,7 @@ StoredSettings everyValueChanged()
     s.vhfDistMode = true;
     s.desktopNotify = false;
     s.minimiseToTray = true;
+    s.history = false;
     s.textLooks = {TextLook{"Lime", true}, TextLook{"Navy", false}, TextLook{"Teal", false},
                    TextLook{"CustomLtRed", true}, TextLook{"Aqua", true}};
     s.backgroundColours = {"White", "MoneyGreen", "CustomLtPurple"};
@@ -248,7 +249,7 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
                                      "BeamtideLastGet", "WSPRDSTSet", "WSPRF1", "WSPRNoSpot",
                                      "BeamtideDScale", "WSPRLDThresh", "WSPRLastSet", "WSPRDistAlert",
                                      "WSPRToneF", "WSPRLastAlert", "BeamtideFolder", "BeamtideMap",
-                                     "BeamtideSource", "WSPROddLine"})
+                                     "BeamtideSource", "WSPROddLine", "BeamtideHistory"})
                 ini.setValue(QString("Drovix/") + base + suffix, "7");
         }
     }
@@ -266,7 +267,8 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
     const Case cases[] = {
         {"WSPRBand1", false}, {"WSPRRunCount1", false}, {"WSPRToneAlert1", false},
         {"WSPRSMPTUserName1", false}, {"BeamtideLastGet1", false}, {"WSPRDSTSet1", false},
-        {"BeamtideMap1", false}, {"BeamtideSource1", false},
+        {"BeamtideMap1", false}, {"BeamtideSource1", false}, {"BeamtideHistory1", false},
+        {"BeamtideHistory2", true},
         // never reset
         {"WSPRF11", true}, {"WSPRNoSpot1", true}, {"BeamtideDScale1", true}, {"WSPRLDThresh1", true},
         {"WSPRLastSet1", true}, {"WSPRDistAlert1", true}, {"WSPRToneF1", true},

@@ -4,8 +4,14 @@
 
 #include "base/Clock.h"
 #include "base/DateFormats.h"
+#include "base/RunLog.h"
+#include "history/History.h"
 #include "shell/RefreshJobs.h"
 #include "shell/UpdateCycle.h"
+
+#include "TempFolder.h"
+
+#include <QSignalSpy>
 
 #include <gtest/gtest.h>
 
@@ -628,4 +634,37 @@ TEST(Refresher, ACopyAboveThreeTurnsToZeroWithItsFirstSchedule)
     EXPECT_EQ(rig.identity.instance, 0);
     EXPECT_EQ(rig.refresher.nextUpdate(), at(18, 0, 0));
     EXPECT_EQ(rig.view.nextUpdateText, QStringLiteral("18:00:00"));
+}
+
+TEST(Refresher, EachAnswerGoesToTheHistoryOnceAndFailuresNot)
+{
+    test::TempFolder folder;
+    Rig rig;
+    SystemClock clock;
+    RunLog log(rig.identity, clock);
+    History history(folder.file(QStringLiteral("BeamtideHistory.sqlite")), log);
+    rig.refresher.setHistory(&history);
+    QSignalSpy stored(&history, &History::stored);
+    rig.startRunning();
+    const QString a = QStringLiteral("2024-05-01 11:58,K1ABC,14.097088,-20,0,FN42,+37,5,DL1AB,JO31,5912,3674");
+    const QString b = QStringLiteral("2024-05-01 11:58,K1ABC,14.097088,-20,0,FN42,+37,5,G4XYZ,IO91,5100,3169");
+    rig.jobs.endFetch(at(12, 0, 0), {a});
+    ASSERT_TRUE(stored.wait());
+    EXPECT_EQ(stored.last().at(0).toInt(), 1);
+
+    // A failed fetch keeps its last answer on screen, but it is no new answer to keep.
+    rig.refresher.ask();
+    rig.jobs.endFetch(at(12, 5, 0), {}, QStringLiteral("Couldn't connect to server"));
+    rig.refresher.ask();
+    rig.jobs.endFetch(at(12, 10, 0), {a, b});
+    ASSERT_TRUE(stored.wait());
+    EXPECT_EQ(stored.size(), 2);
+    EXPECT_EQ(stored.last().at(0).toInt(), 1); // the first spot again, and one new
+
+    rig.refresher.setHistory(nullptr); // history switched off in the setup panel
+    rig.refresher.ask();
+    rig.jobs.endFetch(at(12, 15, 0), {a, b});
+    history.finish();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(stored.size(), 2);
 }

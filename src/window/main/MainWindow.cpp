@@ -192,6 +192,9 @@ void MainWindow::buildControls()
     exportCsv = button(c, "Button4", QStringLiteral("-> CSV"), QStringLiteral("Export currently visible spots to file "));
     mapButton = button(c, "ButtonMap", QStringLiteral("Map"), QStringLiteral("Show the spots of the grid as paths on a map of the Earth"));
     mapButton->setCheckable(true);
+    historyButton = button(c, "ButtonHistory", QStringLiteral("History"),
+                           QStringLiteral("Show when the band opens: the spots kept in the history file as charts"));
+    historyButton->setCheckable(true);
     mySpots = button(c, "Button15", QStringLiteral("My Spots"), QStringLiteral("Open the MySpots file in an editor"));
     mySpots->setVisible(false);
     summary = button(c, "Button16", QStringLiteral("Summary"), QStringLiteral("Open the Beamtide Summary software"));
@@ -307,7 +310,7 @@ void MainWindow::buildLayout()
         second->addWidget(w);
     second->addStretch(1);
     for (QWidget* w : std::initializer_list<QWidget*>{setupButton, alertsHistory, allSpots,
-                                                      exportCsv, mapButton, mySpots, summary, emailTest})
+                                                      exportCsv, mapButton, historyButton, mySpots, summary, emailTest})
         second->addWidget(w);
     top->addLayout(second, 1, 0, 1, col + 1);
 

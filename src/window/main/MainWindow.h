@@ -91,6 +91,7 @@ public:
     QPushButton* allSpots = nullptr;       // Button10
     QPushButton* exportCsv = nullptr;      // Button4
     QPushButton* mapButton = nullptr;      // opens and closes the map panel
+    QPushButton* historyButton = nullptr;  // opens and closes the History panel
     QPushButton* mySpots = nullptr;        // Button15
     QPushButton* summary = nullptr;        // Button16
     QPushButton* emailTest = nullptr;      // Button5

@@ -145,6 +145,7 @@ void SettingsBinding::applyLoad(const StoredSettings& s)
     w.entriesLimit->setChecked(s.linesSet);
     w.vhfDistMode->setChecked(s.vhfDistMode);
     p.desktopNotify->setChecked(s.desktopNotify);
+    p.history->setChecked(s.history);
     p.minimiseToTray->setChecked(s.minimiseToTray);
 
     for (int i = 0; i < kTextClassCount; ++i) {
@@ -222,6 +223,7 @@ StoredSettings SettingsBinding::collect() const
     s.linesSet = w.entriesLimit->isChecked();
     s.vhfDistMode = w.vhfDistMode->isChecked();
     s.desktopNotify = m_panel.desktopNotify->isChecked();
+    s.history = m_panel.history->isChecked();
     s.minimiseToTray = m_panel.minimiseToTray->isChecked();
     s.textLooks = m_working.colours.classes;
     for (int i = 0; i < kBackgroundCount; ++i)

@@ -221,6 +221,11 @@ SetupPanel::SetupPanel(MainWindow& window)
         QStringLiteral("Minimising hides the window; the tray icon brings it back"));
     minimiseToTray->setText(QStringLiteral("Minimise to tray"));
     grid->addWidget(minimiseToTray, row++, 3, 1, 3);
+    history = named<QCheckBox>(this, u"CheckBoxHistory",
+        QStringLiteral("Keep every spot fetched in the history file and show the History panel"));
+    history->setText(QStringLiteral("Spot history"));
+    history->setChecked(true);
+    grid->addWidget(history, row++, 3, 1, 3);
 
     setVisible(false);
 }

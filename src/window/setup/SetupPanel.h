@@ -61,6 +61,7 @@ public:
     QLineEdit* distanceScaleBox = nullptr; // Edit19
     QComboBox* source = nullptr;          // ComboBoxSource: where the spots come from
     QCheckBox* desktopNotify = nullptr;   // CheckBox18
+    QCheckBox* history = nullptr;         // BeamtideHistory
     QCheckBox* minimiseToTray = nullptr;  // CheckBox19
     QPushButton* showRegistry = nullptr;  // Button11
     QPlainTextEdit* report = nullptr;     // Memo1

@@ -58,6 +58,7 @@ StoredSettings unusualSettings()
     s.vhfDistMode = false;
     s.desktopNotify = false;
     s.minimiseToTray = true;
+    s.history = false;
     s.textLooks = {TextLook{QStringLiteral("Navy"), true}, TextLook{QStringLiteral("Yellow"), false},
                    TextLook{QStringLiteral("Teal"), false}, TextLook{QStringLiteral("Purple"), true},
                    TextLook{QStringLiteral("CustomLtRed2"), true}};

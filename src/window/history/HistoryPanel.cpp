@@ -1,0 +1,183 @@
+#include "window/history/HistoryPanel.h"
+
+#include "history/History.h"
+#include "window/history/HistoryCharts.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QSpinBox>
+#include <QVBoxLayout>
+
+namespace beamtide {
+
+namespace {
+
+// One query's answer: everything the charts show.
+struct Answer
+{
+    QList<HeatCell> heat;
+    qint64 firstDay = 0;
+    int days = 0;
+    QList<BandHours> hourly;
+    qint64 fromHour = 0, toHour = 0;
+    QList<DayBest> best;
+    int keepDays = 0;
+    bool narrowed = false;
+};
+
+template <typename W>
+W* named(QWidget* parent, const char* name, const QString& hint = {})
+{
+    auto* w = new W(parent);
+    w->setObjectName(QString::fromLatin1(name));
+    w->setToolTip(hint);
+    return w;
+}
+
+} // namespace
+
+HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
+    : QWidget(parent, Qt::Window), m_history(history), m_sources(std::move(sources))
+{
+    setObjectName(QStringLiteral("HistoryPanel"));
+    setWindowTitle(QStringLiteral("Beamtide History (local)"));
+    resize(760, 720);
+
+    m_band = named<QComboBox>(this, "BoxHistoryBand", QStringLiteral("The band of the heat map and the best distances"));
+    m_band->addItem(QStringLiteral("All"));
+    for (int b = 0; b < historyBandCount(); ++b)
+        m_band->addItem(historyBandName(b));
+    m_days = named<QComboBox>(this, "BoxHistoryDays", QStringLiteral("The days the heat map and the best distances cover"));
+    m_days->addItems({QStringLiteral("7 days"), QStringLiteral("30 days"), QStringLiteral("Whole store")});
+    m_days->setCurrentIndex(1);
+    m_hours = named<QComboBox>(this, "BoxHistoryHours", QStringLiteral("The time the spots per hour cover"));
+    m_hours->addItems({QStringLiteral("24 hours"), QStringLiteral("7 days")});
+    m_calls = named<QCheckBox>(this, "CheckHistoryCalls", QStringLiteral("Only spots that pass the window's call filters"));
+    m_calls->setText(QStringLiteral("Call filters"));
+    m_far = named<QCheckBox>(this, "CheckHistoryFar", QStringLiteral("Only spots beyond the far alert distance"));
+    m_far->setText(QStringLiteral("Beyond far distance"));
+    m_keep = named<QSpinBox>(this, "SpinHistoryKeep",
+                             QStringLiteral("Days the history file keeps; shared by every copy that uses the file"));
+    m_keep->setRange(1, 3650);
+    m_keep->setSuffix(QStringLiteral(" days kept"));
+    m_status = named<QLabel>(this, "LabelHistoryStatus");
+
+    m_heat = named<HeatMapChart>(this, "HistoryHeatMap");
+    m_hourly = named<HourlyChart>(this, "HistoryHourly");
+    m_best = named<BestDistanceChart>(this, "HistoryBest");
+
+    auto* controls = new QHBoxLayout;
+    for (QWidget* w : std::initializer_list<QWidget*>{m_band, m_days, m_calls, m_far, m_hours, m_keep})
+        controls->addWidget(w);
+    controls->addStretch(1);
+    auto* layout = new QVBoxLayout(this);
+    layout->addLayout(controls);
+    layout->addWidget(m_status);
+    layout->addWidget(m_heat, 3);
+    layout->addWidget(m_hourly, 2);
+    layout->addWidget(m_best, 2);
+
+    for (QComboBox* box : {m_band, m_days, m_hours})
+        connect(box, &QComboBox::currentIndexChanged, this, &HistoryPanel::reload);
+    for (QCheckBox* box : {m_calls, m_far})
+        connect(box, &QCheckBox::toggled, this, &HistoryPanel::reload);
+    connect(m_keep, &QSpinBox::valueChanged, this, [this](int days) {
+        if (m_loadingKeep)
+            return;
+        m_history.query<bool>([days](HistoryStore& store) { return store.setRetentionDays(days); }, this,
+                              [](bool) {});
+    });
+    // New spots while the panel is up: draw them.
+    connect(&m_history, &History::stored, this, [this] {
+        if (isVisible())
+            reload();
+    });
+}
+
+HistoryPanel::~HistoryPanel() = default;
+
+void HistoryPanel::setColours(const QColor& background, const QColor& ink, const QColor& strong, const QColor& alert)
+{
+    for (HistoryChart* chart : std::initializer_list<HistoryChart*>{m_heat, m_hourly, m_best})
+        chart->setColours(background, ink, strong, alert);
+}
+
+void HistoryPanel::showForBand()
+{
+    const int index = m_band->findText(m_sources.band());
+    if (index >= 0 && index != m_band->currentIndex())
+        m_band->setCurrentIndex(index); // reloads
+    else
+        reload();
+    show();
+    raise();
+}
+
+void HistoryPanel::showEvent(QShowEvent* event)
+{
+    QWidget::showEvent(event);
+    Q_EMIT shownChanged(true);
+}
+
+void HistoryPanel::hideEvent(QHideEvent* event)
+{
+    QWidget::hideEvent(event);
+    Q_EMIT shownChanged(false);
+}
+
+void HistoryPanel::reload()
+{
+    const qint64 now = m_sources.nowMinute();
+    const std::optional<int> band = historyBandOfName(m_band->currentText());
+    const int dayChoice = m_days->currentIndex();
+    const qint64 hours = m_hours->currentIndex() == 0 ? 24 : 7 * 24;
+    HeatFilter filter = m_sources.filter();
+    filter.calls = m_calls->isChecked();
+    if (!m_far->isChecked())
+        filter.minKm = 0;
+    const bool narrowed = filter.calls || filter.minKm > 0;
+    const int asked = ++m_asked;
+    m_status->setText(narrowed ? QStringLiteral("Working: reading every spot of the range...")
+                               : QStringLiteral("Working..."));
+    m_history.query<Answer>(
+        [now, band, dayChoice, hours, filter, narrowed](HistoryStore& store) {
+            Answer a;
+            const qint64 today = now / 1440;
+            a.days = dayChoice == 0 ? 7 : 30;
+            if (dayChoice == 2)
+                a.days = int(std::max<qint64>(1, today - store.firstHour().value_or(now / 60) / 24 + 1));
+            a.firstDay = today - a.days + 1;
+            const qint64 fromHour = a.firstDay * 24, toHour = (today + 1) * 24;
+            a.heat = narrowed ? store.heatMap(band, fromHour, toHour, filter) : store.heatMap(band, fromHour, toHour);
+            a.toHour = now / 60 + 1;
+            a.fromHour = a.toHour - hours;
+            a.hourly = store.spotsPerHour(a.fromHour, a.toHour);
+            a.best = store.bestPerDay(band, a.firstDay, today + 1);
+            a.keepDays = store.retentionDays();
+            a.narrowed = narrowed;
+            return a;
+        },
+        this, [this, asked, band](Answer a) {
+            m_answered = std::max(m_answered, asked);
+            if (asked != m_asked)
+                return; // a newer question is out
+            const QString bandText = band ? historyBandName(*band) + QStringLiteral(" m") : QStringLiteral("all bands");
+            m_heat->setData(a.heat, a.firstDay, a.days,
+                            QStringLiteral("Spots per hour of the day (UTC), %1, %2 days, local history%3")
+                                .arg(bandText)
+                                .arg(a.days)
+                                .arg(a.narrowed ? QStringLiteral(", filtered") : QString()));
+            const QList<qint64> alerts = m_sources.alerts();
+            m_hourly->setData(a.hourly, a.fromHour, a.toHour, alerts);
+            m_best->setData(a.best, a.firstDay, a.firstDay + a.days, alerts);
+            m_loadingKeep = true;
+            m_keep->setValue(a.keepDays);
+            m_loadingKeep = false;
+            m_status->setText(QStringLiteral("%1 spots in the heat map").arg(m_heat->total()));
+            Q_EMIT updated();
+        });
+}
+
+} // namespace beamtide

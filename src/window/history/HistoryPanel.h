@@ -1,0 +1,80 @@
+#pragma once
+
+#include "history/HistoryStore.h"
+
+#include <QWidget>
+
+#include <functional>
+
+class QCheckBox;
+class QComboBox;
+class QLabel;
+class QSpinBox;
+
+namespace beamtide {
+
+class BestDistanceChart;
+class HeatMapChart;
+class History;
+class HourlyChart;
+
+// The History panel: when the band opens (the heat map of hour against day), spots per hour
+// of every band with the alerts marked, and the best distance of each day. A window of its
+// own beside the main one. Every query runs on the history thread; the panel shows that it
+// is working meanwhile and draws the newest answer only.
+class HistoryPanel final : public QWidget
+{
+    Q_OBJECT
+    Q_DISABLE_COPY_MOVE(HistoryPanel)
+
+public:
+    // What the panel reads from the window when it asks.
+    struct Sources
+    {
+        std::function<QString()> band;             // the band box as it reads now
+        std::function<HeatFilter()> filter;        // the call filters and the far distance
+        std::function<QList<qint64>()> alerts;     // the alerts history, UTC minutes since 1970
+        std::function<qint64()> nowMinute;         // UTC minutes since 1970
+    };
+
+    HistoryPanel(History& history, Sources sources, QWidget* parent = nullptr);
+    ~HistoryPanel() override;
+
+    // The band on screen preselected, then the charts asked for again.
+    void showForBand();
+    void reload();
+    bool working() const { return m_asked != m_answered; }
+    // The grid's colours: background, text, the heat colour and the alerts' colour.
+    void setColours(const QColor& background, const QColor& ink, const QColor& strong, const QColor& alert);
+
+    HeatMapChart& heatMap() { return *m_heat; }
+    HourlyChart& hourly() { return *m_hourly; }
+    BestDistanceChart& best() { return *m_best; }
+
+Q_SIGNALS:
+    void shownChanged(bool shown);
+    void updated(); // a query's answer is drawn
+
+protected:
+    void showEvent(QShowEvent* event) override;
+    void hideEvent(QHideEvent* event) override;
+
+private:
+    History& m_history;
+    Sources m_sources;
+    QComboBox* m_band = nullptr;
+    QComboBox* m_days = nullptr;
+    QComboBox* m_hours = nullptr;
+    QCheckBox* m_calls = nullptr;
+    QCheckBox* m_far = nullptr;
+    QSpinBox* m_keep = nullptr;
+    QLabel* m_status = nullptr;
+    HeatMapChart* m_heat = nullptr;
+    HourlyChart* m_hourly = nullptr;
+    BestDistanceChart* m_best = nullptr;
+    int m_asked = 0;
+    int m_answered = 0;
+    bool m_loadingKeep = false;
+};
+
+} // namespace beamtide

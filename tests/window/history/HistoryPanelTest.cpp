@@ -1,0 +1,167 @@
+// The History panel on a real history file: the charts drawn from the history thread's
+// answers, the figures under the pointer, and a screenshot on demo data for the README
+// (BEAMTIDE_SCREENSHOT names the file to write).
+#include "window/history/HistoryCharts.h"
+#include "window/history/HistoryPanel.h"
+
+#include "base/Clock.h"
+#include "base/Identity.h"
+#include "base/RunLog.h"
+#include "history/History.h"
+#include "spots/SpotRules.h"
+
+#include "TempFolder.h"
+
+#include <QComboBox>
+#include <QCheckBox>
+#include <QLabel>
+#include <QSignalSpy>
+#include <QSpinBox>
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+using namespace beamtide;
+
+namespace {
+
+constexpr qint64 kNow = 29947680 + 20 * 60 + 30; // 2026-12-10 20:30 UTC
+
+// A month of two bands: 20 m open by day, 40 m by night, and a far spot each day.
+QStringList demoSpots(int days)
+{
+    QStringList lines;
+    const auto spot = [&](qint64 minute, const QString& call, const QString& mhz, const QString& reporter, int km) {
+        lines << QStringLiteral("%1,%2,%3,-18,0,FN42,+37,5,%4,JO31,%5,%6")
+                     .arg(dateTimeTextOf(minute * 60000 + 1000).left(16), call, mhz, reporter, QString::number(km),
+                          QString::number(km * 621 / 1000));
+    };
+    for (qint64 minute = kNow - qint64(days) * 1440; minute <= kNow; minute += 10) {
+        const int hour = int(minute / 60 % 24);
+        const qint64 day = minute / 1440;
+        const double sun = std::sin((hour - 7) * M_PI / 12); // 20 m opens at 07, closes at 19
+        const int n20 = std::max(0, int(6 * sun + (day % 3)));
+        const int n40 = std::max(0, int(-4 * sun + 1));
+        for (int i = 0; i < n20; ++i)
+            spot(minute, QStringLiteral("K%1ABC").arg(i), QStringLiteral("14.0970%1").arg(10 + i),
+                 QStringLiteral("DL%1XY").arg(minute % 7), 5000 + 300 * i + int(day % 5) * 900);
+        for (int i = 0; i < n40; ++i)
+            spot(minute, QStringLiteral("G%1AAA").arg(i), QStringLiteral("7.0400%1").arg(10 + i),
+                 QStringLiteral("DL%1XY").arg(minute % 5), 800 + 50 * i);
+    }
+    return lines;
+}
+
+struct PanelRig
+{
+    PanelRig()
+    {
+        log.setSink([](const QString&) {});
+        HistoryPanel::Sources sources;
+        sources.band = [this] { return band; };
+        sources.filter = [] {
+            HeatFilter f;
+            f.spotted = QStringLiteral("K1");
+            f.logic = QStringLiteral("AND");
+            f.minKm = 6000;
+            return f;
+        };
+        sources.alerts = [] { return QList<qint64>{kNow - 125, kNow - 30}; };
+        sources.nowMinute = [] { return kNow; };
+        panel = std::make_unique<HistoryPanel>(history, std::move(sources));
+    }
+
+    bool waitForAnswer()
+    {
+        QSignalSpy updated(panel.get(), &HistoryPanel::updated);
+        return updated.wait(60000);
+    }
+
+    test::TempFolder folder;
+    SystemClock clock;
+    Identity identity;
+    RunLog log{identity, clock};
+    History history{folder.file(QStringLiteral("BeamtideHistory.sqlite")), log};
+    QString band = QStringLiteral("20");
+    std::unique_ptr<HistoryPanel> panel;
+};
+
+} // namespace
+
+TEST(HistoryPanel, DrawsTheStoredSpotsAndNamesTheFiguresUnderThePointer)
+{
+    PanelRig rig;
+    QSignalSpy stored(&rig.history, &History::stored);
+    rig.history.store(demoSpots(30), SpotSource::WsprNet, kNow);
+    ASSERT_TRUE(stored.wait(60000));
+
+    rig.panel->resize(900, 800);
+    rig.panel->showForBand();
+    // The question goes to the history thread; the window thread is free meanwhile.
+    EXPECT_TRUE(rig.panel->working());
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_FALSE(rig.panel->working());
+    EXPECT_EQ(rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryBand"))->currentText(), QStringLiteral("20"));
+    EXPECT_EQ(rig.panel->findChild<QSpinBox*>(QStringLiteral("SpinHistoryKeep"))->value(), 30);
+
+    // The heat map's rows are days, oldest first; the 20 m band is closed at 02 UTC.
+    HeatMapChart& heat = rig.panel->heatMap();
+    const qint64 all20 = heat.total();
+    EXPECT_GT(all20, 0);
+    int lastRow = heat.height() - 1; // the lowest line of cells: today
+    while (lastRow > 0 && heat.hoverText(QPoint(heat.width() / 2, lastRow)).isEmpty())
+        --lastRow;
+    const auto cellText = [&](int hour) {
+        for (int x = 0; x < heat.width(); ++x) {
+            const QString t = heat.hoverText(QPoint(x, lastRow));
+            if (t.contains(QStringLiteral(" %1:00-").arg(hour, 2, 10, QLatin1Char('0'))))
+                return t;
+        }
+        return QString();
+    };
+    EXPECT_EQ(cellText(2), QStringLiteral("2026-12-10 02:00-03:00 UTC: 0 spots"));
+    EXPECT_TRUE(cellText(13).startsWith(QStringLiteral("2026-12-10 13:00-14:00 UTC: "))) << cellText(13).toStdString();
+    EXPECT_FALSE(cellText(13).endsWith(QStringLiteral(": 0 spots")));
+
+    // The best distance of a day names its spot.
+    BestDistanceChart& best = rig.panel->best();
+    QString bestText;
+    for (int x = 0; x < best.width() && bestText.isEmpty(); ++x)
+        bestText = best.hoverText(QPoint(x, best.height() - 30));
+    EXPECT_TRUE(bestText.contains(QStringLiteral(" km: K"))) << bestText.toStdString();
+    EXPECT_TRUE(bestText.contains(QStringLiteral("heard by DL"))) << bestText.toStdString();
+
+    // The alerts sit on the spots-per-hour time axis.
+    HourlyChart& hourly = rig.panel->hourly();
+    QString alertText;
+    for (int x = 0; x < hourly.width() && alertText.isEmpty(); ++x)
+        if (hourly.hoverText(QPoint(x, hourly.height() / 2)).contains(QStringLiteral("alert at 18:25")))
+            alertText = hourly.hoverText(QPoint(x, hourly.height() / 2));
+    EXPECT_TRUE(alertText.contains(QStringLiteral("20 m: "))) << alertText.toStdString();
+
+    if (const QString shot = qEnvironmentVariable("BEAMTIDE_SCREENSHOT"); !shot.isEmpty()) {
+        rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryHours"))->setCurrentIndex(1);
+        ASSERT_TRUE(rig.waitForAnswer());
+        rig.panel->grab().save(shot);
+        rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryHours"))->setCurrentIndex(0);
+        ASSERT_TRUE(rig.waitForAnswer());
+    }
+    // Narrowed by the call filters and the far distance: a scan, fewer spots.
+    rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryCalls"))->setChecked(true);
+    rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryFar"))->setChecked(true);
+    EXPECT_TRUE(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text().startsWith(QStringLiteral("Working")));
+    ASSERT_TRUE(rig.waitForAnswer());
+    const qint64 narrowed = heat.total();
+    EXPECT_GT(narrowed, 0);
+    EXPECT_LT(narrowed, all20);
+
+    // Days kept go to the file, for every copy.
+    rig.panel->findChild<QSpinBox*>(QStringLiteral("SpinHistoryKeep"))->setValue(14);
+    int kept = 0;
+    rig.history.query<int>([](HistoryStore& s) { return s.retentionDays(); }, rig.panel.get(), [&](int d) { kept = d; });
+    rig.history.finish();
+    QCoreApplication::processEvents();
+    EXPECT_EQ(kept, 14);
+
+}
