@@ -5,6 +5,7 @@ beamtide_packages=(
   qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
   libcurl4-openssl-dev libssl-dev openssl ca-certificates libsqlite3-dev sqlite3
   libgtest-dev libgmock-dev libbenchmark-dev libcpp-httplib-dev
+  libmosquitto-dev mosquitto mosquitto-clients
   python3 python3-aiosmtpd clickhouse-server tzdata
   xvfb xauth fonts-dejavu-core fonts-liberation2
   dunst dbus dbus-bin trayer
