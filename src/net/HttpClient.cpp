@@ -125,6 +125,24 @@ int onProgress(void*, curl_off_t, curl_off_t, curl_off_t, curl_off_t)
 HttpResult HttpClient::get(const QString& url, const HttpLimits& limits,
                            const QByteArray& userAgent)
 {
+    HttpRequest request;
+    request.url = url;
+    request.headers = {{"Accept", "text/html, */*"},
+                       // Sent with every request, though none has a body: the database has
+                       // always seen it.
+                       {"Content-Type", "text/html"}};
+    return perform(request, limits, userAgent.isEmpty() ? QByteArray(HttpClient::userAgent()) : userAgent,
+                   true);
+}
+
+HttpResult HttpClient::send(const HttpRequest& request, const HttpLimits& limits)
+{
+    return perform(request, limits, ownUserAgent(), false);
+}
+
+HttpResult HttpClient::perform(const HttpRequest& request, const HttpLimits& limits,
+                               const QByteArray& userAgent, bool followRedirects)
+{
     const std::lock_guard lock(m_mutex);
     HttpResult result;
     std::unique_ptr<CURL, EasyDeleter> easy(curl_easy_init());
@@ -136,25 +154,35 @@ HttpResult HttpClient::get(const QString& url, const HttpLimits& limits,
 
     std::unique_ptr<curl_slist, ListDeleter> headers;
     curl_slist* list = nullptr;
-    list = curl_slist_append(list, "Accept: text/html, */*");
-    // Sent with every request, though none has a body: the database has always seen it.
-    list = curl_slist_append(list, "Content-Type: text/html");
+    for (const auto& [name, value] : request.headers) {
+        QByteArray line = name + ": " + value;
+        line.replace('\r', ' ').replace('\n', ' ');
+        list = curl_slist_append(list, line.constData());
+    }
+    if (request.method == "POST")
+        list = curl_slist_append(list, "Expect:"); // the body goes at once, no 100-continue wait
     headers.reset(list);
 
     Transfer transfer;
     transfer.handle = c;
     transfer.limits = &limits;
     char errorBuffer[CURL_ERROR_SIZE] = {};
-    const QByteArray address = url.toUtf8();
+    const QByteArray address = request.url.toUtf8();
 
     curl_easy_setopt(c, CURLOPT_URL, address.constData());
     curl_easy_setopt(c, CURLOPT_HTTP_VERSION, long(CURL_HTTP_VERSION_1_1));
     curl_easy_setopt(c, CURLOPT_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_REDIR_PROTOCOLS_STR, "http,https");
     curl_easy_setopt(c, CURLOPT_HTTPHEADER, headers.get());
-    curl_easy_setopt(c, CURLOPT_USERAGENT,
-                     userAgent.isEmpty() ? HttpClient::userAgent() : userAgent.constData());
-    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, 1L);
+    curl_easy_setopt(c, CURLOPT_USERAGENT, userAgent.constData());
+    if (request.method == "POST") {
+        curl_easy_setopt(c, CURLOPT_POST, 1L);
+        curl_easy_setopt(c, CURLOPT_POSTFIELDS, request.body.constData());
+        curl_easy_setopt(c, CURLOPT_POSTFIELDSIZE_LARGE, curl_off_t(request.body.size()));
+    } else if (request.method != "GET") {
+        curl_easy_setopt(c, CURLOPT_CUSTOMREQUEST, request.method.constData());
+    }
+    curl_easy_setopt(c, CURLOPT_FOLLOWLOCATION, followRedirects ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_MAXREDIRS, 15L);
     curl_easy_setopt(c, CURLOPT_SHARE, m_share);
     curl_easy_setopt(c, CURLOPT_COOKIEFILE, ""); // cookie engine on, nothing read from disk

@@ -1,6 +1,8 @@
 #pragma once
 
 #include <QByteArray>
+#include <QList>
+#include <QPair>
 #include <QString>
 
 #include <mutex>
@@ -23,6 +25,16 @@ struct HttpLimits
     qsizetype maxBodyBytes = 64 * 1024 * 1024; // keeps a runaway answer from eating the memory
 };
 
+// A request of the program's own (the alert channels): sent as Beamtide, redirects not
+// followed. A header value is sent without its CR and LF, so no value can add a header.
+struct HttpRequest
+{
+    QByteArray method = "GET";
+    QString url;
+    QList<QPair<QByteArray, QByteArray>> headers;
+    QByteArray body;
+};
+
 // A blocking HTTP/1.1 GET client with the settings every request of the program shares:
 // browser-like headers, cookies kept between requests, redirects followed, an error status
 // reported as a failure, and a fresh connection for every request. Meant for the network
@@ -39,11 +51,16 @@ public:
     HttpResult get(const QString& url, const HttpLimits& limits = {},
                    const QByteArray& userAgent = {});
 
+    HttpResult send(const HttpRequest& request, const HttpLimits& limits = {});
+
     static const char* userAgent();
     // "Beamtide/<version>", for services that ask programs to name themselves.
     static QByteArray ownUserAgent();
 
 private:
+    HttpResult perform(const HttpRequest& request, const HttpLimits& limits,
+                       const QByteArray& userAgent, bool followRedirects);
+
     std::mutex m_mutex;
     void* m_share = nullptr; // CURLSH holding the cookies
 };

@@ -90,6 +90,7 @@ struct HttpFixture::Impl
         record.query = mark < 0 ? QString() : record.target.mid(mark + 1);
         record.version = QString::fromStdString(req.version);
         record.remotePort = req.remote_port;
+        record.body = QByteArray::fromStdString(req.body);
         for (const auto& [key, value] : req.headers)
             record.headers.append({QString::fromStdString(key), QString::fromStdString(value)});
 
@@ -159,6 +160,9 @@ HttpFixture::HttpFixture() : m(std::make_unique<Impl>())
     std::signal(SIGPIPE, SIG_IGN);
 #endif
     m->server.Get(".*", [impl = m.get()](const httplib::Request& req, httplib::Response& res) {
+        impl->handle(req, res);
+    });
+    m->server.Post(".*", [impl = m.get()](const httplib::Request& req, httplib::Response& res) {
         impl->handle(req, res);
     });
     m->port = m->server.bind_to_any_port("127.0.0.1");

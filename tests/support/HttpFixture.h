@@ -37,6 +37,7 @@ struct RecordedRequest
     QString version; // "HTTP/1.1"
     int remotePort = 0; // tells connections apart
     QList<QPair<QString, QString>> headers;
+    QByteArray body;
 
     QString header(const QString& name) const; // case-insensitive; empty when absent
 };
