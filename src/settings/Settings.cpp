@@ -1,5 +1,7 @@
 #include "settings/Settings.h"
 
+#include "settings/ChannelSettings.h"
+
 #include "base/Config.h"
 
 #include <QDir>
@@ -207,6 +209,8 @@ QString folderText(const QString& folder)
 void resetSettings(SettingsStore& store)
 {
     for (const char16_t* name : kResetNames)
+        store.remove(name);
+    for (const QString& name : ChannelSettings::names())
         store.remove(name);
     for (const char16_t* name : kResetNames) {
         if (!keptUnsuffixed(name))

@@ -2,6 +2,7 @@
 
 #include "base/Bars.h"
 
+#include "settings/ChannelSettings.h"
 #include "settings/ColourNames.h"
 #include "settings/MapPanelState.h"
 
@@ -74,6 +75,7 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
                      .arg(place.height())
                      .arg(place.left())
                      .arg(place.top()));
+    lines.append(ChannelSettings::load(store).report());
     return lines;
 }
 
