@@ -78,6 +78,12 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         AlertAnnouncer::Parts{window, *m_panel, m_working, m_identity, m_clock, m_alerts, m_log, *m_prompt, m_worker},
         [this] { return m_cycle.tickCounter(); }, this);
     connect(m_announcer.get(), &AlertAnnouncer::alertAnnounced, this, &Controller::alertAnnounced);
+    connect(m_announcer.get(), &AlertAnnouncer::alertAnnounced, this, [this](const QString& alert) {
+        if (m_channels)
+            m_channels->handOff(alertFieldsFor(alert, m_refresher->spots(), spotSourceName(currentSource()),
+                                               QString::number(m_identity.instance)),
+                                m_clock.nowLocal());
+    });
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
@@ -169,8 +175,7 @@ FetchRequest Controller::fetchControls() const
     request.updateInterval = m_window.intervalBox->text().toInt();
     if (!m_identity.myCall.isEmpty())
         request.myCallSpots = m_myCallSpots->lines();
-    request.source = m_sourceOption.value_or(
-        spotSourceFromName(m_panel->source->currentText()).value_or(SpotSource::Automatic));
+    request.source = currentSource();
     return request;
 }
 
@@ -196,6 +201,24 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
     const std::optional<qsizetype> myCallCount =
         m_identity.myCall.isEmpty() ? std::nullopt : std::optional<qsizetype>(m_myCallSpots->size());
     m_filter->show(r, myCallCount, focusGrid, byTimer);
+    if (m_channels) {
+        MqttState state;
+        state.band = m_window.bandBox->currentText();
+        state.lastUpdate = m_refresher->lastRetrieval().toUTC();
+        state.source = spotSourceName(currentSource());
+        state.spotsShown = r.allBands ? r.rowCount - 1 : int(r.rows.size());
+        const QString today = m_clock.nowUtc().toString(QStringLiteral("yyyy-MM-dd"));
+        state.alertsToday = int(std::count_if(m_alerts.lines().begin(), m_alerts.lines().end(),
+                                              [&](const QString& line) { return line.startsWith(today); }));
+        state.lastAlert = m_alerts.lines().isEmpty() ? QString() : m_alerts.lines().last();
+        m_channels->publishState(state);
+    }
+}
+
+SpotSource Controller::currentSource() const
+{
+    return m_sourceOption.value_or(
+        spotSourceFromName(m_panel->source->currentText()).value_or(SpotSource::Automatic));
 }
 
 // --- Start-up and shut-down ---------------------------------------------------------------
@@ -264,6 +287,11 @@ void Controller::startUp()
     w.summary->setVisible(!m_identity.myCall.isEmpty() && m_export->summaryAvailable());
 
     const StartupSettings loaded = m_binding->startUpLoad(*m_store, m_identity.hasOption(u"/reset"));
+    m_channels = std::make_unique<AlertChannels>(
+        AlertChannels::Parts{hostName(), QString::number(m_identity.instance), programRetryDelays(),
+                             [this](const QString& line) { m_log.writeTagged(line); }, {}},
+        this);
+    m_channels->apply(ChannelSettings::load(*m_store));
     if (!loaded.accountError.isEmpty())
         m_log.writeTagged(loaded.accountError);
     if (m_store->unreadable()) {
@@ -394,6 +422,8 @@ void Controller::shutDown()
         m_refresher->setHistory(nullptr);
         m_history->finish();
     }
+    if (m_channels)
+        m_channels->stop(); // what waits is dropped with a log line, not sent hours later
     const SaveResult saved = m_binding->save(*m_store, m_refresher->lastRetrieval());
     // An unreadable file was reported at start-up, once.
     if (!saved.ok && !m_store->unreadable())

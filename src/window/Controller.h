@@ -3,6 +3,7 @@
 #include "base/Identity.h"
 #include "base/RunLog.h"
 #include "net/NetWorker.h"
+#include "shell/AlertChannels.h"
 #include "shell/RefreshJobs.h"
 #include "shell/Refresher.h"
 #include "shell/UpdateCycle.h"
@@ -102,12 +103,16 @@ Q_SIGNALS:
     void addressLookupFinished();
     void startUpFinished();
 
+public:
+    AlertChannels* channels() { return m_channels.get(); } // null before start-up
+
 private:
     void bandPicked(const QString& band);
     void applyBandLayout();
     void startHistory();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
+    SpotSource currentSource() const; // /source= for this run, else the setup panel's
 
     MainWindow& m_window;
     Identity& m_identity;
@@ -122,6 +127,7 @@ private:
     std::unique_ptr<SpotGrid> m_grid;
     std::unique_ptr<Prompt> m_prompt;
     std::unique_ptr<SettingsStore> m_store;
+    std::unique_ptr<AlertChannels> m_channels; // from start-up on
     std::unique_ptr<SetupPanel> m_panel;
     std::unique_ptr<SettingsBinding> m_binding;
     std::unique_ptr<Openers> m_ownOpeners;
