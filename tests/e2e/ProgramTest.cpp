@@ -6,11 +6,14 @@
 #include "FileSizeLimit.h"
 #endif
 #include "HttpFixture.h"
+#include "MqttBroker.h"
 #include "PageMaker.h"
 #include "SmtpFixture.h"
 #include "TempFolder.h"
 
 #include <QDateTime>
+#include <QJsonDocument>
+#include <QJsonObject>
 #include <QProcess>
 #include <QSettings>
 #include <QTest>
@@ -272,6 +275,69 @@ TEST_F(WholeProgram, AlertingSpotOnSixMetresArrivesAsAMail)
     // Announced once and remembered, so the next start does not announce it again.
     QSettings stored(world.settings, QSettings::IniFormat);
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRLastAlert1")).toString(), alert);
+}
+
+// One alert spot reaches the webhook, ntfy and the MQTT broker, each once.
+TEST_F(WholeProgram, AlertingSpotReachesWebhookNtfyAndMqttOnce)
+{
+    World world;
+    world.server.setBody(QStringLiteral("/olddb.php"), bandSixPage());
+    world.server.setBody(QStringLiteral("/hook"), "ok");
+    world.server.setBody(QStringLiteral("/shack-alerts"), "{}");
+    test::MqttBroker broker;
+    test::MqttSubscriber sub(broker, QStringLiteral("beamtide/+/1/alert"));
+    storeAlertingSetup(world.settings, QString(), 25);
+    {
+        QSettings ini(world.settings, QSettings::IniFormat);
+        const std::pair<const char*, QVariant> values[] = {
+            {"BeamtideWebhookOn1", QStringLiteral("1")},
+            {"BeamtideWebhookUrl1", QString(world.server.baseUrl() + QStringLiteral("/hook"))},
+            {"BeamtideNtfyOn1", QStringLiteral("1")},
+            {"BeamtideNtfyServer1", world.server.baseUrl()},
+            {"BeamtideNtfyTopic1", QStringLiteral("shack-alerts")},
+            {"BeamtideMqttOn1", QStringLiteral("1")},
+            {"BeamtideMqttHost1", QStringLiteral("127.0.0.1")},
+            {"BeamtideMqttPort1", QString::number(broker.port())},
+        };
+        for (const auto& [name, value] : values)
+            ini.setValue(QStringLiteral("Drovix/") + QLatin1String(name), value);
+    }
+
+    Program program(world.folder, world.server, world.settings, world.locks.path());
+    program.start({QStringLiteral("/log"), QStringLiteral("/6")});
+    const QString alert = recordedAlert(world.folder);
+    ASSERT_TRUE(alert.contains(QStringLiteral(",VK2AAA,50.293010,-12dBm,VK3ABC,712Km."))) << alert.toStdString();
+    const auto requestsTo = [&](const QString& path) {
+        int n = 0;
+        for (const auto& r : world.server.requests())
+            n += r.path == path;
+        return n;
+    };
+    sub.waitUntil([](const QList<test::MqttMessage>& all) { return !all.isEmpty(); });
+    while (requestsTo(QStringLiteral("/hook")) == 0 || requestsTo(QStringLiteral("/shack-alerts")) == 0)
+        QTest::qWait(50);
+    // The next alert checks announce nothing new.
+    QTest::qWait(11000);
+    EXPECT_EQ(program.terminate(), 0);
+
+    EXPECT_EQ(requestsTo(QStringLiteral("/hook")), 1);
+    EXPECT_EQ(requestsTo(QStringLiteral("/shack-alerts")), 1);
+    const auto published = sub.messages();
+    ASSERT_EQ(published.size(), 1);
+    const QJsonObject json = QJsonDocument::fromJson(published[0].payload).object();
+    EXPECT_EQ(json.value(u"line").toString(), alert);
+    EXPECT_EQ(json.value(u"call").toString(), QStringLiteral("VK2AAA"));
+    EXPECT_EQ(json.value(u"band").toString(), QStringLiteral("6m"));
+    for (const auto& r : world.server.requests()) {
+        if (r.path == u"/shack-alerts") {
+            EXPECT_EQ(r.header(QStringLiteral("Title")), QStringLiteral("Beamtide alert: VK2AAA on 6m"));
+            EXPECT_EQ(r.body, alert.toUtf8());
+        }
+    }
+    const QByteArray log = world.folder.read(QStringLiteral("WSPRLog1.txt"));
+    EXPECT_TRUE(log.contains("1: webhook: alert VK2AAA 6m delivered, HTTP 200")) << log.toStdString();
+    EXPECT_TRUE(log.contains("1: ntfy: alert VK2AAA 6m delivered, HTTP 200")) << log.toStdString();
+    EXPECT_TRUE(log.contains("1: mqtt: alert VK2AAA 6m delivered")) << log.toStdString();
 }
 
 TEST_F(WholeProgram, WithTheSpotDatabaseDownAnAlertFromWsprLiveArrivesAsAMail)
