@@ -1,5 +1,7 @@
 #include "window/Controller.h"
 
+#include "window/setup/ChannelsDialog.h"
+
 #include "base/Clock.h"
 #include "base/StartOptions.h"
 #include "history/History.h"
@@ -88,6 +90,7 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
         [this]() -> SettingsStore& { return *m_store; }, [this] { return m_refresher->lastRetrieval(); });
     m_binding->setLog(&m_log);
+    connect(m_panel->channels, &QPushButton::clicked, this, &Controller::openChannels);
     connect(m_binding.get(), &SettingsBinding::refreshRequested, this, &Controller::askRefresh);
     Openers* openers = services.openers;
     if (!openers) {
@@ -213,6 +216,24 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
         state.lastAlert = m_alerts.lines().isEmpty() ? QString() : m_alerts.lines().last();
         m_channels->publishState(state);
     }
+}
+
+void Controller::openChannels()
+{
+    if (!m_channels)
+        return;
+    auto* dialog = new ChannelsDialog(m_channels->settings(), hostName(),
+                                      QString::number(m_identity.instance), &m_window);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const ChannelSettings s = dialog->settings();
+        s.save(*m_store);
+        const SaveResult saved = m_store->sync();
+        if (!saved.ok)
+            m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+        m_channels->apply(s);
+    });
+    dialog->open();
 }
 
 SpotSource Controller::currentSource() const

@@ -113,6 +113,7 @@ private:
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
     SpotSource currentSource() const; // /source= for this run, else the setup panel's
+    void openChannels(); // the Channels dialog; OK stores its values and applies them
 
     MainWindow& m_window;
     Identity& m_identity;

@@ -174,6 +174,9 @@ SetupPanel::SetupPanel(MainWindow& window)
     source->setCurrentText(spotSourceName(SpotSource::Automatic));
     sourceRow->addWidget(source, 1);
     grid->addLayout(sourceRow, row++, 0, 1, 3);
+    channels = button(this, u"ButtonChannels", QStringLiteral("Channels…"),
+                      QStringLiteral("Webhook, ntfy and MQTT alerts, and the limits against floods"));
+    grid->addWidget(channels, row++, 0, 1, 3);
     showRegistry = button(this, u"Button11", QStringLiteral("Show Registry"),
                           QStringLiteral("Provides an overview of most of the values stored in the Windows Registry."));
     grid->addWidget(showRegistry, row++, 0, 1, 3);

@@ -63,6 +63,7 @@ public:
     QCheckBox* desktopNotify = nullptr;   // CheckBox18
     QCheckBox* history = nullptr;         // BeamtideHistory
     QCheckBox* minimiseToTray = nullptr;  // CheckBox19
+    QPushButton* channels = nullptr;      // ButtonChannels: opens the Channels dialog
     QPushButton* showRegistry = nullptr;  // Button11
     QPlainTextEdit* report = nullptr;     // Memo1
 
