@@ -1,5 +1,6 @@
 #include "channels/HttpChannels.h"
 
+#include <QElapsedTimer>
 #include <QUrl>
 
 namespace beamtide {
@@ -112,6 +113,14 @@ SendOutcome httpOutcome(const HttpResult& result, qint64 elapsedMs)
     if (result.status > 0)
         return {false, result.status == 429 || result.status >= 500, words};
     return {false, true, QStringLiteral("no answer: %1").arg(result.error)};
+}
+
+SendOutcome sendTimed(HttpClient& client, const HttpRequest& request)
+{
+    QElapsedTimer timer;
+    timer.start();
+    const HttpResult result = client.send(request, channelHttpLimits());
+    return httpOutcome(result, timer.elapsed());
 }
 
 HttpLimits channelHttpLimits()

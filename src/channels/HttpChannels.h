@@ -50,6 +50,8 @@ struct SendOutcome
     QString words; // "HTTP 200 in 0.4 s", "HTTP 503 in 0.1 s", "no answer: ..."
 };
 SendOutcome httpOutcome(const HttpResult& result, qint64 elapsedMs);
+// Sends under channelHttpLimits() and says what came of it, with the time it took.
+SendOutcome sendTimed(HttpClient& client, const HttpRequest& request);
 
 // The limits a channel's request runs under: a slow peer is given up on after 30 s, and
 // little of an answer is kept.

@@ -2,7 +2,6 @@
 
 #include "spots/SpotRules.h"
 
-#include <QElapsedTimer>
 
 namespace beamtide {
 
@@ -130,10 +129,7 @@ void AlertChannels::handOff(const AlertFields& alert, const QDateTime& local)
             m_parts.log(QStringLiteral("webhook: %1 not sent: %2").arg(what, built.error));
         } else {
             m_webhook->deliver(what, [client = &m_webhookClient, request = built.request] {
-                QElapsedTimer timer;
-                timer.start();
-                const HttpResult r = client->send(request, channelHttpLimits());
-                return httpOutcome(r, timer.elapsed());
+                return sendTimed(*client, request);
             });
         }
     }
@@ -145,10 +141,7 @@ void AlertChannels::handOff(const AlertFields& alert, const QDateTime& local)
             m_parts.log(QStringLiteral("ntfy: %1 not sent: %2").arg(what, built.error));
         } else {
             m_ntfy->deliver(what, [client = &m_ntfyClient, request = built.request] {
-                QElapsedTimer timer;
-                timer.start();
-                const HttpResult r = client->send(request, channelHttpLimits());
-                return httpOutcome(r, timer.elapsed());
+                return sendTimed(*client, request);
             });
         }
     }

@@ -6,7 +6,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDialogButtonBox>
-#include <QElapsedTimer>
 #include <QFormLayout>
 #include <QGroupBox>
 #include <QHBoxLayout>
@@ -249,10 +248,7 @@ void ChannelsDialog::sendTest(QPushButton* button, QLabel* result)
         }
         job = [request = built.request] {
             HttpClient client;
-            QElapsedTimer timer;
-            timer.start();
-            const HttpResult r = client.send(request, channelHttpLimits());
-            return httpOutcome(r, timer.elapsed());
+            return sendTimed(client, request);
         };
     }
     button->setEnabled(false);
