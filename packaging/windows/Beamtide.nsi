@@ -3,7 +3,8 @@
 ; installed-programs list that removes the program and leaves settings and data alone.
 ; makensis -DVERSION=<version> -DSRCDIR=<the shipped folder> -DOUTFILE=<setup.exe>
 ;          -DFILES=<an include of the uninstaller's Delete lines>
-Unicode true
+; A 64-bit installer for a 64-bit program (and Wine without its 32-bit half runs it).
+Target amd64-unicode
 SetCompressor /SOLID lzma
 RequestExecutionLevel user
 

@@ -129,6 +129,8 @@ build_mosquitto() {
   # shellcheck disable=SC2086
   cmake_cross "$src" "$BEAMTIDE_WIN_CACHE/build/mosquitto" $mosquitto_flags \
     -DOPENSSL_ROOT_DIR="$BEAMTIDE_WIN_ROOT"
+  # Its install rules leave out the import library that a program links against.
+  cp "$BEAMTIDE_WIN_CACHE/build/mosquitto/lib/libmosquitto.dll.a" "$BEAMTIDE_WIN_ROOT/lib/"
   stamp mosquitto "$key"
 }
 
