@@ -13,10 +13,11 @@ beamtide_packages=(
   desktop-file-utils appstream dpkg-dev fakeroot file
 )
 
-beamtide_install_deps() {
+# Installs those of the given Debian packages that are missing.
+beamtide_install_packages() {
   local missing=()
   local p
-  for p in "${beamtide_packages[@]}"; do
+  for p in "$@"; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
   done
   [ ${#missing[@]} -eq 0 ] && return 0
@@ -25,6 +26,10 @@ beamtide_install_deps() {
   [ "$(id -u)" -ne 0 ] && sudo=(sudo)
   "${sudo[@]}" apt-get update -qq
   DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+}
+
+beamtide_install_deps() {
+  beamtide_install_packages "${beamtide_packages[@]}"
 }
 
 beamtide_build() {

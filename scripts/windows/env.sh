@@ -8,15 +8,9 @@ beamtide_windows_packages=(
   wine wine64 fonts-wine xvfb xauth ccache dpkg-dev perl tcl zip nsis
 )
 
+# shellcheck source=scripts/deps.sh
+source "$(dirname "${BASH_SOURCE[0]}")/../deps.sh"
+
 beamtide_install_windows_deps() {
-  local missing=() p
-  for p in "${beamtide_windows_packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-  done
-  [ ${#missing[@]} -eq 0 ] && return 0
-  echo "Installing: ${missing[*]}"
-  local sudo=()
-  [ "$(id -u)" -ne 0 ] && sudo=(sudo)
-  "${sudo[@]}" apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y -qq --no-install-recommends "${missing[@]}"
+  beamtide_install_packages "${beamtide_windows_packages[@]}"
 }
