@@ -465,12 +465,14 @@ TEST(Tray, MinimiseToTrayHidesTheWindowAndAClickBringsItBack)
     copy.controller->alertCheck();
     EXPECT_TRUE(copy.desktop->status().unseenAlert);
 
-    // A click on the icon in the tray. Its window is placed by the tray in its own time: a
-    // busy machine may not have it where the icon says yet, so the test waits for it.
+    // A click on the icon in the tray. Its window is the one Qt names for the tray, and the
+    // icon's geometry is that window mapped to the screen. A window's own geometry() is not:
+    // once the tray has taken it in, it is relative to the tray and only matches by chance.
     QWidget* iconWidget = nullptr;
     const auto findIcon = [&] {
         for (QWidget* w : QApplication::topLevelWidgets()) {
-            if (w->isVisible() && w->geometry() == tray->icon().geometry())
+            if (w->isVisible() && w->objectName() == QLatin1String("QSystemTrayIconSys")
+                && QRect(w->mapToGlobal(QPoint(0, 0)), w->size()) == tray->icon().geometry())
                 iconWidget = w;
         }
         return iconWidget != nullptr;
