@@ -5,7 +5,7 @@
 #include <QFileInfo>
 #include <QSettings>
 #include <QStandardPaths>
-#include <QTemporaryFile>
+#include <QTemporaryDir>
 
 #include <atomic>
 #include <functional>
@@ -31,12 +31,13 @@ constexpr QFileDevice::Permissions kOwnerOnly = QFileDevice::ReadOwner | QFileDe
 // must succeed before the file is replaced. A failure keeps the old file and is reported.
 bool scratchIni(const std::function<bool(const QString&)>& use)
 {
-    // A fresh name each time: QSettings caches what it read per file name.
-    QTemporaryFile scratch(QDir::tempPath() + u"/beamtide-settings-XXXXXX.ini");
-    if (!scratch.open())
+    // A fresh name each time: QSettings caches what it read per file name. A folder, not a
+    // QTemporaryFile: that keeps its handle open after close(), and Windows then refuses to
+    // replace the file, which is how QSettings saves.
+    const QTemporaryDir scratch(QDir::tempPath() + u"/beamtide-settings-XXXXXX");
+    if (!scratch.isValid())
         return false;
-    scratch.close();
-    return use(scratch.fileName());
+    return use(scratch.filePath(QStringLiteral("scratch.ini")));
 }
 
 // The values of INI text; nothing when the text could not be put where QSettings reads it.
@@ -323,6 +324,11 @@ SaveResult SettingsStore::sync()
                 m_settings->fileName()};
     }
     return {};
+}
+
+QSettings::Format SettingsStore::iniFormat()
+{
+    return checkedIniFormat();
 }
 
 } // namespace beamtide

@@ -63,6 +63,12 @@ public:
     using StatusSource = std::function<QSettings::Status(const QSettings&)>;
     void setStatusSource(StatusSource source) { m_statusOf = std::move(source); }
 
+    // The format the INI file is read and written in. Anything else in this process that
+    // opens the same file must use it too: QSettings keeps one cache per file across
+    // formats, and on Windows IniFormat's keys ignore case while this format's do not, so a
+    // mix reads empty values there.
+    static QSettings::Format iniFormat();
+
     // Texts longer than this are taken as damage, not as settings.
     static constexpr qsizetype kMaxTextLength = 32 * 1024;
 

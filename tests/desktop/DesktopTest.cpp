@@ -6,6 +6,7 @@
 #include "base/Identity.h"
 #include "platform/gui/DesktopNotifier.h"
 #include "platform/gui/TrayIcon.h"
+#include "settings/SettingsStore.h"
 #include "shell/DesktopStatus.h"
 #include "window/Controller.h"
 #include "window/desktop/DesktopPresence.h"
@@ -139,7 +140,7 @@ public:
             {QStringLiteral("WSPRdBmVal1"), 0},
             {QStringLiteral("WSPRLastAlert1"), QStringLiteral("2020-01-01 00:00,K9OLD,50.293000,-20dBm,W1AW,100Km. ")},
         };
-        QSettings ini(settingsFile, QSettings::IniFormat);
+        QSettings ini(settingsFile, SettingsStore::iniFormat());
         for (const auto& [name, value] : values)
             ini.setValue(QStringLiteral("Drovix/") + name, value);
         ini.sync();

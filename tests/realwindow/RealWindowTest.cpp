@@ -4,6 +4,7 @@
 #include "base/Clock.h"
 #include "base/Identity.h"
 #include "map/Geo.h"
+#include "settings/SettingsStore.h"
 #include "window/Controller.h"
 #include "window/grid/SpotGrid.h"
 #include "window/grid/SpotGridModel.h"
@@ -238,7 +239,7 @@ TEST(RealWindowTest, TheMapOfABandOpeningWithItsAlerts)
     {
         // The distance window at 500 to 10000 km and the signal threshold at -8 dB: the
         // spots inside the window above the threshold are alerts.
-        QSettings ini(settings, QSettings::IniFormat);
+        QSettings ini(settings, SettingsStore::iniFormat());
         const QList<QPair<const char*, int>> values = {
             {"WSPRRunCount1", 3}, {"BeamtideDScale1", 100}, {"WSPRDist1", 5}, {"WSPRMaxD1", 100},
             {"WSPRDistMode1", 1}, {"WSPRdBmAlert1", 1}, {"WSPRdBmVal1", 22}, {"WSPRGridNos1", 100},

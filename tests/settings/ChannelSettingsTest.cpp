@@ -1,6 +1,7 @@
 #include "settings/ChannelSettings.h"
 #include "settings/Settings.h"
 #include "settings/SettingsReport.h"
+#include "settings/SettingsStore.h"
 
 #include "TempFolder.h"
 
@@ -28,7 +29,7 @@ TEST(ChannelSettings, StoredAsTextReportedMaskedAndReset)
         ASSERT_TRUE(store.sync().ok);
     }
     {
-        QSettings raw(path, QSettings::IniFormat);
+        QSettings raw(path, SettingsStore::iniFormat());
         raw.beginGroup(QStringLiteral("Drovix"));
         EXPECT_EQ(raw.value(QStringLiteral("BeamtideNtfyOn2")).toString(), QStringLiteral("1"));
         EXPECT_EQ(raw.value(QStringLiteral("BeamtideMqttOn2")).toString(), QStringLiteral("0"));

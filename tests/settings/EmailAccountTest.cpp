@@ -68,9 +68,13 @@ TEST(EmailAccount, SaveRulesByHostAndPortBox)
                       "EmailTo,me@example.org\r\nSMTPServer," + QByteArray(c.server)
                           + "\r\nSMTPUserName,me\r\nSMTPUserPwd,se,cr,et\r\nSMTPPortNo,"
                           + QByteArray::number(c.portAfter) + "\r\n");
+#ifndef Q_OS_WIN
+            // Windows keeps a user's files private by the profile's access list; Qt's
+            // permission bits there say nothing about it.
             EXPECT_EQ(QFile(dir.file("WSPRsmtp.txt")).permissions()
                           & ~(QFileDevice::ReadUser | QFileDevice::WriteUser),
                       QFileDevice::ReadOwner | QFileDevice::WriteOwner);
+#endif
             break;
         case O::Deleted:
             EXPECT_FALSE(dir.exists("WSPRsmtp.txt"));

@@ -1,4 +1,5 @@
 #include "settings/SettingsReport.h"
+#include "settings/SettingsStore.h"
 
 #include "TempFolder.h"
 
@@ -96,7 +97,7 @@ TEST(SettingsReport, StoredValuesUnderTheWorkingScale)
     TempFolder dir;
     const QString path = dir.file("settings.ini");
     {
-        QSettings ini(path, QSettings::IniFormat);
+        QSettings ini(path, SettingsStore::iniFormat());
         ini.setValue("Drovix/WSPRDist1", "3");
         ini.setValue("Drovix/WSPRMaxD1", "10");
         ini.setValue("Drovix/BeamtideDScale1", "100"); // the report uses the working scale

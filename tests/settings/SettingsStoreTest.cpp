@@ -77,7 +77,7 @@ StoredSettings everyValueChanged()
 
 QString raw(const QString& path, const QString& name)
 {
-    QSettings ini(path, QSettings::IniFormat);
+    QSettings ini(path, SettingsStore::iniFormat());
     return ini.value("Drovix/" + name).toString();
 }
 
@@ -102,7 +102,7 @@ TEST(SettingsStore, SaveThenLoadRestoresEveryValue)
     EXPECT_EQ(raw(path, "WSPRF5B1"), "1");
     EXPECT_EQ(raw(path, "WSPRF2"), QString());
     EXPECT_EQ(raw(path, "BeamtideLastGet1"), "19-06-24 22:05:09");
-    EXPECT_EQ(raw(path, "BeamtideFolder1"), "/home/op/wspr/");
+    EXPECT_EQ(raw(path, "BeamtideFolder1"), QDir::toNativeSeparators("/home/op/wspr/"));
     EXPECT_EQ(raw(path, "BeamtideSource1"), "wspr.live");
 }
 
@@ -243,7 +243,7 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
     TempFolder dir;
     const QString path = dir.file("settings.ini");
     {
-        QSettings ini(path, QSettings::IniFormat);
+        QSettings ini(path, SettingsStore::iniFormat());
         for (const char* suffix : {"", "1", "2"}) {
             for (const char* base : {"WSPRBand", "WSPRRunCount", "WSPRToneAlert", "WSPRSMPTUserName",
                                      "BeamtideLastGet", "WSPRDSTSet", "WSPRF1", "WSPRNoSpot",
@@ -258,7 +258,7 @@ TEST(SettingsStore, ResetDeletesOwnAndLegacyValuesOnly)
         resetSettings(store);
         ASSERT_TRUE(store.sync().ok);
     }
-    QSettings ini(path, QSettings::IniFormat);
+    QSettings ini(path, SettingsStore::iniFormat());
     struct Case
     {
         const char* name;
@@ -393,7 +393,7 @@ TEST(SettingsStore, AnUnreadableFileIsNeverWrittenOver)
         return; // root reads any file, so mode 000 is only unreadable to others
     QDir(path).removeRecursively();
     {
-        QSettings ini(path, QSettings::IniFormat);
+        QSettings ini(path, SettingsStore::iniFormat());
         ini.setValue("Drovix/WSPRSMTPpwd1", "s3cret");
     }
     const QByteArray old = dir.read("settings.ini");

@@ -1,3 +1,4 @@
+#include "settings/SettingsStore.h"
 #include "settings/StartupSettings.h"
 
 #include "base/Config.h"
@@ -15,7 +16,7 @@ namespace {
 
 void storeAccount(const QString& path, const char* suffix)
 {
-    QSettings ini(path, QSettings::IniFormat);
+    QSettings ini(path, SettingsStore::iniFormat());
     const QString s = suffix;
     ini.setValue("Drovix/WSPRRunCount" + s, "9");
     ini.setValue("Drovix/WSPREmail" + s, "me@example.org");
@@ -79,7 +80,7 @@ TEST(StartupSettings, Launches)
         EXPECT_EQ(result.account.portText, QString::number(c.port)); // what ComboBox2 shows
         EXPECT_FALSE(result.account.show);
 
-        QSettings ini(path, QSettings::IniFormat);
+        QSettings ini(path, SettingsStore::iniFormat());
         EXPECT_EQ(ini.contains("Drovix/WSPRBand1"), c.storedBefore && !c.firstLaunch);
         EXPECT_EQ(ini.contains("Drovix/WSPRF11"), c.storedBefore) << "colours survive a reset";
         EXPECT_EQ(ini.value("Drovix/WSPRBand2").toString(), "40") << "the other copy's values stay";

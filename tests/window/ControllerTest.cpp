@@ -3,6 +3,7 @@
 // conversion error box and the address gate.
 #include "base/Clock.h"
 #include "base/Identity.h"
+#include "settings/SettingsStore.h"
 #include "window/Controller.h"
 #include "window/grid/FindPanel.h"
 #include "window/grid/SpotGrid.h"
@@ -93,7 +94,7 @@ protected:
 
     void storeSetting(const QString& name, const QString& value)
     {
-        QSettings ini(settingsFile, QSettings::IniFormat);
+        QSettings ini(settingsFile, SettingsStore::iniFormat());
         ini.setValue(QStringLiteral("Drovix/") + name + QStringLiteral("1"), value);
     }
 

@@ -3,6 +3,7 @@
 // settings load derived from the stored host.
 #include "base/Clock.h"
 #include "base/Identity.h"
+#include "settings/SettingsStore.h"
 #include "window/Controller.h"
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
@@ -42,7 +43,7 @@ TEST(MailFromPanel, EmailTestLogsInWithTheTypedCredentialsBeforeSaveClose)
     const QString settingsFile = folder.file(QStringLiteral("settings.ini"));
     {
         // An older account in the store: its login would be refused by the server.
-        QSettings ini(settingsFile, QSettings::IniFormat);
+        QSettings ini(settingsFile, SettingsStore::iniFormat());
         ini.beginGroup(QStringLiteral("Drovix"));
         ini.setValue(QStringLiteral("WSPRRunCount1"), 4);
         ini.setValue(QStringLiteral("WSPRSigAlert1"), 1);

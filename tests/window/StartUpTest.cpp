@@ -5,6 +5,7 @@
 #include "base/Config.h"
 #include "base/Identity.h"
 #include "platform/InstanceLock.h"
+#include "settings/SettingsStore.h"
 #include "spots/AlertsHistory.h"
 #include "window/Controller.h"
 #include "window/main/MainWindow.h"
@@ -98,7 +99,7 @@ public:
     // Stored values before the start, written as the settings store reads them.
     void store(const QList<QPair<QString, QVariant>>& values)
     {
-        QSettings ini(settingsFile, QSettings::IniFormat);
+        QSettings ini(settingsFile, SettingsStore::iniFormat());
         for (const auto& [name, value] : values)
             ini.setValue(QStringLiteral("Drovix/") + name, value);
     }
@@ -319,7 +320,7 @@ TEST(StartUp, ResetActsBeforeTheLoadAndCountsAsAFirstLaunch)
         EXPECT_EQ(copy.text("Edit22"), c.host);
         copy.controller->shutDown();
 
-        QSettings stored(copy.settingsFile, QSettings::IniFormat);
+        QSettings stored(copy.settingsFile, SettingsStore::iniFormat());
         EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount1")).toString(), c.launches);
         // The second copy's values are not this copy's to reset.
         EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRSpotted2")).toString(), QStringLiteral("K2XYZ"));
@@ -377,7 +378,7 @@ TEST(StartUp, InstanceNumberShowsAndNamesTheLogAndTheSettings)
         EXPECT_EQ(copy.text("Edit17"), u'#' + n);
         EXPECT_TRUE(copy.folder.read(u"WSPRLog" + n + u".txt").contains((n + u": CMD  /log\r\n").toUtf8()));
         copy.controller->shutDown();
-        QSettings stored(copy.settingsFile, QSettings::IniFormat);
+        QSettings stored(copy.settingsFile, SettingsStore::iniFormat());
         EXPECT_EQ(stored.value(u"Drovix/WSPRRunCount" + n).toString(), QStringLiteral("1"));
         EXPECT_EQ(stored.allKeys().filter(QStringLiteral("RunCount")).size(), 1);
     }
@@ -477,7 +478,7 @@ TEST(StartUp, ACopyAboveThreeKeepsItsNumberForWhatItReadsBack)
     copy.controller->shutDown();
     EXPECT_TRUE(copy.folder.read(QStringLiteral("WSPRLog0.txt")).endsWith("0: CLOSING\r\n"))
         << copy.folder.read(QStringLiteral("WSPRLog0.txt")).toStdString();
-    QSettings stored(copy.settingsFile, QSettings::IniFormat);
+    QSettings stored(copy.settingsFile, SettingsStore::iniFormat());
     EXPECT_EQ(stored.value(QStringLiteral("Drovix/WSPRRunCount4")).toString(), QStringLiteral("4"));
     EXPECT_FALSE(stored.contains(QStringLiteral("Drovix/WSPRRunCount0")));
 }
@@ -533,7 +534,7 @@ TEST(StartUp, MapPanelOfADamagedSizeIsKeptOnTheScreen)
         const QRect screen = QGuiApplication::primaryScreen()->availableGeometry().adjusted(-50, -50, 50, 50);
         EXPECT_TRUE(screen.contains(panel.state().geometry)) << panel.state().toText().toStdString();
         copy.controller->shutDown();
-        QSettings ini(copy.settingsFile, QSettings::IniFormat);
+        QSettings ini(copy.settingsFile, SettingsStore::iniFormat());
         const MapPanelState stored = MapPanelState::fromText(ini.value(QStringLiteral("Drovix/BeamtideMap1")).toString());
         EXPECT_TRUE(screen.contains(stored.geometry)) << stored.toText().toStdString();
     }
@@ -542,7 +543,7 @@ TEST(StartUp, MapPanelOfADamagedSizeIsKeptOnTheScreen)
 TEST(StartUp, MapPanelFollowsItsButtonAndIsStoredAtClosing)
 {
     const auto stored = [](const Copy& copy) {
-        QSettings ini(copy.settingsFile, QSettings::IniFormat);
+        QSettings ini(copy.settingsFile, SettingsStore::iniFormat());
         return ini.value(QStringLiteral("Drovix/BeamtideMap1")).toString();
     };
     Copy copy;

@@ -9,6 +9,8 @@
 
 #include "TempFolder.h"
 
+#include <QDir>
+
 #include <gtest/gtest.h>
 
 using namespace beamtide;
@@ -121,7 +123,8 @@ TEST(ExportTest, WritesEveryRowAndCellAndSaysWhere)
               "\"2024-03-06 09:02\",\"K1\"\"X\"\"\",,,,,,,,,,,\r\n");
     ASSERT_EQ(f.recorder.requests.size(), 1);
     EXPECT_EQ(f.recorder.requests[0].title, "File Export");
-    EXPECT_EQ(f.recorder.requests[0].text, "Saved as " + name + " in " + f.temp.path());
+    // The folder as the operator's system writes it: backslashes on Windows.
+    EXPECT_EQ(f.recorder.requests[0].text, "Saved as " + name + " in " + QDir::toNativeSeparators(f.temp.path()));
 
     // A second export in the same second replaces the first.
     model.setRowCount(1);

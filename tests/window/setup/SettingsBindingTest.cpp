@@ -1,6 +1,7 @@
 #include "SettingsFixture.h"
 
 #include "base/Config.h"
+#include "settings/SettingsStore.h"
 
 #include <QCheckBox>
 #include <QDir>
@@ -107,7 +108,7 @@ TEST(SettingsBinding, SaveThenLoadRestoresEveryValueThroughTheWindow)
     EXPECT_EQ(second.text("ComboBox11"), "CustomLtOrange");
     EXPECT_EQ(second.working.colours.evenLine, "White");
 
-    QSettings ini(folder.file("settings.ini"), QSettings::IniFormat);
+    QSettings ini(folder.file("settings.ini"), SettingsStore::iniFormat());
     EXPECT_EQ(ini.value("Drovix/BeamtideLastGet1").toString(), "19-06-24 22:05:09");
     EXPECT_EQ(ini.value("Drovix/BeamtideFolder1").toString(), QDir::toNativeSeparators(folder.path()) + QDir::separator());
     EXPECT_EQ(ini.value("Drovix/WSPRF5B1").toString(), "1");
@@ -147,7 +148,7 @@ TEST(SettingsBinding, FirstLaunchOnAnEmptyStoreTakesTheDefaultsAndTheRelayAccoun
     EXPECT_EQ(ui.working.smtpPort, 587);
 
     ASSERT_TRUE(ui.binding.save(ui.store, {}).ok);
-    QSettings ini(folder.file("settings.ini"), QSettings::IniFormat);
+    QSettings ini(folder.file("settings.ini"), SettingsStore::iniFormat());
     EXPECT_EQ(ini.value("Drovix/WSPRRunCount1").toString(), "1");
     EXPECT_EQ(ini.value("Drovix/WSPRBand1").toString(), "All");
     EXPECT_EQ(ini.value("Drovix/BeamtideLastGet1").toString(), "30-12-99 00:00:00");

@@ -1,6 +1,7 @@
 #include "SettingsFixture.h"
 
 #include "base/Config.h"
+#include "settings/SettingsStore.h"
 #include "window/grid/SpotGridDelegate.h"
 
 #include <QCheckBox>
@@ -15,7 +16,7 @@ namespace {
 
 QString stored(const TempFolder& folder, const char* name)
 {
-    QSettings ini(folder.file("settings.ini"), QSettings::IniFormat);
+    QSettings ini(folder.file("settings.ini"), SettingsStore::iniFormat());
     return ini.value(QStringLiteral("Drovix/") + QLatin1String(name)).toString();
 }
 
