@@ -35,6 +35,8 @@ if [ "${1:-}" = "--demo" ]; then
     mkdir -p build-win/demo
     export WINEPREFIX=$PWD/build-win/wineprefix WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
     [ -d "$WINEPREFIX" ] || wineboot -i >/dev/null 2>&1
+    source scripts/windows/env.sh
+    beamtide_wine_fonts
     cd build-win/demo
     wine ../Beamtide/Beamtide.exe "$@"
     exit $?

@@ -42,8 +42,20 @@ if [ -n "${BEAMTIDE_SCREENSHOT:-}" ]; then
   import -window root "$BEAMTIDE_SCREENSHOT"
 fi
 
-# Under Wine the program does not yet end on WM_CLOSE (taskkill without /F), so the run
-# ends here the hard way; the registry store's own tests run under Wine in the suite.
-wine taskkill /F /IM Beamtide.exe >/dev/null 2>&1 || true
+# A normal close, as Windows asks a program to end: WM_CLOSE to its windows, which runs the
+# same shut-down sequence as closing the window.
+wine taskkill /IM Beamtide.exe >/dev/null 2>&1 || true
 for _ in $(seq 120); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
-echo "Windows end-to-end: $(grep -c . "$work/WSPRRep1.csv") spots shown from the local stand-in, the same query as on Linux"
+if kill -0 "$program" 2>/dev/null; then
+  wine taskkill /F /IM Beamtide.exe >/dev/null 2>&1 || true
+  fail "Beamtide.exe did not end on WM_CLOSE"
+fi
+grep -q ": CLOSING" "$work/WSPRLog1.txt" || fail "the shut-down sequence did not run"
+# What it kept is in the registry, every value as text.
+settings=$(wine reg query 'HKCU\Software\Drovix' 2>/dev/null | tr -d '\r')
+grep -Eq '^ +WSPRBand1 +REG_SZ +20$' <<<"$settings" || fail "no WSPRBand1 as REG_SZ after the close"
+grep -Eq '^ +BeamtideLastGet1 +REG_SZ ' <<<"$settings" || fail "no BeamtideLastGet1 as REG_SZ after the close"
+if grep -E 'REG_(DWORD|BINARY|QWORD|MULTI_SZ|EXPAND_SZ)' <<<"$settings" >&2; then
+  fail "settings stored as something other than text"
+fi
+echo "Windows end-to-end: $(grep -c . "$work/WSPRRep1.csv") spots shown from the local stand-in, the same query as on Linux; closed by WM_CLOSE with its settings in the registry as text"

@@ -18,6 +18,7 @@ cleanup() {
 }
 trap cleanup EXIT
 wineboot -i >/dev/null 2>&1
+beamtide_wine_fonts
 wineserver -w 2>/dev/null || true
 
 # The test programs find the DLLs where the toolchain put them.
