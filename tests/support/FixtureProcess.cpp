@@ -1,5 +1,9 @@
 #include "FixtureProcess.h"
 
+#ifdef Q_OS_WIN
+#include <winsock2.h>
+#endif
+
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -170,7 +174,11 @@ bool FixtureProcess::waitForFinished(int ms)
 
 void FixtureProcess::closeInput()
 {
-    m_socket.disconnectFromHost();
+    // Half a close: the broker reads the end of the request and closes the program's input,
+    // while the program's output and its end still come back here, so waitForFinished waits
+    // for the program and not for nothing.
+    m_socket.flush();
+    ::shutdown(SOCKET(m_socket.socketDescriptor()), SD_SEND);
 }
 
 void FixtureProcess::stop(bool)
