@@ -43,9 +43,13 @@ if [ -n "${BEAMTIDE_SCREENSHOT:-}" ]; then
 fi
 
 # A normal close, as Windows asks a program to end: WM_CLOSE to its windows, which runs the
-# same shut-down sequence as closing the window.
-wine taskkill /IM Beamtide.exe >/dev/null 2>&1 || true
-for _ in $(seq 120); do kill -0 "$program" 2>/dev/null || break; sleep 0.5; done
+# same shut-down sequence as closing the window. The spots can be on disk a moment before the
+# window is on screen, and a WM_CLOSE sent then finds only Qt's hidden windows, so it is sent
+# again until the program ends.
+for _ in $(seq 12); do
+  wine taskkill /IM Beamtide.exe >/dev/null 2>&1 || true
+  for _ in $(seq 10); do kill -0 "$program" 2>/dev/null || break 2; sleep 0.5; done
+done
 if kill -0 "$program" 2>/dev/null; then
   wine taskkill /F /IM Beamtide.exe >/dev/null 2>&1 || true
   fail "Beamtide.exe did not end on WM_CLOSE"
@@ -58,4 +62,11 @@ grep -Eq '^ +BeamtideLastGet1 +REG_SZ ' <<<"$settings" || fail "no BeamtideLastG
 if grep -E 'REG_(DWORD|BINARY|QWORD|MULTI_SZ|EXPAND_SZ)' <<<"$settings" >&2; then
   fail "settings stored as something other than text"
 fi
-echo "Windows end-to-end: $(grep -c . "$work/WSPRRep1.csv") spots shown from the local stand-in, the same query as on Linux; closed by WM_CLOSE with its settings in the registry as text"
+# Every spot shown went into the history through the Windows build's SQLite, and the file
+# reads the same on Linux through its documented view.
+stored=$(sqlite3 -readonly "$work/BeamtideHistory.sqlite" \
+  "SELECT count(*) FROM spot WHERE band = '20' AND source = 'wsprnet'" 2>&1) \
+  || fail "the history file does not read: $stored"
+[ "$stored" -ge "$(grep -c . "$work/WSPRRep1.csv")" ] 2>/dev/null || fail "$stored spots in the history, not every spot shown"
+
+echo "Windows end-to-end: $(grep -c . "$work/WSPRRep1.csv") spots shown from the local stand-in, the same query as on Linux; kept in the history; closed by WM_CLOSE with its settings in the registry as text"
