@@ -1,6 +1,7 @@
 #include "channels/MqttChannel.h"
 
 #include "Version.h"
+#include "net/TlsAuthorities.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
@@ -85,9 +86,15 @@ public:
             mosquitto_username_pw_set(m_mosq, s.user.toUtf8().constData(),
                                       s.password.toUtf8().constData());
         if (s.tls) {
-            const QByteArray ca = s.caFile.toLocal8Bit();
-            const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
-                                             ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr,
+            const TlsAuthorities authorities =
+                s.caFile.isEmpty() ? systemTlsAuthorities() : TlsAuthorities{s.caFile, {}};
+            if (authorities.none())
+                return failed(QStringLiteral("TLS set-up: no certificate authorities (%1 beside the program)")
+                                  .arg(QLatin1String(kShippedCaBundle)));
+            const QByteArray caFile = authorities.caFile.toLocal8Bit();
+            const QByteArray caPath = authorities.caPath.toLocal8Bit();
+            const int rc = mosquitto_tls_set(m_mosq, caFile.isEmpty() ? nullptr : caFile.constData(),
+                                             caPath.isEmpty() ? nullptr : caPath.constData(), nullptr,
                                              nullptr, nullptr);
             if (rc != MOSQ_ERR_SUCCESS)
                 return failed(QStringLiteral("TLS set-up: ") + errorText(rc));
