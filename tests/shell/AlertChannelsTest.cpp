@@ -22,6 +22,22 @@ const QStringList kSpots{
     QStringLiteral("2026-03-01 10:04,K1ABC,14.097061,-25,0,FN42,37,5,VK3AAA,QF22,16000,9942"),
 };
 
+// The three channels on: the webhook at <http>/hook<query>, ntfy's topic "alerts" on the same
+// server, MQTT at the loopback port given.
+ChannelSettings allThreeOn(const test::HttpFixture& http, const QString& query, int mqttPort)
+{
+    ChannelSettings s;
+    s.webhookOn = true;
+    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook") + query;
+    s.ntfyOn = true;
+    s.ntfyServer = http.baseUrl();
+    s.ntfyTopic = QStringLiteral("alerts");
+    s.mqttOn = true;
+    s.mqttHost = QStringLiteral("127.0.0.1");
+    s.mqttPort = mqttPort;
+    return s;
+}
+
 } // namespace
 
 TEST(AlertChannels, FieldsComeFromTheSpotBehindTheLine)
@@ -56,15 +72,7 @@ TEST(AlertChannels, HandsEachAlertToEveryChannelThroughItsThrottle)
     QStringList log;
     AlertChannels channels({QStringLiteral("shack"), QStringLiteral("1"), {1ms, 1ms, 1ms},
                             [&](const QString& line) { log << line; }, {}});
-    ChannelSettings s;
-    s.webhookOn = true;
-    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook?token=secret");
-    s.ntfyOn = true;
-    s.ntfyServer = http.baseUrl();
-    s.ntfyTopic = QStringLiteral("alerts");
-    s.mqttOn = true;
-    s.mqttHost = QStringLiteral("127.0.0.1");
-    s.mqttPort = broker.port();
+    ChannelSettings s = allThreeOn(http, QStringLiteral("?token=secret"), broker.port());
     s.ntfyThrottle = false; // ntfy gets every alert
     channels.apply(s);
 
@@ -115,16 +123,7 @@ TEST(AlertChannels, ShutDownAbandonsWhatIsUnderWay)
     QStringList log;
     AlertChannels channels({QStringLiteral("shack"), QStringLiteral("1"), {1ms},
                             [&](const QString& line) { log << line; }, {}});
-    ChannelSettings s;
-    s.webhookOn = true;
-    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook");
-    s.ntfyOn = true;
-    s.ntfyServer = http.baseUrl();
-    s.ntfyTopic = QStringLiteral("alerts");
-    s.mqttOn = true;
-    s.mqttHost = QStringLiteral("127.0.0.1");
-    s.mqttPort = mute.serverPort();
-    channels.apply(s);
+    channels.apply(allThreeOn(http, {}, mute.serverPort()));
     channels.handOff(alertFieldsFor(kLine, kSpots, QStringLiteral("wspr.live"), QStringLiteral("1")),
                      QDateTime(QDate(2026, 3, 1), QTime(11, 0)));
     while (http.requests().size() < 2)
