@@ -143,7 +143,10 @@ public:
             {QStringLiteral("WSPRLastAlert1"), QStringLiteral("2020-01-01 00:00,K9OLD,50.293000,-20dBm,W1AW,100Km. ")},
         };
         QSettings ini(settingsFile, QSettings::IniFormat);
-        for (const auto& [name, value] : values + more)
+        for (const auto& [name, value] : values)
+            ini.setValue(QStringLiteral("Drovix/") + name, value);
+        ini.sync();
+        for (const auto& [name, value] : more)
             ini.setValue(QStringLiteral("Drovix/") + name, value);
         ini.sync();
 
