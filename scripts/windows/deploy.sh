@@ -16,6 +16,9 @@ cp "$build/Beamtide.exe" "$dist/"
 cp "$BEAMTIDE_WIN_ROOT/plugins/platforms/qwindows.dll" "$dist/platforms/"
 cp "$BEAMTIDE_WIN_ROOT/plugins/styles/qwindowsvistastyle.dll" "$dist/styles/"
 cp "$BEAMTIDE_WIN_ROOT/plugins/imageformats/qjpeg.dll" "$dist/imageformats/"
+# Windows has no folder of authorities that OpenSSL reads: the program checks TLS peers (HTTPS,
+# mail, MQTT) against Debian's bundle of them, shipped beside it (net/TlsAuthorities).
+cp /etc/ssl/certs/ca-certificates.crt "$dist/ca-certificates.crt"
 if [ -f /usr/share/xplanet/images/earth.jpg ]; then
   cp /usr/share/xplanet/images/earth.jpg "$dist/earth.jpg"
 fi
@@ -36,6 +39,7 @@ cp "$qt_src"/LICENSES/LGPL-3.0-only.txt "$dist/licences/Qt-LGPL-3.0-only.txt"
 cp "$qt_src"/LICENSES/GPL-3.0-only.txt "$dist/licences/Qt-GPL-3.0-only.txt" 2>/dev/null || true
 cp "$(ls -d "$BEAMTIDE_WIN_CACHE"/src/openssl-*/ | head -1)/LICENSE.txt" "$dist/licences/OpenSSL-LICENSE.txt"
 cp "$(ls -d "$BEAMTIDE_WIN_CACHE"/src/curl-*/ | head -1)/COPYING" "$dist/licences/curl-COPYING.txt"
+cp /usr/share/doc/ca-certificates/copyright "$dist/licences/ca-certificates-copyright.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$dist/licences/MinGW-w64-GCC-runtime.txt" 2>/dev/null || true
 cp /usr/share/doc/mingw-w64-common/copyright "$dist/licences/MinGW-w64-runtime.txt" 2>/dev/null || true
 

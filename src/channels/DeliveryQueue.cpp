@@ -1,5 +1,8 @@
 #include "channels/DeliveryQueue.h"
 
+#include "net/NetWorker.h"
+
+#include <QCoreApplication>
 #include <QPointer>
 #include <QTimer>
 
@@ -63,7 +66,14 @@ void DeliveryQueue::deliver(const QString& what, Attempt attempt, Done done)
 // Runs on m_thread.
 void DeliveryQueue::tryItem(const std::shared_ptr<Item>& item)
 {
-    const SendOutcome outcome = item->attempt();
+    SendOutcome outcome;
+    {
+        const NetWorker::CancelScope scope(m_abandon);
+        outcome = item->attempt();
+    }
+    // Given up at shut-down: one of the dropped, not a failure to try again.
+    if (m_abandon && !outcome.delivered)
+        return;
     ++item->tries;
     const bool last = outcome.delivered || !outcome.retry || item->tries > m_delays.size();
     if (!last) {
@@ -96,9 +106,12 @@ void DeliveryQueue::stop()
     if (m_stopped)
         return;
     m_stopped = true;
+    m_abandon = true;
     // Retries still waiting die with the thread's timers.
     m_thread.quit();
     m_thread.wait();
+    // What the thread said before it ended goes to the log ahead of the last line.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     const int left = m_pending->exchange(0);
     if (left > 0 && m_log)
         m_log(QStringLiteral("%1: %2 alert(s) not yet delivered dropped at shut-down")

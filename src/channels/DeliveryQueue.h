@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <atomic>
+
 #include <chrono>
 #include <functional>
 #include <memory>
@@ -40,7 +42,8 @@ public:
     int pending() const;
 
     // Drops what waits, with a log line: alerts are not replayed hours later after a restart.
-    // Waits for a send under way.
+    // A send under way is abandoned (its transfer gives up at once) and counted among the
+    // dropped, so closing never waits out a slow peer.
     void stop();
 
 private:
@@ -54,6 +57,7 @@ private:
     QThread m_thread;
     QObject* m_context = nullptr; // lives on m_thread
     std::shared_ptr<std::atomic<int>> m_pending;
+    std::atomic<bool> m_abandon{false}; // set by stop(); the send under way gives up
     bool m_stopped = false;
 };
 

@@ -1,7 +1,9 @@
 #include "channels/MqttChannel.h"
 
 #include "Version.h"
+#include "net/TlsAuthorities.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -59,7 +61,8 @@ public:
     std::function<void(int mid)> onPublished;
 
     // Connects and waits for the broker's answer; the error in words when not connected.
-    QString open(const MqttSettings& s, const MqttTopics& topics)
+    // Gives up as soon as `abandon`, when given, is set (closing): no mute broker is waited out.
+    QString open(const MqttSettings& s, const MqttTopics& topics, const std::atomic<bool>* abandon)
     {
         initOnce();
         close();
@@ -83,9 +86,15 @@ public:
             mosquitto_username_pw_set(m_mosq, s.user.toUtf8().constData(),
                                       s.password.toUtf8().constData());
         if (s.tls) {
-            const QByteArray ca = s.caFile.toLocal8Bit();
-            const int rc = mosquitto_tls_set(m_mosq, ca.isEmpty() ? nullptr : ca.constData(),
-                                             ca.isEmpty() ? "/etc/ssl/certs" : nullptr, nullptr,
+            const TlsAuthorities authorities =
+                s.caFile.isEmpty() ? systemTlsAuthorities() : TlsAuthorities{s.caFile, {}};
+            if (authorities.none())
+                return failed(QStringLiteral("TLS set-up: no certificate authorities (%1 beside the program)")
+                                  .arg(QLatin1String(kShippedCaBundle)));
+            const QByteArray caFile = authorities.caFile.toLocal8Bit();
+            const QByteArray caPath = authorities.caPath.toLocal8Bit();
+            const int rc = mosquitto_tls_set(m_mosq, caFile.isEmpty() ? nullptr : caFile.constData(),
+                                             caPath.isEmpty() ? nullptr : caPath.constData(), nullptr,
                                              nullptr, nullptr);
             if (rc != MOSQ_ERR_SUCCESS)
                 return failed(QStringLiteral("TLS set-up: ") + errorText(rc));
@@ -103,6 +112,8 @@ public:
                 return failed(QStringLiteral("connection lost: ") + errorText(loop));
             if (Clock::now() > until)
                 return failed(QStringLiteral("no answer from the broker"));
+            if (abandon && *abandon)
+                return failed(QStringLiteral("abandoned"));
         }
         if (m_connack != 0) {
             // "Connection Refused: not authorised." as "broker refused: not authorised"
@@ -249,7 +260,7 @@ struct MqttChannel::Impl
 
     std::mutex mutex;
     std::condition_variable wake;
-    bool stopping = false;
+    std::atomic<bool> stopping{false}; // set under the mutex, read anywhere
     std::deque<ItemPtr> waiting;
     std::optional<MqttState> state;
     bool stateDirty = false;
@@ -306,7 +317,9 @@ struct MqttChannel::Impl
 
     bool connect()
     {
-        const QString error = link.open(settings, topics);
+        const QString error = link.open(settings, topics, &stopping);
+        if (stopping)
+            return false;
         if (!error.isEmpty()) {
             if (error != away)
                 report(QStringLiteral("mqtt: broker %1:%2 away: %3")
@@ -379,6 +392,12 @@ struct MqttChannel::Impl
                 }
             }
             if (!link.isOpen() && !connect()) {
+                if (stopping) {
+                    // Dropped with the rest at the stop, not reported as failed.
+                    const std::lock_guard lock(mutex);
+                    waiting.insert(waiting.end(), due.begin(), due.end());
+                    continue;
+                }
                 for (const ItemPtr& item : due)
                     fail(item, QStringLiteral("broker away: ") + away);
                 continue;
@@ -465,18 +484,20 @@ void MqttChannel::stop()
     m->wake.notify_all();
     if (m->thread.joinable())
         m->thread.join();
+    // What the thread said before it ended goes to the log ahead of the last line.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
     const int left = m->pending.exchange(0);
     if (left > 0 && m->log)
         m->log(QStringLiteral("mqtt: %1 alert(s) not yet delivered dropped at shut-down").arg(left));
 }
 
-SendOutcome MqttChannel::sendTest(const MqttSettings& settings)
+SendOutcome MqttChannel::sendTest(const MqttSettings& settings, const std::atomic<bool>* abandon)
 {
     QElapsedTimer timer;
     timer.start();
     const MqttTopics topics(settings);
     Link link;
-    const QString error = link.open(settings, topics);
+    const QString error = link.open(settings, topics, abandon);
     if (!error.isEmpty())
         return {false, true, error};
     int acknowledged = 0;
@@ -490,6 +511,8 @@ SendOutcome MqttChannel::sendTest(const MqttSettings& settings)
             return {false, true, QStringLiteral("connection lost: ") + lost};
         if (timer.elapsed() > 30'000)
             return {false, true, QStringLiteral("no acknowledgement from the broker")};
+        if (abandon && *abandon)
+            return {false, true, QStringLiteral("abandoned")};
     }
     return {true, false,
             QStringLiteral("published in %1 s").arg(double(timer.elapsed()) / 1000.0, 0, 'f', 1)};

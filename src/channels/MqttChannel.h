@@ -9,6 +9,7 @@
 #include <QPair>
 #include <QString>
 
+#include <atomic>
 #include <functional>
 #include <memory>
 
@@ -78,12 +79,15 @@ public:
     void publishState(const MqttState& state);
 
     int pending() const;
-    // Says "offline", disconnects, and drops what waits with a log line.
+    // Says "offline", disconnects, and drops what waits with a log line. A connection still
+    // waiting for the broker's answer is given up at once.
     void stop();
 
     // One connection, one publish of a test message to the alert topic, in words:
     // "published in 0.1 s", "broker refused: not authorised". Blocking; for a worker thread.
-    static SendOutcome sendTest(const MqttSettings& settings);
+    // Gives up as soon as `abandon`, when given, is set.
+    static SendOutcome sendTest(const MqttSettings& settings,
+                                const std::atomic<bool>* abandon = nullptr);
 
 private:
     struct Impl;

@@ -3,6 +3,7 @@
 #include "base/Identity.h"
 #include "base/RunLog.h"
 
+#include <QCoreApplication>
 #include <QSemaphore>
 
 namespace beamtide {
@@ -98,12 +99,15 @@ void History::reported(const Report& report)
 void History::finish()
 {
     // A job of its own that the caller waits for: the ones before it have run by then.
-    auto done = std::make_shared<QSemaphore>();
-    QObject guard;
-    if (m_worker.pending() == 0)
-        return;
-    m_worker.post<int>([done] { done->release(); return 0; }, &guard, [](int) {});
-    done->acquire();
+    if (m_worker.pending() > 0) {
+        auto done = std::make_shared<QSemaphore>();
+        QObject guard;
+        m_worker.post<int>([done] { done->release(); return 0; }, &guard, [](int) {});
+        done->acquire();
+    }
+    // Their reports, waiting on this thread, too: what they say reaches the log before its
+    // last line.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 } // namespace beamtide

@@ -1,6 +1,7 @@
 #include "mail/AlertMail.h"
 
 #include "net/NetWorker.h"
+#include "net/TlsAuthorities.h"
 
 #include "base/Config.h"
 #include "base/RunLog.h"
@@ -285,7 +286,9 @@ MailResult sendAlertMail(const MailAccount& account, const AlertMessage& message
     curl_easy_setopt(c, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, account.verifyPeer ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, account.verifyPeer ? 2L : 0L);
-    const QByteArray caFile = account.caFile.toLocal8Bit();
+    // Linux's libcurl knows the system's authorities; on Windows they are the shipped bundle.
+    const QByteArray caFile =
+        (account.caFile.isEmpty() ? systemTlsAuthorities().caFile : account.caFile).toLocal8Bit();
     if (!caFile.isEmpty())
         curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
 

@@ -13,6 +13,16 @@ bool NetWorker::currentJobCancelled()
     return t_stopping && t_stopping->load();
 }
 
+NetWorker::CancelScope::CancelScope(const std::atomic<bool>& cancelled) : m_previous(t_stopping)
+{
+    t_stopping = &cancelled;
+}
+
+NetWorker::CancelScope::~CancelScope()
+{
+    t_stopping = m_previous;
+}
+
 NetWorker::NetWorker(QObject* parent)
     : QObject(parent),
       m_pending(std::make_shared<std::atomic<int>>(0)),
@@ -52,9 +62,8 @@ void NetWorker::postRaw(std::function<void()> job)
         m_context,
         [job = std::move(job), pending = m_pending, stopping = m_stopping] {
             if (!stopping->load()) {
-                t_stopping = stopping.get();
+                const CancelScope scope(*stopping);
                 job();
-                t_stopping = nullptr;
             }
             --*pending;
         },

@@ -48,6 +48,21 @@ public:
     // progress callback and gives up, so closing the window never waits out a slow server.
     static bool currentJobCancelled();
 
+    // Makes currentJobCancelled() follow `cancelled` on the calling thread while it lives:
+    // for threads of their own (the alert channels, a "Send test") whose transfers must give
+    // up at closing as well.
+    class CancelScope final
+    {
+        Q_DISABLE_COPY_MOVE(CancelScope)
+
+    public:
+        explicit CancelScope(const std::atomic<bool>& cancelled);
+        ~CancelScope();
+
+    private:
+        const std::atomic<bool>* m_previous;
+    };
+
 private:
     void postRaw(std::function<void()> job);
 

@@ -93,30 +93,51 @@ void AlertChannels::apply(const ChannelSettings& s)
     }
 }
 
-bool AlertChannels::throttleAllows(const QString& channel, bool throttled, const AlertFields& alert,
-                                   const QDateTime& local)
+QString AlertChannels::nameOf(Channel channel)
 {
-    if (!throttled)
+    switch (channel) {
+    case Channel::Webhook: return QStringLiteral("webhook");
+    case Channel::Ntfy: return QStringLiteral("ntfy");
+    case Channel::Mqtt: return QStringLiteral("mqtt");
+    case Channel::Tones: return QStringLiteral("tones");
+    case Channel::Mail: return QStringLiteral("mail");
+    case Channel::Hook: return QStringLiteral("hook");
+    case Channel::Notification: return QStringLiteral("desktop notification");
+    }
+    return {};
+}
+
+bool AlertChannels::follows(Channel channel) const
+{
+    switch (channel) {
+    case Channel::Webhook: return m_settings.webhookThrottle;
+    case Channel::Ntfy: return m_settings.ntfyThrottle;
+    case Channel::Mqtt: return m_settings.mqttThrottle;
+    case Channel::Tones: return m_settings.tonesThrottle;
+    case Channel::Mail: return m_settings.mailThrottle;
+    case Channel::Hook: return m_settings.hookThrottle;
+    case Channel::Notification: return m_settings.notifyThrottle;
+    }
+    return false;
+}
+
+bool AlertChannels::admit(Channel channel, const AlertFields& alert, const QDateTime& local)
+{
+    if (!follows(channel))
         return true;
     auto& throttle = m_throttles[channel];
     if (!throttle)
         throttle = std::make_shared<Throttle>(m_limits);
     const ThrottleDecision d = throttle->admit(alert.call, alert.band, local);
     if (!d.deliver)
-        m_parts.log(QStringLiteral("%1 held back %2: %3").arg(channel, alert.line.trimmed(), d.reason));
+        m_parts.log(QStringLiteral("%1 held back %2: %3").arg(nameOf(channel), alert.line.trimmed(), d.reason));
     return d.deliver;
-}
-
-bool AlertChannels::admit(const QString& channel, bool throttled, const AlertFields& alert,
-                          const QDateTime& local)
-{
-    return throttleAllows(channel, throttled, alert, local);
 }
 
 void AlertChannels::handOff(const AlertFields& alert, const QDateTime& local)
 {
     const QString what = QStringLiteral("alert %1 %2").arg(alert.call, alert.band);
-    if (m_webhook && throttleAllows(QStringLiteral("webhook"), m_settings.webhookThrottle, alert, local)) {
+    if (m_webhook && admit(Channel::Webhook, alert, local)) {
         const BuiltRequest built = webhookRequest(
             {m_settings.webhookUrl, m_settings.webhookMethod, m_settings.webhookBody}, alert);
         for (const QString& name : built.unknown) {
@@ -133,7 +154,7 @@ void AlertChannels::handOff(const AlertFields& alert, const QDateTime& local)
             });
         }
     }
-    if (m_ntfy && throttleAllows(QStringLiteral("ntfy"), m_settings.ntfyThrottle, alert, local)) {
+    if (m_ntfy && admit(Channel::Ntfy, alert, local)) {
         const BuiltRequest built = ntfyRequest({m_settings.ntfyServer, m_settings.ntfyTopic,
                                                 m_settings.ntfyToken, m_settings.ntfyPriority},
                                                alert);
@@ -145,7 +166,7 @@ void AlertChannels::handOff(const AlertFields& alert, const QDateTime& local)
             });
         }
     }
-    if (m_mqtt && throttleAllows(QStringLiteral("mqtt"), m_settings.mqttThrottle, alert, local))
+    if (m_mqtt && admit(Channel::Mqtt, alert, local))
         m_mqtt->publishAlert(what, defaultAlertJson(alert));
 }
 

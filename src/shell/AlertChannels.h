@@ -23,14 +23,19 @@ AlertFields alertFieldsFor(const QString& alertLine, const QStringList& spotLine
 QString bandName(double mhz);
 
 // The webhook, ntfy and MQTT channels of one running copy: each announced alert goes to every
-// channel that is on, through its throttle when its box is ticked. Held-back alerts are named
-// in the run log with the reason; they stay in the alerts history all the same.
+// channel that is on, through its throttle when its box is ticked. The older channels (tones,
+// mail, the hook, the desktop notification) ask admit() before they go, and follow the same
+// throttle when theirs is ticked. Held-back alerts are named in the run log with the channel
+// and the reason; they stay in the alerts history all the same.
 class AlertChannels final : public QObject
 {
     Q_OBJECT
     Q_DISABLE_COPY_MOVE(AlertChannels)
 
 public:
+    enum class Channel { Webhook, Ntfy, Mqtt, Tones, Mail, Hook, Notification };
+    static QString nameOf(Channel channel); // as the run log names it
+
     struct Parts
     {
         QString machine;  // for the MQTT topics
@@ -51,16 +56,16 @@ public:
     void handOff(const AlertFields& alert, const QDateTime& local);
     void publishState(const MqttState& state);
 
-    // For the older channels (tones, mail, hook, desktop notification) that follow the
-    // throttle when their box is ticked: whether this alert may go, logging when not.
-    bool admit(const QString& channel, bool throttled, const AlertFields& alert, const QDateTime& local);
+    // Whether this alert may go out on the channel now: always when its throttle box is not
+    // ticked; otherwise as its throttle says, with a log line when held back. An alert let
+    // through counts as delivered, so ask only when the channel is about to be used.
+    bool admit(Channel channel, const AlertFields& alert, const QDateTime& local);
 
     int pending() const;
     void stop();
 
 private:
-    bool throttleAllows(const QString& channel, bool throttled, const AlertFields& alert,
-                        const QDateTime& local);
+    bool follows(Channel channel) const; // its throttle box
 
     Parts m_parts;
     ChannelSettings m_settings;
@@ -70,7 +75,7 @@ private:
     std::unique_ptr<DeliveryQueue> m_webhook;
     std::unique_ptr<DeliveryQueue> m_ntfy;
     std::unique_ptr<MqttChannel> m_mqtt;
-    QHash<QString, std::shared_ptr<Throttle>> m_throttles;
+    QHash<Channel, std::shared_ptr<Throttle>> m_throttles;
     ThrottleLimits m_limits;
     QStringList m_unknownLogged; // unknown placeholders named once
 };

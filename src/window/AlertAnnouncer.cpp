@@ -57,16 +57,24 @@ void AlertAnnouncer::alertCheck()
     if (!outcome.announce)
         return;
     m_parts.log.writeTagged(outcome.logLine);
+    const auto admit = [&](AlertChannels::Channel channel) {
+        return !m_parts.admit || m_parts.admit(channel, outcome.alert);
+    };
     switch (outcome.channel) {
     case AlertChannel::Mail:
-        if (outcome.tones)
+        if (outcome.tones && admit(AlertChannels::Channel::Tones)) {
             m_tones->play(m_parts.window.toneFrequency());
-        sendMail(m_mailer->send(mailAccount(), {outcome.alert, outcome.memo}, this,
-                                [this](const MailResult& r) { mailDone(r); }));
-        m_parts.window.alertMemo->setPlainText(outcome.memoAfter.join(u'\n'));
+            Q_EMIT tonesPlayed();
+        }
+        // A mail held back leaves the memo as it is: its lines were not mailed.
+        if (admit(AlertChannels::Channel::Mail)) {
+            sendMail(m_mailer->send(mailAccount(), {outcome.alert, outcome.memo}, this,
+                                    [this](const MailResult& r) { mailDone(r); }));
+            m_parts.window.alertMemo->setPlainText(outcome.memoAfter.join(u'\n'));
+        }
         break;
     case AlertChannel::Hook:
-        if (m_hook.run(outcome.alert) == AlertHook::Start::Failed)
+        if (admit(AlertChannels::Channel::Hook) && m_hook.run(outcome.alert) == AlertHook::Start::Failed)
             m_parts.log.writeTagged(kAlertHookScript + QStringLiteral(" could not be started for ") + outcome.alert);
         break;
     case AlertChannel::Nothing:

@@ -3,6 +3,7 @@
 #include "base/Identity.h"
 #include "mail/AlertMailer.h"
 #include "platform/AlertHook.h"
+#include "shell/AlertChannels.h"
 
 #include <QObject>
 #include <QString>
@@ -24,6 +25,8 @@ struct WorkingValues;
 
 // The alert check every ten seconds and its channels: the tones, the alert mail (and the
 // "Email test"), and the hook, with the mail indicator and the boxes of mail that did not go.
+// Each of these asks `admit` before it goes, so that it follows the throttle when its box is
+// ticked.
 class AlertAnnouncer final : public QObject
 {
     Q_OBJECT
@@ -41,6 +44,8 @@ public:
         RunLog& log;
         Prompt& prompt;
         NetWorker& worker;
+        // Whether the alert may go out on the channel now; absent: always.
+        std::function<bool(AlertChannels::Channel, const QString& alert)> admit;
     };
     // tick: the update cycle's tick counter, read at each check.
     AlertAnnouncer(const Parts& parts, std::function<int()> tick, QObject* parent = nullptr);
@@ -51,6 +56,7 @@ public:
 
 Q_SIGNALS:
     void alertAnnounced(const QString& alert);
+    void tonesPlayed(); // for an announced alert; silent where there is no audio output
 
 private:
     MailAccount mailAccount() const;

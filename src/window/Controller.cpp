@@ -77,14 +77,15 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     m_panel = std::make_unique<SetupPanel>(window);
     m_filter = std::make_unique<FilterPresenter>(window, *m_grid, *m_prompt, m_log);
     m_announcer = std::make_unique<AlertAnnouncer>(
-        AlertAnnouncer::Parts{window, *m_panel, m_working, m_identity, m_clock, m_alerts, m_log, *m_prompt, m_worker},
+        AlertAnnouncer::Parts{window, *m_panel, m_working, m_identity, m_clock, m_alerts, m_log, *m_prompt, m_worker,
+                              [this](AlertChannels::Channel channel, const QString& alert) {
+                                  return admitAlert(channel, alert);
+                              }},
         [this] { return m_cycle.tickCounter(); }, this);
     connect(m_announcer.get(), &AlertAnnouncer::alertAnnounced, this, &Controller::alertAnnounced);
     connect(m_announcer.get(), &AlertAnnouncer::alertAnnounced, this, [this](const QString& alert) {
         if (m_channels)
-            m_channels->handOff(alertFieldsFor(alert, m_refresher->spots(), spotSourceName(currentSource()),
-                                               QString::number(m_identity.instance)),
-                                m_clock.nowLocal());
+            m_channels->handOff(alertFields(alert), m_clock.nowLocal());
     });
     m_binding = std::make_unique<SettingsBinding>(
         window, *m_panel, *m_grid, m_working, *m_prompt, m_identity,
@@ -216,6 +217,17 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
         state.lastAlert = m_alerts.lines().isEmpty() ? QString() : m_alerts.lines().last();
         m_channels->publishState(state);
     }
+}
+
+AlertFields Controller::alertFields(const QString& alert) const
+{
+    return alertFieldsFor(alert, m_refresher->spots(), spotSourceName(currentSource()),
+                          QString::number(m_identity.instance));
+}
+
+bool Controller::admitAlert(AlertChannels::Channel channel, const QString& alert)
+{
+    return !m_channels || m_channels->admit(channel, alertFields(alert), m_clock.nowLocal());
 }
 
 void Controller::openChannels()

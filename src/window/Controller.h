@@ -105,6 +105,9 @@ Q_SIGNALS:
 
 public:
     AlertChannels* channels() { return m_channels.get(); } // null before start-up
+    // Whether an announced alert may go out on the channel now: always, unless the channel's
+    // throttle box is ticked and its throttle holds the alert back (said in the run log).
+    bool admitAlert(AlertChannels::Channel channel, const QString& alert);
 
 private:
     void bandPicked(const QString& band);
@@ -112,6 +115,7 @@ private:
     void startHistory();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
+    AlertFields alertFields(const QString& alert) const; // with the spot behind it on screen
     SpotSource currentSource() const; // /source= for this run, else the setup panel's
     void openChannels(); // the Channels dialog; OK stores its values and applies them
 

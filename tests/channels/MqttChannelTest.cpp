@@ -7,6 +7,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QProcess>
 
 #include <gtest/gtest.h>
 
@@ -193,3 +194,32 @@ TEST(Mqtt, SendTestWithTlsAndPassword)
     EXPECT_FALSE(MqttChannel::sendTest(s).delivered);
     EXPECT_EQ(sub.on(t.alert).size(), 1);
 }
+
+#ifndef Q_OS_WIN
+// A copy that ends without a word to the broker (killed, or its machine gone) leaves the
+// will behind: whoever looks at the status later finds "offline", retained.
+TEST(Mqtt, AKilledCopyLeavesOfflineAsItsWill)
+{
+    test::MqttBroker broker;
+    MqttSettings s = settingsFor(broker);
+    const MqttTopics t(s);
+    test::MqttSubscriber sub(broker, t.status);
+    QProcess copy;
+    copy.start(QStringLiteral(BEAMTIDE_BINARY_DIR "/tests/mqtt_probe"),
+               {QString::number(broker.port()), s.machine, s.instance});
+    ASSERT_TRUE(copy.waitForStarted(-1)) << copy.errorString().toStdString();
+    sub.waitForCount(t.status, 1);
+    EXPECT_EQ(sub.on(t.status)[0].payload, QByteArray("online"));
+
+    copy.kill(); // SIGKILL: the socket closes with no DISCONNECT
+    copy.waitForFinished(-1);
+    sub.waitForCount(t.status, 2);
+    EXPECT_EQ(sub.on(t.status)[1].payload, QByteArray("offline"));
+
+    test::MqttSubscriber late(broker, t.status);
+    late.waitForCount(t.status, 1);
+    const auto found = late.on(t.status);
+    EXPECT_EQ(found[0].payload, QByteArray("offline"));
+    EXPECT_TRUE(found[0].retained);
+}
+#endif

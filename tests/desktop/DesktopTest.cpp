@@ -8,6 +8,7 @@
 #include "platform/gui/TrayIcon.h"
 #include "settings/SettingsStore.h"
 #include "shell/DesktopStatus.h"
+#include "window/AlertAnnouncer.h"
 #include "window/Controller.h"
 #include "window/desktop/DesktopPresence.h"
 #include "window/main/MainWindow.h"
@@ -18,6 +19,7 @@
 #include "LocalServices.h"
 #include "PageMaker.h"
 #include "QuietOpeners.h"
+#include "SmtpFixture.h"
 #include "TempFolder.h"
 
 #include <QAction>
@@ -122,7 +124,8 @@ test::PageSpot alertingSpot(const QString& call, const QDateTime& utc)
 class DesktopCopy
 {
 public:
-    explicit DesktopCopy(bool alerting = true)
+    // more: further stored values, by their names with the instance suffix.
+    explicit DesktopCopy(bool alerting = true, const QList<QPair<QString, QVariant>>& more = {})
     {
         server.setBody(QStringLiteral("/drupal/wsprnet/activity"), test::linesPage(250));
         server.setBody(QStringLiteral("/"), "203.0.113.7");
@@ -142,6 +145,9 @@ public:
         };
         QSettings ini(settingsFile, SettingsStore::iniFormat());
         for (const auto& [name, value] : values)
+            ini.setValue(QStringLiteral("Drovix/") + name, value);
+        ini.sync();
+        for (const auto& [name, value] : more)
             ini.setValue(QStringLiteral("Drovix/") + name, value);
         ini.sync();
 
@@ -482,4 +488,89 @@ TEST(Tray, MinimiseToTrayHidesTheWindowAndAClickBringsItBack)
     QTest::mouseClick(iconWidget, Qt::LeftButton, {}, iconWidget->rect().center());
     ASSERT_TRUE(QTest::qWaitFor([&] { return copy.window->isVisible() && !copy.window->isMinimized(); }, 60000));
     EXPECT_FALSE(copy.desktop->status().unseenAlert);
+}
+
+// The older channels follow the throttle when their box is ticked, and only then: the same
+// call on the same band within the cooldown is held back on that channel alone, with a log
+// line naming the channel, while the other channels and the alerts history keep every alert.
+// A copy that mails its alerts (with tones) runs no hook, so the rows take one or the other.
+TEST(ThrottledChannels, EachOlderChannelFollowsTheThrottleWhenTicked)
+{
+    freshNotificationServer();
+    test::SmtpFixture smtp;
+    ASSERT_TRUE(smtp.running()) << smtp.startError().toStdString();
+    const QString plain = QStringLiteral("plain");
+    struct Row
+    {
+        const char* ticked; // Beamtide<ticked>Throttle
+        const char* logName;
+        bool mails;
+    };
+    const Row rows[] = {{"Tones", "tones", true},
+                        {"Mail", "mail", true},
+                        {"Hook", "hook", false},
+                        {"Notify", "desktop notification", false}};
+    for (const Row& row : rows) {
+        SCOPED_TRACE(row.ticked);
+        QList<QPair<QString, QVariant>> values{
+            {QStringLiteral("Beamtide%1Throttle1").arg(QLatin1String(row.ticked)), QStringLiteral("1")}};
+        if (row.mails) {
+            values += {{QStringLiteral("WSPREmail1"), QStringLiteral("ops@example.org")},
+                       {QStringLiteral("WSPRSMTPHost1"), QStringLiteral("127.0.0.1")},
+                       {QStringLiteral("WSPRSMPTUserName1"), smtp.user()},
+                       {QStringLiteral("WSPRSMTPpwd1"), smtp.password()},
+                       {QStringLiteral("WSPRSMTPport1"), smtp.port(plain)},
+                       {QStringLiteral("WSPRToneAlert1"), 1}};
+        }
+        DesktopCopy copy(true, values);
+        copy.folder.write(QStringLiteral("runcode.bat"), "printf '%s\\n' \"$1\" >> hook.txt\n");
+        ASSERT_NO_FATAL_FAILURE(copy.startUp());
+        auto* announcer = copy.controller->findChild<AlertAnnouncer*>();
+        ASSERT_TRUE(announcer);
+        QSignalSpy tones(announcer, &AlertAnnouncer::tonesPlayed);
+        QSignalSpy notified(copy.desktop.get(), &DesktopPresence::notified);
+        const qsizetype mailsBefore = smtp.messages(plain).size();
+        if (row.mails)
+            ASSERT_FALSE(copy.window->alertTones->isHidden());
+
+        // VK2AAA twice within the cooldown, then VK2CCC: each a new alert, announced.
+        const QStringList calls{QStringLiteral("VK2AAA"), QStringLiteral("VK2AAA"), QStringLiteral("VK2CCC")};
+        for (const QString& call : calls) {
+            copy.clock.setUtc(copy.clock.nowUtc().addSecs(60));
+            copy.setSpots({alertingSpot(call, copy.clock.nowUtc())});
+            ASSERT_NO_FATAL_FAILURE(copy.refresh());
+            copy.controller->alertCheck();
+        }
+        const QStringList alerts = copy.controller->alertsHistory().lines();
+        ASSERT_EQ(alerts.size(), 3) << "held back or not, every alert is recorded";
+
+        const auto expected = [&](const char* channel) { return qstrcmp(row.ticked, channel) == 0 ? 2 : 3; };
+        EXPECT_EQ(notified.size(), expected("Notify"));
+        if (row.mails) {
+            EXPECT_EQ(tones.size(), expected("Tones"));
+            // Mails go one after another: once VK2CCC's is in, every earlier one is too.
+            const auto lastIn = [&] {
+                const QList<test::StoredMail> mails = smtp.messages(plain);
+                return mails.size() > mailsBefore && mails.last().body.contains(QStringLiteral("VK2CCC"));
+            };
+            while (!lastIn())
+                QTest::qWait(10);
+            EXPECT_EQ(smtp.messages(plain).size() - mailsBefore, expected("Mail"));
+        } else {
+            // The hook's runs are processes of their own: wait for as many as there should be.
+            QStringList ran;
+            const auto lastIn = [&] {
+                ran = QString::fromUtf8(copy.folder.read(QStringLiteral("hook.txt"))).split(u'\n', Qt::SkipEmptyParts);
+                return ran.size() >= expected("Hook") && ran.filter(QStringLiteral("VK2CCC")).size() == 1;
+            };
+            while (!lastIn())
+                QTest::qWait(10);
+            EXPECT_EQ(ran.size(), expected("Hook"));
+        }
+        const QStringList held = copy.log.filter(QStringLiteral(" held back "));
+        ASSERT_EQ(held.size(), 1) << copy.log.join(u'\n').toStdString();
+        EXPECT_TRUE(held[0].contains(QLatin1String(row.logName) + QStringLiteral(" held back ") + alerts[1].trimmed()
+                                     + QStringLiteral(": VK2AAA on 6m already delivered within 30 min")))
+            << held[0].toStdString();
+    }
 }

@@ -6,6 +6,8 @@
 #include <QCoreApplication>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QTcpServer>
+#include <QThread>
 
 #include <gtest/gtest.h>
 
@@ -19,6 +21,22 @@ const QStringList kSpots{
     QStringLiteral("2026-03-01 10:04,K1ABC,14.097061,-21,0,FN42,37,5,VK2XYZ,QF56,16543,10279"),
     QStringLiteral("2026-03-01 10:04,K1ABC,14.097061,-25,0,FN42,37,5,VK3AAA,QF22,16000,9942"),
 };
+
+// The three channels on: the webhook at <http>/hook<query>, ntfy's topic "alerts" on the same
+// server, MQTT at the loopback port given.
+ChannelSettings allThreeOn(const test::HttpFixture& http, const QString& query, int mqttPort)
+{
+    ChannelSettings s;
+    s.webhookOn = true;
+    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook") + query;
+    s.ntfyOn = true;
+    s.ntfyServer = http.baseUrl();
+    s.ntfyTopic = QStringLiteral("alerts");
+    s.mqttOn = true;
+    s.mqttHost = QStringLiteral("127.0.0.1");
+    s.mqttPort = mqttPort;
+    return s;
+}
 
 } // namespace
 
@@ -54,15 +72,7 @@ TEST(AlertChannels, HandsEachAlertToEveryChannelThroughItsThrottle)
     QStringList log;
     AlertChannels channels({QStringLiteral("shack"), QStringLiteral("1"), {1ms, 1ms, 1ms},
                             [&](const QString& line) { log << line; }, {}});
-    ChannelSettings s;
-    s.webhookOn = true;
-    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook?token=secret");
-    s.ntfyOn = true;
-    s.ntfyServer = http.baseUrl();
-    s.ntfyTopic = QStringLiteral("alerts");
-    s.mqttOn = true;
-    s.mqttHost = QStringLiteral("127.0.0.1");
-    s.mqttPort = broker.port();
+    ChannelSettings s = allThreeOn(http, QStringLiteral("?token=secret"), broker.port());
     s.ntfyThrottle = false; // ntfy gets every alert
     channels.apply(s);
 
@@ -94,4 +104,37 @@ TEST(AlertChannels, HandsEachAlertToEveryChannelThroughItsThrottle)
     EXPECT_TRUE(all.contains(QStringLiteral("mqtt held back "))) << all.toStdString();
     EXPECT_FALSE(all.contains(QStringLiteral("ntfy held back")));
     EXPECT_FALSE(all.contains(QStringLiteral("secret")));
+}
+
+// Closing never waits out a slow peer: the webhook and ntfy sends under way are given up
+// before the server answers, the MQTT connection that waits on a mute broker is given up
+// too, and each channel drops its alert with one log line, none of them a failure.
+TEST(AlertChannels, ShutDownAbandonsWhatIsUnderWay)
+{
+    test::HttpFixture http;
+    test::Route held;
+    held.body = "ok";
+    held.delayMs = 20'000; // inside the channels' own 30 s bound
+    http.setRoute(QStringLiteral("/hook"), held);
+    http.setRoute(QStringLiteral("/alerts"), held);
+    QTcpServer mute; // takes the MQTT connection and never says a word
+    ASSERT_TRUE(mute.listen(QHostAddress::LocalHost));
+
+    QStringList log;
+    AlertChannels channels({QStringLiteral("shack"), QStringLiteral("1"), {1ms},
+                            [&](const QString& line) { log << line; }, {}});
+    channels.apply(allThreeOn(http, {}, mute.serverPort()));
+    channels.handOff(alertFieldsFor(kLine, kSpots, QStringLiteral("wspr.live"), QStringLiteral("1")),
+                     QDateTime(QDate(2026, 3, 1), QTime(11, 0)));
+    while (http.requests().size() < 2)
+        QThread::msleep(1);
+    ASSERT_TRUE(mute.waitForNewConnection(-1));
+
+    channels.stop();
+    EXPECT_EQ(http.answered(), 0) << "the shut-down waited for the server's answer";
+    for (const char* name : {"webhook", "ntfy", "mqtt"})
+        EXPECT_EQ(log.count(QString::fromLatin1(name) + QStringLiteral(": 1 alert(s) not yet delivered dropped at shut-down")), 1)
+            << name << '\n' << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("not delivered (")).isEmpty()) << log.join(u'\n').toStdString();
+    EXPECT_TRUE(log.filter(QStringLiteral("away")).isEmpty()) << log.join(u'\n').toStdString();
 }

@@ -79,6 +79,7 @@ struct HttpFixture::Impl
     bool stopping = false;
     QMap<QString, Route> routes;
     QList<RecordedRequest> requests;
+    int answers = 0;
 
     void handle(const httplib::Request& req, httplib::Response& res)
     {
@@ -107,6 +108,7 @@ struct HttpFixture::Impl
             if (route.delayMs > 0)
                 wake.wait_for(lock, std::chrono::milliseconds(route.delayMs),
                               [this] { return stopping; });
+            ++answers;
         }
         if (!known) {
             res.status = 404;
@@ -212,6 +214,12 @@ QList<RecordedRequest> HttpFixture::requests() const
 {
     const std::lock_guard lock(m->mutex);
     return m->requests;
+}
+
+int HttpFixture::answered() const
+{
+    const std::lock_guard lock(m->mutex);
+    return m->answers;
 }
 
 void HttpFixture::clearRequests()

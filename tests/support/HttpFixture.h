@@ -60,6 +60,9 @@ public:
 
     QList<RecordedRequest> requests() const;
     void clearRequests();
+    // Requests whose answer has been handed over to be sent: with a route's delay, a test
+    // tells whether its client gave up before the server answered.
+    int answered() const;
 
 private:
     struct Impl;

@@ -86,7 +86,8 @@ DesktopPresence::~DesktopPresence()
 void DesktopPresence::alertAnnounced(const QString& alertLine)
 {
     // "Alerts" unticked silences every channel; "Desktop notifications" only this one.
-    if (m_window.alerts->isChecked() && m_controller.setupPanel().desktopNotify->isChecked()) {
+    if (m_window.alerts->isChecked() && m_controller.setupPanel().desktopNotify->isChecked()
+        && m_controller.admitAlert(AlertChannels::Channel::Notification, alertLine)) {
 #ifdef BEAMTIDE_DBUS
         m_notifier->notify(alertLine);
 #else

@@ -2,6 +2,7 @@
 
 #include "channels/HttpChannels.h"
 #include "channels/MqttChannel.h"
+#include "net/NetWorker.h"
 
 #include <QCheckBox>
 #include <QComboBox>
@@ -187,7 +188,9 @@ ChannelsDialog::ChannelsDialog(const ChannelSettings& s, QString machine, QStrin
 
 ChannelsDialog::~ChannelsDialog()
 {
-    // A test still sending finishes on its own; its answer finds no label and is dropped.
+    // A test still sending gives up at once (its answer would find no label): closing the
+    // dialog never waits out a slow peer.
+    m_abandon->store(true);
     for (QThread* t : m_tests) {
         t->disconnect(this);
         t->wait();
@@ -237,7 +240,7 @@ void ChannelsDialog::sendTest(QPushButton* button, QLabel* result)
         ms.password = s.mqttPassword;
         ms.machine = m_machine;
         ms.instance = m_instance;
-        job = [ms] { return MqttChannel::sendTest(ms); };
+        job = [ms, abandon = m_abandon] { return MqttChannel::sendTest(ms, abandon.get()); };
     } else {
         const BuiltRequest built = button->objectName() == u"WebhookTest"
                                        ? webhookRequest({s.webhookUrl, s.webhookMethod, s.webhookBody}, alert)
@@ -246,7 +249,8 @@ void ChannelsDialog::sendTest(QPushButton* button, QLabel* result)
             result->setText(QStringLiteral("Not sent: ") + built.error);
             return;
         }
-        job = [request = built.request] {
+        job = [request = built.request, abandon = m_abandon] {
+            const NetWorker::CancelScope scope(*abandon);
             HttpClient client;
             return sendTimed(client, request);
         };

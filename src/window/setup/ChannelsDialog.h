@@ -4,6 +4,9 @@
 
 #include <QDialog>
 
+#include <atomic>
+#include <memory>
+
 class QCheckBox;
 class QComboBox;
 class QLabel;
@@ -57,6 +60,8 @@ private:
     QSpinBox* m_cap = nullptr;
     QLineEdit* m_quiet = nullptr;
     QList<QThread*> m_tests;
+    // Set when the dialog goes: the tests still sending give up.
+    std::shared_ptr<std::atomic<bool>> m_abandon = std::make_shared<std::atomic<bool>>(false);
 };
 
 } // namespace beamtide

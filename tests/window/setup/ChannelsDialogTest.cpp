@@ -82,3 +82,22 @@ TEST(ChannelsDialog, GivesBackWhatWasEntered)
     EXPECT_EQ(got.webhookBody, QStringLiteral(R"({"text": "{line}"})"));
     EXPECT_EQ(got.mqttPassword, QStringLiteral("kept"));
 }
+
+// Closing the dialog while a test waits on a slow peer does not hold the window: the test
+// gives up before the server answers, and its answer goes nowhere.
+TEST(ChannelsDialog, ClosingGivesUpATestStillSending)
+{
+    test::HttpFixture http;
+    test::Route held;
+    held.body = "ok";
+    held.delayMs = 20'000; // inside the test's own 30 s bound
+    http.setRoute(QStringLiteral("/hook"), held);
+    ChannelSettings s;
+    s.webhookUrl = http.baseUrl() + QStringLiteral("/hook");
+    auto dialog = std::make_unique<ChannelsDialog>(s, QStringLiteral("shack-pc"), QStringLiteral("1"));
+    findControl<QPushButton>(*dialog, "WebhookTest")->click();
+    while (http.requests().isEmpty())
+        QTest::qWait(1);
+    dialog.reset();
+    EXPECT_EQ(http.answered(), 0) << "closing waited for the server's answer";
+}
