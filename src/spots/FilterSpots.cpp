@@ -9,7 +9,7 @@
 #include "spots/MyCallSpots.h"
 #include "spots/SpotRules.h"
 
-#include <QHash>
+#include <QVarLengthArray>
 #include <QTimeZone>
 
 namespace beamtide {
@@ -56,22 +56,37 @@ struct ConversionFailed
     QString text;
 };
 
-int integerOf(QStringView text)
+// The fields a pass reads as numbers, each read once: nothing where the text does not read.
+struct SpotNumbers
 {
-    const auto value = readInteger(text);
+    std::optional<qint64> time; // readUtcMSecs()
+    std::optional<int> dbm;
+    std::optional<int> snr;
+    std::optional<int> km;
+
+    explicit SpotNumbers(const SpotFields& f)
+        : time(readUtcMSecs(f[field::Time])),
+          dbm(readInteger(f[field::Dbm])),
+          snr(readInteger(f[field::Snr])),
+          km(readInteger(f[field::Km]))
+    {
+    }
+};
+
+int integerOf(std::optional<int> value, QStringView text)
+{
     if (!value)
         throw ConversionFailed{notInteger(text)};
     return *value;
 }
 
-int integerOrZero(QStringView text)
+int integerOrZero(std::optional<int> value, QStringView text)
 {
-    return text.isEmpty() ? 0 : integerOf(text);
+    return text.isEmpty() ? 0 : integerOf(value, text);
 }
 
-qint64 dateTimeOf(QStringView text)
+qint64 dateTimeOf(std::optional<qint64> value, QStringView text)
 {
-    const std::optional<qint64> value = readUtcMSecs(text);
     if (!value)
         throw ConversionFailed{notDateTime(text)};
     return *value;
@@ -85,22 +100,21 @@ QDateTime utcOf(qint64 msecs)
 // Values no spot can have (the year 3 170 843, 5 GW from 127 dBm) come from a broken or
 // hostile source: such a line is skipped like one that does not read. Fields that do not
 // read are left to the reads that follow.
-void checkRanges(const SpotFields& f, qint64 nowMs)
+void checkRanges(const SpotFields& f, const SpotNumbers& n, qint64 nowMs)
 {
     static const qint64 earliest = QDateTime(QDate(2008, 1, 1), QTime(0, 0), QTimeZone::utc()).toMSecsSinceEpoch();
-    if (const std::optional<qint64> at = readUtcMSecs(f[field::Time]);
-        at && (*at < earliest || *at > nowMs + 24 * 3600 * 1000))
+    if (n.time && (*n.time < earliest || *n.time > nowMs + 24 * 3600 * 1000))
         throw ConversionFailed{u"'" + shortened(f[field::Time]) + u"' is out of range (2008 to one day ahead)"};
     const struct
     {
         int index;
+        const std::optional<int>& value;
         int low;
         int high;
         const char16_t* unit;
-    } ranges[] = {{field::Dbm, -30, 70, u" dBm"}, {field::Snr, -50, 50, u" dB SNR"}, {field::Km, 0, 20040, u" km"}};
+    } ranges[] = {{field::Dbm, n.dbm, -30, 70, u" dBm"}, {field::Snr, n.snr, -50, 50, u" dB SNR"}, {field::Km, n.km, 0, 20040, u" km"}};
     for (const auto& r : ranges) {
-        const std::optional<int> value = f[r.index].isEmpty() ? std::nullopt : readInteger(f[r.index]);
-        if (value && (*value < r.low || *value > r.high))
+        if (r.value && (*r.value < r.low || *r.value > r.high))
             throw ConversionFailed{QStringLiteral("'%1' is out of range (%2 to %3%4)")
                                        .arg(shortened(f[r.index]))
                                        .arg(r.low)
@@ -130,6 +144,7 @@ public:
         m_maxKm = c.maxDistancePosition * c.distanceScale;
         m_s = callFilterText(c.spottedFilter);
         m_r = callFilterText(c.spotterFilter);
+        m_everySpot = c.fetchedBand == u"MyCall";
         m_distanceWindow = c.distanceWindow && c.distanceControlsShown;
         m_result.memo = QStringList{kMemoHeader};
     }
@@ -165,25 +180,26 @@ private:
     bool spot(const QString& line)
     {
         const SpotFields f = splitSpotLine(line, true);
-        checkRanges(f, m_now);
+        const SpotNumbers n(f);
+        checkRanges(f, n, m_now);
         const QString watts = wattsOf(f[field::Watts]);
 
         if (!m_c.myCall.isEmpty()) {
-            const qint64 at = dateTimeOf(f[field::Time]);
+            const qint64 at = dateTimeOf(n.time, f[field::Time]);
             // Collected once the whole line has read.
             if (MyCallSpots::isMyCall(f[field::Call], m_c.myCall))
                 m_myCallLine = MyCallSpots::perBandLine(f, at);
         }
 
         if (m_distanceWindow) {
-            const int km = integerOf(f[field::Km]);
+            const int km = integerOf(n.km, f[field::Km]);
             const bool inside = m_minKm <= km && km <= m_maxKm;
             const bool beyond = m_maxKm < m_minKm && km >= m_minKm;
             if (!inside && !beyond)
                 return true;
         }
 
-        const std::optional<qint64> at = spotTime(f[field::Time]);
+        const std::optional<qint64> at = spotTime(f[field::Time], n.time);
         if (!at)
             throw ConversionFailed{notDateTime(f[field::Time])};
         if (m_c.timeWindow && *at <= m_timeCutoff) {
@@ -191,8 +207,8 @@ private:
             return false;
         }
 
-        const int km = integerOrZero(f[field::Km]);
-        const int snr = integerOrZero(f[field::Snr]);
+        const int km = integerOrZero(n.km, f[field::Km]);
+        const int snr = integerOrZero(n.snr, f[field::Snr]);
         int flags = 0;
         if (m_c.snrAlert && snr >= bars::snrThreshold(m_c.snrPosition))
             flag(flags, SpotFlag::SignalHigh, u"SigHi ");
@@ -209,23 +225,15 @@ private:
         const bool recent = *at >= m_alertCutoff && (flags & int(SpotFlag::Alert));
         const bool far = m_c.far && km >= m_c.farAlertDistance;
         if (recent || far) {
-            dateTimeOf(f[field::Time]); // an alert whose time does not read ends the pass
+            dateTimeOf(n.time, f[field::Time]); // an alert whose time does not read skips the line
             m_result.memo.append(alertTextLine(f));
         }
 
-        QString upperCall, upperReporter;
-        const QStringView call = upperCased(f[field::Call], upperCall);
-        bool match = callFilterMatch(m_s, m_r, m_c.logic, call, upperCased(f[field::Reporter], upperReporter));
-        if (excludedCall(m_c.exclusionList, call))
-            match = false;
-        if (m_c.fetchedBand == u"MyCall")
-            match = true;
-        if (!match)
+        if (!m_everySpot && !callsMatch(f))
             return true;
 
-        const QString tag = classificationTag(flags, m_c.myCall, f[field::Call], f[field::Km], integerOf(f[field::Km]),
-                                              m_c.farAlertDistance);
-        m_result.rows.append(SpotRow(line, f, watts, tag));
+        m_result.rows.append(SpotRow(line, f, watts, m_tagger.tag(flags, f[field::Call], f[field::Km],
+                                                                   integerOf(n.km, f[field::Km]))));
         if (m_c.rowLimit && m_c.maxLines < m_result.rows.size() + 1) {
             m_result.end = FilterEnd::RowLimit;
             return false;
@@ -233,16 +241,27 @@ private:
         return true;
     }
 
-    // A page holds a few distinct power figures; each is reformatted once a pass.
+    bool callsMatch(const SpotFields& f) const
+    {
+        QString upperCall, upperReporter;
+        const QStringView call = upperCased(f[field::Call], upperCall);
+        return callFilterMatch(m_s, m_r, m_c.logic, call, upperCased(f[field::Reporter], upperReporter))
+            && !excludedCall(m_c.exclusionList, call);
+    }
+
+    // A page holds a few distinct power figures; each is reformatted once a pass. A short
+    // list searched in order costs less than hashing every row's; a damaged page of many
+    // figures has the ones past its end reformatted row by row.
     QString wattsOf(QStringView text)
     {
-        const auto known = m_watts.constFind(QString::fromRawData(text.data(), text.size()));
-        if (known != m_watts.cend())
-            return *known;
+        for (const auto& [seen, watts] : m_watts)
+            if (seen == text)
+                return watts;
         const std::optional<QString> watts = reformatWatts(text);
         if (!watts)
             throw ConversionFailed{notDecimal(text)};
-        m_watts.insert(text.toString(), *watts);
+        if (m_watts.size() < kKnownWatts)
+            m_watts.append({text.toString(), *watts});
         return *watts;
     }
 
@@ -301,8 +320,11 @@ private:
     int m_maxKm = 0;
     QString m_s;
     QString m_r;
+    bool m_everySpot = false; // the page is the user's own spots: no call filter applies
     bool m_distanceWindow = false;
-    QHash<QString, QString> m_watts;
+    RowTagger m_tagger{m_c.myCall, m_c.farAlertDistance};
+    static constexpr qsizetype kKnownWatts = 16;
+    QVarLengthArray<std::pair<QString, QString>, kKnownWatts> m_watts;
     QString m_myCallLine;
 };
 
@@ -320,8 +342,9 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowM
         std::optional<double> mhz;
         const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[field::Reporter], upperReporter));
         try {
-            checkRanges(f, nowMs);
-            at = dateTimeOf(f[field::Time]);
+            const SpotNumbers n(f);
+            checkRanges(f, n, nowMs);
+            at = dateTimeOf(n.time, f[field::Time]);
             if (match) {
                 mhz = readDecimal(f[field::MHz]);
                 if (!mhz)

@@ -19,7 +19,9 @@ bool MyCallSpots::isMyCall(QStringView call, QStringView myCall)
 
 QString MyCallSpots::perBandLine(const SpotFields& fields, qint64 spotTimeMSecs)
 {
-    return alertTextLine(fields) + dateTimeTextOf(spotTimeMSecs);
+    QString line = alertTextLine(fields, 19); // room for the date and time
+    appendDateTimeText(line, spotTimeMSecs);
+    return line;
 }
 
 QString MyCallSpots::allBandsLine(const SpotFields& fields)

@@ -270,42 +270,67 @@ std::optional<qint64> readUtcMSecs(QStringView text)
     return read.toMSecsSinceEpoch();
 }
 
+namespace {
+
+// Whether the text has a date and time in their usual places, else it counts as long past.
+bool wellPlacedDateTime(QStringView dateTime)
+{
+    return dateTime.indexOf(u'-') >= 2 && dateTime.indexOf(u':') >= 9;
+}
+
+constexpr qint64 kLongPast = 946684860000; // 2000-01-01 00:01 UTC
+
+} // namespace
+
 std::optional<qint64> spotTime(QStringView dateTime)
 {
-    const qsizetype dash = dateTime.indexOf(u'-');
-    const qsizetype colon = dateTime.indexOf(u':');
-    if (dash < 2 || colon < 9)
-        return QDateTime(QDate(2000, 1, 1), QTime(0, 1), Qt::UTC).toMSecsSinceEpoch();
-    return readUtcMSecs(dateTime);
+    return wellPlacedDateTime(dateTime) ? readUtcMSecs(dateTime) : kLongPast;
+}
+
+std::optional<qint64> spotTime(QStringView dateTime, std::optional<qint64> read)
+{
+    return wellPlacedDateTime(dateTime) ? read : kLongPast;
 }
 
 QString dateTimeTextOf(qint64 msecs)
 {
+    QString text;
+    appendDateTimeText(text, msecs);
+    return text;
+}
+
+void appendDateTimeText(QString& to, qint64 msecs)
+{
     constexpr qint64 kDay = 86400000;
     const qint64 days = msecs >= 0 ? msecs / kDay : -((-msecs + kDay - 1) / kDay);
     const qint64 rest = (msecs - days * kDay) / 1000;
-    const QDate date = QDate::fromJulianDay(days + 2440588);
-    if (date.year() < 1000 || date.year() > 9999)
-        return dateTimeText(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+    int year = 0, month = 0, day = 0; // one calendar sum, not three
+    QDate::fromJulianDay(days + 2440588).getDate(&year, &month, &day);
+    if (year < 1000 || year > 9999) {
+        to += dateTimeText(QDateTime::fromMSecsSinceEpoch(msecs, Qt::UTC));
+        return;
+    }
     char16_t text[19];
     const auto put = [&](int at, int value, int width) {
         for (int i = width - 1; i >= 0; --i, value /= 10)
             text[at + i] = char16_t(u'0' + value % 10);
     };
-    put(0, date.year(), 4);
+    put(0, year, 4);
     text[4] = u'-';
-    put(5, date.month(), 2);
+    put(5, month, 2);
     text[7] = u'-';
-    put(8, date.day(), 2);
-    if (rest == 0)
-        return QString(reinterpret_cast<const QChar*>(text), 10);
+    put(8, day, 2);
+    if (rest == 0) {
+        to.append(reinterpret_cast<const QChar*>(text), 10);
+        return;
+    }
     text[10] = u' ';
     put(11, int(rest / 3600), 2);
     text[13] = u':';
     put(14, int(rest / 60 % 60), 2);
     text[16] = u':';
     put(17, int(rest % 60), 2);
-    return QString(reinterpret_cast<const QChar*>(text), 19);
+    to.append(reinterpret_cast<const QChar*>(text), 19);
 }
 
 QStringView upperCased(QStringView text, QString& storage)
@@ -327,27 +352,45 @@ QString utcClockText(const QDateTime& utc)
 QString classificationTag(int flags, QStringView myCall, QStringView call, QStringView kmText,
                           int km, int farAlertDistance)
 {
+    return RowTagger(myCall, farAlertDistance).tag(flags, call, kmText, km);
+}
+
+RowTagger::RowTagger(QStringView myCall, int farAlertDistance)
+    : m_myCall(myCall.toString()),
+      m_farAlertDistance(farAlertDistance),
+      m_farDistanceText(QString::number(farAlertDistance))
+{
+}
+
+QString RowTagger::tag(int flags, QStringView call, QStringView kmText, int km) const
+{
+    // Raw data: the tags every row shares cost no allocation and no reference count.
+    const auto fixed = [](const char16_t* tag) {
+        return QString::fromRawData(reinterpret_cast<const QChar*>(tag), 2);
+    };
     QString tag;
     if (flags & int(SpotFlag::SignalHigh))
-        tag = QString::fromUtf16(tags::kSignalHigh);
+        tag = fixed(tags::kSignalHigh);
     if (flags & int(SpotFlag::BeyondMinimum))
-        tag = QString::fromUtf16(tags::kBeyondMinimum);
+        tag = fixed(tags::kBeyondMinimum);
     if (flags & int(SpotFlag::BetweenDistances))
-        tag = QString::fromUtf16(tags::kBetween);
+        tag = fixed(tags::kBetween);
     if (flags & int(SpotFlag::Alert))
-        return QString::fromUtf16(tags::kAlert);
+        return fixed(tags::kAlert);
     // Without a MyCall call sign there is no own spot to mark, not even an empty call.
-    if (!myCall.isEmpty() && myCall.compare(call, Qt::CaseInsensitive) == 0)
-        tag = QStringView(tags::kMyCall) + u" :" + myCall + u' ' + call;
-    if (km >= farAlertDistance)
-        tag = QStringView(tags::kFar) + u": " + kmText + u' ' + QString::number(farAlertDistance);
+    // Texts of different lengths never compare equal, whatever their case.
+    if (!m_myCall.isEmpty() && m_myCall.size() == call.size()
+        && m_myCall.compare(call, Qt::CaseInsensitive) == 0)
+        tag = QStringView(tags::kMyCall) + u" :" + m_myCall + u' ' + call;
+    if (km >= m_farAlertDistance)
+        tag = QStringView(tags::kFar) + u": " + kmText + u' ' + m_farDistanceText;
     return tag;
 }
 
-QString alertTextLine(const SpotFields& fields)
+QString alertTextLine(const SpotFields& fields, qsizetype spare)
 {
     QString line;
-    qsizetype size = 7;
+    qsizetype size = 7 + spare;
     for (int n : {1, 2, 3, 4, 9, 10, 11})
         size += fields[n - 1].size();
     line.reserve(size);

@@ -48,10 +48,13 @@ std::optional<qint64> readUtcMSecs(QStringView dateTime);
 // a date and time in their usual places count as 2000-01-01 00:01 (long past); nothing when
 // a well-placed text cannot be read.
 std::optional<qint64> spotTime(QStringView dateTime);
+// The same for a text whose readUtcMSecs() is known already.
+std::optional<qint64> spotTime(QStringView dateTime, std::optional<qint64> read);
 
 // The date and time of UTC milliseconds as the program writes them ("yyyy-mm-dd hh:mm:ss",
 // the time left out at midnight), without a trip through QDateTime for the usual years.
 QString dateTimeTextOf(qint64 msecs);
+void appendDateTimeText(QString& text, qint64 msecs);
 
 // The text itself when it holds nothing to upper-case, else its upper-cased copy in storage.
 QStringView upperCased(QStringView text, QString& storage);
@@ -82,7 +85,22 @@ enum class SpotFlag { SignalHigh = 1, BeyondMinimum = 2, BetweenDistances = 4, A
 QString classificationTag(int flags, QStringView myCall, QStringView call, QStringView kmText,
                           int km, int farAlertDistance);
 
-// "date-time,call,MHz,dB,reporter,locator,km," from the spot's fields 1-4 and 9-11.
-QString alertTextLine(const SpotFields& fields);
+// classificationTag() for the rows of one pass: the fixed tags are shared, not made anew
+// for every row, and the far distance is written once.
+class RowTagger final
+{
+public:
+    RowTagger(QStringView myCall, int farAlertDistance);
+    QString tag(int flags, QStringView call, QStringView kmText, int km) const;
+
+private:
+    QString m_myCall;
+    int m_farAlertDistance;
+    QString m_farDistanceText;
+};
+
+// "date-time,call,MHz,dB,reporter,locator,km," from the spot's fields 1-4 and 9-11; room is
+// kept for spare characters more.
+QString alertTextLine(const SpotFields& fields, qsizetype spare = 0);
 
 } // namespace beamtide

@@ -66,12 +66,15 @@ struct AlertTones::Output
 {
     ~Output() { stop(); }
 
+    // Gives the audio output and the samples back.
     void stop()
     {
         if (sink)
             sink->stop();
         sink.reset();
         buffer.close();
+        buffer.setData(QByteArray());
+        samples = QByteArray();
     }
 
     std::unique_ptr<QAudioSink> sink;
@@ -110,12 +113,28 @@ bool AlertTones::play(int frequencyHz)
     if (!out.buffer.open(QIODevice::ReadOnly))
         return false;
     out.sink = std::make_unique<QAudioSink>(device, format);
-    connect(out.sink.get(), &QAudioSink::stateChanged, this, [&out](QAudio::State state) {
-        if (state == QAudio::IdleState && out.sink)
-            out.sink->stop();
+    const quint64 playing = ++m_playing;
+    connect(out.sink.get(), &QAudioSink::stateChanged, this, [this, playing](QAudio::State state) {
+        // Played out, or stopped by a fault: the output is released once the sink has
+        // returned from its signal, unless newer tones hold it by then.
+        if (state != QAudio::IdleState && state != QAudio::StoppedState)
+            return;
+        QMetaObject::invokeMethod(this, [this, playing] {
+            if (playing == m_playing)
+                m_output->stop();
+        }, Qt::QueuedConnection);
     });
     out.sink->start(&out.buffer);
-    return out.sink->error() == QAudio::NoError;
+    if (out.sink->error() != QAudio::NoError) {
+        out.stop();
+        return false;
+    }
+    return true;
+}
+
+bool AlertTones::outputOpen() const
+{
+    return m_output->sink != nullptr;
 }
 
 } // namespace beamtide

@@ -20,6 +20,9 @@ public:
 
     // Returns whether the tones are playing.
     bool play(int frequencyHz);
+    // Whether an audio output is held. It is opened for the tones and given back once they
+    // have ended, so an idle program holds no audio stream for days.
+    bool outputOpen() const;
 
     static constexpr int kToneCount = 3;
     static constexpr int kToneMs = 100;
@@ -28,6 +31,7 @@ public:
 private:
     struct Output;
     std::unique_ptr<Output> m_output;
+    quint64 m_playing = 0; // counts the tones started, so a late release spares newer ones
 };
 
 } // namespace beamtide

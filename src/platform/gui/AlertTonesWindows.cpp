@@ -26,6 +26,7 @@ struct AlertTones::Output
 
     std::thread player;
     std::shared_ptr<std::atomic<bool>> cancelled = std::make_shared<std::atomic<bool>>(false);
+    std::shared_ptr<std::atomic<bool>> beeping = std::make_shared<std::atomic<bool>>(false);
 };
 
 AlertTones::AlertTones(QObject* parent) : QObject(parent), m_output(std::make_unique<Output>())
@@ -43,13 +44,21 @@ bool AlertTones::play(int frequencyHz)
     // Beep takes 37 to 32767 Hz.
     const auto hz = DWORD(std::clamp(frequencyHz, 37, 32767));
     out.cancelled = std::make_shared<std::atomic<bool>>(false);
-    out.player = std::thread([hz, cancelled = out.cancelled] {
+    out.beeping = std::make_shared<std::atomic<bool>>(true);
+    out.player = std::thread([hz, cancelled = out.cancelled, beeping = out.beeping] {
         for (int tone = 0; tone < kToneCount && !cancelled->load(); ++tone) {
             Beep(hz, kToneMs);
             Sleep(kGapMs);
         }
+        beeping->store(false);
     });
     return true;
+}
+
+bool AlertTones::outputOpen() const
+{
+    // Beep holds no output between tones; only the player, while it plays.
+    return m_output->beeping->load();
 }
 
 } // namespace beamtide

@@ -9,41 +9,59 @@ namespace beamtide {
 
 GridColours GridColours::defaults()
 {
-    GridColours colours;
-    for (const TextClassInfo& info : textClasses())
-        colours.classes[size_t(info.textClass)] = {QString::fromUtf16(info.defaultColour),
-                                                   info.defaultBold};
-    colours.oddLine = QString::fromUtf16(backgroundInfo(Background::OddLine).defaultColour);
-    colours.evenLine = QString::fromUtf16(backgroundInfo(Background::EvenLine).defaultColour);
-    colours.highlight = QString::fromUtf16(backgroundInfo(Background::Highlight).defaultColour);
-    return colours;
+    // Made once: the default colour source hands a copy to every cell painted.
+    static const GridColours made = [] {
+        GridColours colours;
+        for (const TextClassInfo& info : textClasses())
+            colours.classes[size_t(info.textClass)] = {QString::fromUtf16(info.defaultColour),
+                                                       info.defaultBold};
+        colours.oddLine = QString::fromUtf16(backgroundInfo(Background::OddLine).defaultColour);
+        colours.evenLine = QString::fromUtf16(backgroundInfo(Background::EvenLine).defaultColour);
+        colours.highlight = QString::fromUtf16(backgroundInfo(Background::Highlight).defaultColour);
+        return colours;
+    }();
+    return made;
+}
+
+GridPalette::GridPalette(const GridColours& colours)
+    : oddLine(backgroundRgb(Background::OddLine, colours.oddLine)),
+      evenLine(backgroundRgb(Background::EvenLine, colours.evenLine)),
+      highlight(backgroundRgb(Background::Highlight, colours.highlight))
+{
+    for (size_t k = 0; k < colours.classes.size(); ++k) {
+        text[k] = colourRgb(colours.classes[k].colour);
+        bold[k] = colours.classes[k].bold;
+    }
 }
 
 CellLook cellLook(const CellContext& cell, const GridColours& colours)
 {
+    return cellLook(cell, GridPalette(colours));
+}
+
+CellLook cellLook(const CellContext& cell, const GridPalette& palette)
+{
     CellLook look;
-    const TextLook& normal = colours.look(TextClass::Normal);
-    look.background = cell.row % 2 == 1 ? backgroundRgb(Background::OddLine, colours.oddLine)
-                                        : backgroundRgb(Background::EvenLine, colours.evenLine);
-    look.bold = normal.bold;
+    look.background = cell.row % 2 == 1 ? palette.oddLine : palette.evenLine;
+    look.bold = palette.bold[size_t(TextClass::Normal)];
     if (cell.row == 0) {
         look.background = kHeaderBackground;
         look.bold = true;
     }
 
     if (cell.row > 0 && alertBandTest(cell.bandText, cell.perBandHeader)) {
-        const auto take = [&look](const TextLook& textLook) {
-            look.bold = textLook.bold;
-            look.text = colourRgb(textLook.colour);
+        const auto take = [&look, &palette](TextClass textClass) {
+            look.bold = palette.bold[size_t(textClass)];
+            look.text = palette.text[size_t(textClass)];
         };
         const auto has = [&cell](QStringView code) { return cell.tag.contains(code); };
-        take(normal);
+        take(TextClass::Normal);
         if (has(u"md"))
-            take(colours.look(TextClass::BeyondDistance));
+            take(TextClass::BeyondDistance);
         if (has(tags::kSignalHigh))
-            take(colours.look(TextClass::SigAboveThreshold));
+            take(TextClass::SigAboveThreshold);
         if (has(tags::kBetween))
-            take(colours.look(TextClass::BetweenDistances));
+            take(TextClass::BetweenDistances);
         if (has(u"mc")) {
             look.bold = true;
             look.text = 0xFF0000;
@@ -55,8 +73,8 @@ CellLook cellLook(const CellContext& cell, const GridColours& colours)
             look.background = 0x00FF00;
         }
         if (has(tags::kAlert)) {
-            take(colours.look(TextClass::Alerts));
-            look.background = backgroundRgb(Background::Highlight, colours.highlight);
+            take(TextClass::Alerts);
+            look.background = palette.highlight;
         }
     }
 
@@ -92,7 +110,7 @@ void SpotGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     cell.bandText = m_bandText ? m_bandText() : QString();
     cell.perBandHeader = model->index(0, 1).data().toString() == u"Reported";
     cell.find = m_find;
-    const CellLook look = cellLook(cell, m_colours());
+    const CellLook look = cellLook(cell, palette(m_colours()));
 
     const QRect rect = option.rect;
     painter->save();
@@ -108,11 +126,22 @@ void SpotGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     const QString text = index.data().toString();
     painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
                       text.size() > rect.width() ? text.left(qMax(rect.width(), 1)) : text);
-    // The view's own grid lines are off; each cell draws its right and bottom edge.
-    painter->setPen(QColor::fromRgb(kGridLineColour));
-    painter->drawLine(rect.topRight(), rect.bottomRight());
-    painter->drawLine(rect.bottomLeft(), rect.bottomRight());
+    // The view's own grid lines are off; each cell draws its right and bottom edge, as
+    // one-pixel fills: the same pixels as lines, for less.
+    const QColor gridLine = QColor::fromRgb(kGridLineColour);
+    painter->fillRect(QRect(rect.right(), rect.top(), 1, rect.height()), gridLine);
+    painter->fillRect(QRect(rect.left(), rect.bottom(), rect.width(), 1), gridLine);
     painter->restore();
+}
+
+const GridPalette& SpotGridDelegate::palette(const GridColours& colours) const
+{
+    if (!m_paletteValid || !(colours == m_paletteColours)) {
+        m_paletteColours = colours;
+        m_palette = GridPalette(colours);
+        m_paletteValid = true;
+    }
+    return m_palette;
 }
 
 } // namespace beamtide

@@ -55,8 +55,22 @@ inline constexpr quint32 kHeaderBackground = 0xC0DCC0;
 inline constexpr quint32 kFindBackground = 0xFF00FF;
 inline constexpr quint32 kGridLineColour = 0xC0C0C0;
 
+// GridColours with every name looked up: what a cell's look is decided from.
+struct GridPalette
+{
+    GridPalette() = default;
+    explicit GridPalette(const GridColours& colours);
+
+    std::array<quint32, kTextClassCount> text{};
+    std::array<bool, kTextClassCount> bold{};
+    quint32 oddLine = 0;
+    quint32 evenLine = 0;
+    quint32 highlight = 0;
+};
+
 // Background, text colour and weight of one cell; later rules override earlier ones.
 CellLook cellLook(const CellContext& cell, const GridColours& colours);
+CellLook cellLook(const CellContext& cell, const GridPalette& palette);
 
 // Paints the spot grid. It only colours: recording alerts belongs to the filter pass, so
 // an alert never depends on a row being on screen.
@@ -80,9 +94,16 @@ public:
                const QModelIndex& index) const override;
 
 private:
+    const GridPalette& palette(const GridColours& colours) const;
+
     std::function<QString()> m_bandText;
     std::function<GridColours()> m_colours;
     FindHighlight m_find;
+    // The colours of the last cell painted and their palette: the names are looked up again
+    // only when the colours change, not for every cell.
+    mutable GridColours m_paletteColours;
+    mutable GridPalette m_palette;
+    mutable bool m_paletteValid = false;
 };
 
 } // namespace beamtide

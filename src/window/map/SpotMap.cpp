@@ -291,6 +291,7 @@ void SpotMap::ensureBuilt()
 void SpotMap::refreshLooks()
 {
     const bool perBandHeader = m_model.perBandHeaderInPlace();
+    const GridPalette palette(m_lookColours);
     for (MapPath& path : m_paths) {
         CellContext cell;
         cell.row = path.row;
@@ -298,7 +299,7 @@ void SpotMap::refreshLooks()
         cell.tag = path.tag;
         cell.bandText = m_lookBand;
         cell.perBandHeader = perBandHeader;
-        path.look = cellLook(cell, m_lookColours);
+        path.look = cellLook(cell, palette);
     }
     m_order.resize(m_paths.size());
     for (int i = 0; i < int(m_paths.size()); ++i)
