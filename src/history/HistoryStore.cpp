@@ -8,8 +8,12 @@
 #include <QFile>
 #include <QMap>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <tuple>
+#include <vector>
 
 namespace beamtide {
 
@@ -95,6 +99,40 @@ qint64 dayStart(qint64 day)
     return day * 1440;
 }
 
+// The call filters read a call only by how it begins: with the filter text, or with one of
+// its comma-separated terms. Calls that begin with the same of these texts get the same
+// verdict, so a narrowed heat map judges one example per class instead of every spot.
+class CallClasses
+{
+public:
+    explicit CallClasses(QStringView filter)
+    {
+        if (!filter.isEmpty())
+            m_prefixes.append(filter);
+        for (QStringView term : filter.split(u','))
+            if (!term.trimmed().isEmpty() && !m_prefixes.contains(term.trimmed()))
+                m_prefixes.append(term.trimmed());
+    }
+
+    int classOf(const QString& call)
+    {
+        std::vector<bool> begins(size_t(m_prefixes.size()));
+        for (qsizetype i = 0; i < m_prefixes.size(); ++i)
+            begins[size_t(i)] = call.startsWith(m_prefixes[i]);
+        const auto [known, added] = m_classes.emplace(std::move(begins), int(m_examples.size()));
+        if (added)
+            m_examples.append(call);
+        return known->second;
+    }
+    int count() const { return int(m_examples.size()); }
+    const QString& example(int cls) const { return m_examples[cls]; }
+
+private:
+    QList<QStringView> m_prefixes;
+    std::map<std::vector<bool>, int> m_classes;
+    QStringList m_examples;
+};
+
 } // namespace
 
 std::optional<HistorySpot> HistorySpot::fromLine(QStringView line, SpotSource source)
@@ -154,10 +192,16 @@ struct HistoryStore::Prepared
           addCall(db, "INSERT OR IGNORE INTO call(text) VALUES(?)"),
           findCall(db, "SELECT id FROM call WHERE text = ?"),
           addLocator(db, "INSERT OR IGNORE INTO locator(text) VALUES(?)"),
-          findLocator(db, "SELECT id FROM locator WHERE text = ?")
+          findLocator(db, "SELECT id FROM locator WHERE text = ?"),
+          addHour(db, "INSERT INTO hourly VALUES(?, ?, ?) ON CONFLICT(band, hour)"
+                      " DO UPDATE SET spots = spots + excluded.spots"),
+          addDayBest(db, "INSERT INTO daily_best VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(band, day)"
+                         " DO UPDATE SET km = excluded.km, minute = excluded.minute, tx = excluded.tx,"
+                         " rx = excluded.rx, txgrid = excluded.txgrid, rxgrid = excluded.rxgrid"
+                         " WHERE excluded.km > daily_best.km")
     {
     }
-    Statement insertSpot, addCall, findCall, addLocator, findLocator;
+    Statement insertSpot, addCall, findCall, addLocator, findLocator, addHour, addDayBest;
 };
 
 HistoryStore::HistoryStore() = default;
@@ -309,10 +353,10 @@ int HistoryStore::nameId(bool call, const QString& text)
 {
     // Ids never change once given, so a cached one stays right even when another copy
     // writes to the file too.
-    QHash<QString, int>& cache = call ? m_calls : m_locators;
-    const auto known = cache.constFind(text);
-    if (known != cache.constEnd())
-        return *known;
+    IdCache& cache = call ? m_calls : m_locators;
+    const auto known = cache.find(text);
+    if (known != cache.end())
+        return known->second;
     Statement& add = call ? m_prepared->addCall : m_prepared->addLocator;
     Statement& find = call ? m_prepared->findCall : m_prepared->findLocator;
     add.bind(1, text);
@@ -325,7 +369,7 @@ int HistoryStore::nameId(bool call, const QString& text)
     const int id = found == SQLITE_ROW ? int(find.integer(0)) : -1;
     find.reset();
     if (id >= 0)
-        cache.insert(text, id);
+        cache.emplace(text, id);
     return id;
 }
 
@@ -355,54 +399,85 @@ HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, q
         m_prepared = std::make_unique<Prepared>(m_db);
     if (!exec("BEGIN IMMEDIATE"))
         return fail(QStringLiteral("The history file cannot be written"));
-    Statement& insert = m_prepared->insertSpot;
-    QMap<std::pair<int, qint64>, qint64> hours;        // (band, hour) -> new spots
-    QMap<std::pair<int, qint64>, const HistorySpot*> best; // (band, day) -> furthest new spot
-    for (const HistorySpot& spot : spots) {
-        const int band = historyBandOf(spot.hz);
-        const int tx = nameId(true, spot.call);
-        const int rx = nameId(true, spot.reporter);
-        const int txGrid = nameId(false, spot.grid);
-        const int rxGrid = nameId(false, spot.reporterGrid);
-        if (tx < 0 || rx < 0 || txGrid < 0 || rxGrid < 0)
+    // Ids first, then the rows in key order: neighbours in the tree go in one after another.
+    struct Row
+    {
+        qint64 minute = 0, hz = 0;
+        int band = 0, tx = 0, rx = 0, txGrid = 0, rxGrid = 0;
+        bool added = false;
+    };
+    std::vector<Row> rows(size_t(spots.size()));
+    std::vector<int> order(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const HistorySpot& spot = spots[qsizetype(i)];
+        Row& row = rows[i];
+        row.minute = spot.minute - kHistoryEpochMinute;
+        row.band = historyBandOf(spot.hz);
+        row.hz = spot.hz - kBandBaseHz[row.band];
+        row.tx = nameId(true, spot.call);
+        row.rx = nameId(true, spot.reporter);
+        row.txGrid = nameId(false, spot.grid);
+        row.rxGrid = nameId(false, spot.reporterGrid);
+        if (row.tx < 0 || row.rx < 0 || row.txGrid < 0 || row.rxGrid < 0)
             return fail(QStringLiteral("The history file cannot be written"));
-        insert.bind(1, spot.minute - kHistoryEpochMinute).bind(2, band).bind(3, tx).bind(4, rx);
-        insert.bind(5, spot.hz - kBandBaseHz[band]).bind(6, txGrid).bind(7, rxGrid);
+        order[i] = int(i);
+    }
+    const auto key = [&](int i) {
+        const Row& r = rows[size_t(i)];
+        return std::tie(r.minute, r.band, r.tx, r.rx, r.hz);
+    };
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+    Statement& insert = m_prepared->insertSpot;
+    for (const int i : order) {
+        const HistorySpot& spot = spots[i];
+        Row& row = rows[size_t(i)];
+        insert.bind(1, row.minute).bind(2, row.band).bind(3, row.tx).bind(4, row.rx).bind(5, row.hz);
+        insert.bind(6, row.txGrid).bind(7, row.rxGrid);
         insert.bind(8, spot.snr).bind(9, spot.drift).bind(10, spot.dbm).bind(11, spot.km);
         insert.bind(12, spot.source == SpotSource::WsprLive ? 1 : 0);
         const int inserted = insert.step();
         insert.reset();
         if (inserted != SQLITE_DONE)
             return fail(QStringLiteral("The history file cannot be written"));
-        if (sqlite3_changes(m_db) == 0)
+        row.added = sqlite3_changes(m_db) > 0;
+    }
+
+    // The roll-ups, one upsert per hour and per day; in the answer's order, so that of two
+    // spots as far the first one is the day's best.
+    QMap<std::pair<int, qint64>, qint64> hours; // (band, hour) -> new spots
+    QMap<std::pair<int, qint64>, int> best;      // (band, day) -> furthest new spot
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        if (!row.added)
             continue;
         ++result.added;
-        ++hours[{band, spot.minute / 60}];
-        const HistorySpot*& furthest = best[{band, spot.minute / 1440}];
-        if (!furthest || spot.km > furthest->km)
-            furthest = &spot;
+        // Counted from 1970 as the queries do, then moved to the file's epoch.
+        ++hours[{row.band, spots[i].minute / 60 - kHistoryEpochMinute / 60}];
+        const std::pair<int, qint64> dayKey{row.band, spots[i].minute / 1440 - kHistoryEpochMinute / 1440};
+        const auto furthest = best.find(dayKey);
+        if (furthest == best.end())
+            best.insert(dayKey, int(i));
+        else if (spots[i].km > spots[*furthest].km)
+            *furthest = int(i);
     }
-    Statement hour(m_db, "INSERT INTO hourly VALUES(?, ?, ?) ON CONFLICT(band, hour)"
-                         " DO UPDATE SET spots = spots + excluded.spots");
+    Statement& hour = m_prepared->addHour;
     for (auto it = hours.cbegin(); it != hours.cend(); ++it) {
-        hour.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 60).bind(3, *it);
-        if (hour.step() != SQLITE_DONE)
-            return fail(QStringLiteral("The history file cannot be written"));
+        hour.bind(1, it.key().first).bind(2, it.key().second).bind(3, *it);
+        const int done = hour.step();
         hour.reset();
-    }
-    Statement day(m_db, "INSERT INTO daily_best VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(band, day)"
-                        " DO UPDATE SET km = excluded.km, minute = excluded.minute, tx = excluded.tx,"
-                        " rx = excluded.rx, txgrid = excluded.txgrid, rxgrid = excluded.rxgrid"
-                        " WHERE excluded.km > daily_best.km");
-    for (auto it = best.cbegin(); it != best.cend(); ++it) {
-        const HistorySpot& s = **it;
-        day.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 1440);
-        day.bind(3, s.km).bind(4, s.minute - kHistoryEpochMinute);
-        day.bind(5, m_calls.value(s.call)).bind(6, m_calls.value(s.reporter));
-        day.bind(7, m_locators.value(s.grid)).bind(8, m_locators.value(s.reporterGrid));
-        if (day.step() != SQLITE_DONE)
+        if (done != SQLITE_DONE)
             return fail(QStringLiteral("The history file cannot be written"));
+    }
+    Statement& day = m_prepared->addDayBest;
+    for (auto it = best.cbegin(); it != best.cend(); ++it) {
+        const Row& row = rows[size_t(*it)];
+        day.bind(1, it.key().first).bind(2, it.key().second);
+        day.bind(3, spots[*it].km).bind(4, row.minute).bind(5, row.tx).bind(6, row.rx);
+        day.bind(7, row.txGrid).bind(8, row.rxGrid);
+        const int done = day.step();
         day.reset();
+        if (done != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
     }
     if (!exec("COMMIT"))
         return fail(QStringLiteral("The history file cannot be written"));
@@ -480,38 +555,66 @@ QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, 
     QList<HeatCell> cells;
     if (m_state != State::Open)
         return cells;
-    // Call texts by id, read once; the filter's verdict per (call, reporter) pair is kept, as
-    // the same pairs come back day after day.
-    QHash<qint64, QString> calls;
+    // The verdict of the call filters for each pair of call classes, and each call's class on
+    // either side, from the call table (thousands of rows, not millions).
+    std::vector<int> txClass, rxClass;
+    std::vector<char> verdicts;
+    int rxClasses = 0;
     if (filter.calls) {
+        CallClasses spotted(filter.spotted), spotter(filter.spotter);
+        const int noTx = spotted.classOf(QString()), noRx = spotter.classOf(QString());
         Statement c(m_db, "SELECT id, text FROM call");
-        while (c.step() == SQLITE_ROW)
-            calls.insert(c.integer(0), c.text(1));
+        while (c.step() == SQLITE_ROW) {
+            const qint64 id = c.integer(0);
+            if (id < 0 || id > std::numeric_limits<int>::max() - 1)
+                continue;
+            if (size_t(id) >= txClass.size()) {
+                txClass.resize(size_t(id) + 1, noTx);
+                rxClass.resize(size_t(id) + 1, noRx);
+            }
+            const QString text = c.text(1);
+            txClass[size_t(id)] = spotted.classOf(text);
+            rxClass[size_t(id)] = spotter.classOf(text);
+        }
+        rxClasses = spotter.count();
+        verdicts.resize(size_t(spotted.count()) * size_t(rxClasses));
+        for (int t = 0; t < spotted.count(); ++t)
+            for (int r = 0; r < rxClasses; ++r)
+                verdicts[size_t(t) * size_t(rxClasses) + size_t(r)] =
+                    callFilterMatch(filter.spotted, filter.spotter, filter.logic,
+                                    spotted.example(t), spotter.example(r));
+        // Spots whose calls are not in the table (none, in a sound file) read as empty calls.
+        txClass.push_back(noTx);
+        rxClass.push_back(noRx);
     }
-    QHash<qint64, bool> verdicts;
+    const auto classOf = [](const std::vector<int>& classes, qint64 id) {
+        return classes[id >= 0 && size_t(id) < classes.size() ? size_t(id) : classes.size() - 1];
+    };
+
+    // One pass over the time range in key order, reading only what the counts need; without
+    // call filters SQLite counts each minute itself.
     const qint64 offset = kHistoryEpochMinute;
-    Statement s(m_db, "SELECT minute, band, tx, rx, km FROM spots"
-                      " WHERE minute >= ?1 AND minute < ?2 AND km > ?3 AND (?4 < 0 OR band = ?4)");
+    Statement s(m_db, filter.calls ? "SELECT minute, tx, rx FROM spots WHERE minute >= ?1 AND minute < ?2"
+                                     " AND km > ?3 AND (?4 < 0 OR band = ?4) ORDER BY minute"
+                                   : "SELECT minute, count(*) FROM spots WHERE minute >= ?1 AND minute < ?2"
+                                     " AND km > ?3 AND (?4 < 0 OR band = ?4) GROUP BY minute ORDER BY minute");
     s.bind(1, fromHour * 60 - offset).bind(2, toHour * 60 - offset);
     s.bind(3, filter.minKm > 0 ? filter.minKm : std::numeric_limits<int>::min());
     s.bind(4, band.value_or(-1));
-    QMap<qint64, qint64> counts;
+    const auto count = [&](qint64 minute, qint64 spots) {
+        const qint64 hour = (minute + offset) / 60;
+        if (cells.isEmpty() || cells.last().hour != hour)
+            cells.append(HeatCell{hour, 0});
+        cells.last().spots += spots;
+    };
     while (s.step() == SQLITE_ROW) {
-        if (filter.calls) {
-            const qint64 tx = s.integer(2), rx = s.integer(3);
-            const qint64 pair = (tx << 32) | rx;
-            auto verdict = verdicts.constFind(pair);
-            if (verdict == verdicts.constEnd())
-                verdict = verdicts.insert(pair, callFilterMatch(filter.spotted, filter.spotter,
-                                                                filter.logic, calls.value(tx),
-                                                                calls.value(rx)));
-            if (!*verdict)
-                continue;
+        if (!filter.calls) {
+            count(s.integer(0), s.integer(1));
+        } else if (verdicts[size_t(classOf(txClass, s.integer(1))) * size_t(rxClasses)
+                            + size_t(classOf(rxClass, s.integer(2)))]) {
+            count(s.integer(0), 1);
         }
-        ++counts[(s.integer(0) + offset) / 60];
     }
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        cells.append(HeatCell{it.key(), *it});
     return cells;
 }
 
