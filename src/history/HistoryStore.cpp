@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QThread>
 
 #include <algorithm>
 #include <cmath>
@@ -131,6 +132,107 @@ private:
     QList<QStringView> m_prefixes;
     std::map<std::vector<bool>, int> m_classes;
     QStringList m_examples;
+};
+
+// The verdict of the call filters on a spot, by the classes of its two calls.
+struct CallVerdicts
+{
+    std::vector<int> txClass, rxClass; // by call id; the last entry for ids not in the table
+    std::vector<char> pass;            // by tx class * rxClasses + rx class
+    size_t rxClasses = 0;
+
+    bool passes(qint64 tx, qint64 rx) const
+    {
+        const auto classOf = [](const std::vector<int>& classes, qint64 id) {
+            return size_t(classes[id >= 0 && size_t(id) < classes.size() ? size_t(id) : classes.size() - 1]);
+        };
+        return pass[classOf(txClass, tx) * rxClasses + classOf(rxClass, rx)];
+    }
+    // As an SQL function, so that SQLite counts a minute's passing spots itself.
+    static void sqlPasses(sqlite3_context* context, int, sqlite3_value** values)
+    {
+        const auto* verdicts = static_cast<const CallVerdicts*>(sqlite3_user_data(context));
+        sqlite3_result_int(context, verdicts->passes(sqlite3_value_int64(values[0]),
+                                                     sqlite3_value_int64(values[1])));
+    }
+};
+
+// From the call table (thousands of rows, not millions): each call's class on either side,
+// and the verdict for each pair of classes.
+CallVerdicts callVerdicts(sqlite3* db, const HeatFilter& filter)
+{
+    CallVerdicts verdicts;
+    CallClasses spotted(filter.spotted), spotter(filter.spotter);
+    const int noTx = spotted.classOf(QString()), noRx = spotter.classOf(QString());
+    Statement c(db, "SELECT id, text FROM call");
+    while (c.step() == SQLITE_ROW) {
+        const qint64 id = c.integer(0);
+        if (id < 0 || id >= std::numeric_limits<int>::max())
+            continue;
+        if (size_t(id) >= verdicts.txClass.size()) {
+            verdicts.txClass.resize(size_t(id) + 1, noTx);
+            verdicts.rxClass.resize(size_t(id) + 1, noRx);
+        }
+        const QString text = c.text(1);
+        verdicts.txClass[size_t(id)] = spotted.classOf(text);
+        verdicts.rxClass[size_t(id)] = spotter.classOf(text);
+    }
+    // Spots whose calls are not in the table (none, in a sound file) read as empty calls.
+    verdicts.txClass.push_back(noTx);
+    verdicts.rxClass.push_back(noRx);
+    verdicts.rxClasses = size_t(spotter.count());
+    for (int t = 0; t < spotted.count(); ++t)
+        for (int r = 0; r < spotter.count(); ++r)
+            verdicts.pass.push_back(callFilterMatch(filter.spotted, filter.spotter, filter.logic,
+                                                    spotted.example(t), spotter.example(r)));
+    return verdicts;
+}
+
+// Spots a minute from the rows themselves: one pass in key order over the time range,
+// reading only the columns the count needs.
+struct NarrowedCount
+{
+    int band = -1; // every band
+    int minKm = 0; // any distance
+    std::optional<CallVerdicts> verdicts;
+
+    QList<HeatCell> run(sqlite3* db, qint64 fromHour, qint64 toHour) const
+    {
+        QList<HeatCell> cells;
+        if (verdicts)
+            sqlite3_create_function_v2(db, "beamtide_passes", 2,
+                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                       const_cast<CallVerdicts*>(&*verdicts), &CallVerdicts::sqlPasses,
+                                       nullptr, nullptr, nullptr);
+        // Only the conditions that narrow, each a column read on every row; the calls first,
+        // as they sit early in the row while the distance is near its end.
+        QByteArray sql = "SELECT minute, count(*) FROM spots WHERE minute >= ?1 AND minute < ?2";
+        if (verdicts)
+            sql += " AND beamtide_passes(tx, rx)";
+        if (minKm > 0)
+            sql += " AND km > ?3";
+        if (band >= 0)
+            sql += " AND band = ?4";
+        sql += " GROUP BY minute ORDER BY minute";
+        {
+            Statement s(db, sql.constData());
+            s.bind(1, fromHour * 60 - kHistoryEpochMinute).bind(2, toHour * 60 - kHistoryEpochMinute);
+            if (minKm > 0)
+                s.bind(3, minKm);
+            if (band >= 0)
+                s.bind(4, band);
+            while (s.step() == SQLITE_ROW) {
+                const qint64 hour = (s.integer(0) + kHistoryEpochMinute) / 60;
+                if (cells.isEmpty() || cells.last().hour != hour)
+                    cells.append(HeatCell{hour, 0});
+                cells.last().spots += s.integer(1);
+            }
+        }
+        if (verdicts)
+            sqlite3_create_function_v2(db, "beamtide_passes", 2, SQLITE_UTF8, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+        return cells;
+    }
 };
 
 } // namespace
@@ -552,69 +654,48 @@ QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, 
 QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour,
                                       const HeatFilter& filter)
 {
-    QList<HeatCell> cells;
     if (m_state != State::Open)
-        return cells;
-    // The verdict of the call filters for each pair of call classes, and each call's class on
-    // either side, from the call table (thousands of rows, not millions).
-    std::vector<int> txClass, rxClass;
-    std::vector<char> verdicts;
-    int rxClasses = 0;
-    if (filter.calls) {
-        CallClasses spotted(filter.spotted), spotter(filter.spotter);
-        const int noTx = spotted.classOf(QString()), noRx = spotter.classOf(QString());
-        Statement c(m_db, "SELECT id, text FROM call");
-        while (c.step() == SQLITE_ROW) {
-            const qint64 id = c.integer(0);
-            if (id < 0 || id > std::numeric_limits<int>::max() - 1)
-                continue;
-            if (size_t(id) >= txClass.size()) {
-                txClass.resize(size_t(id) + 1, noTx);
-                rxClass.resize(size_t(id) + 1, noRx);
-            }
-            const QString text = c.text(1);
-            txClass[size_t(id)] = spotted.classOf(text);
-            rxClass[size_t(id)] = spotter.classOf(text);
-        }
-        rxClasses = spotter.count();
-        verdicts.resize(size_t(spotted.count()) * size_t(rxClasses));
-        for (int t = 0; t < spotted.count(); ++t)
-            for (int r = 0; r < rxClasses; ++r)
-                verdicts[size_t(t) * size_t(rxClasses) + size_t(r)] =
-                    callFilterMatch(filter.spotted, filter.spotter, filter.logic,
-                                    spotted.example(t), spotter.example(r));
-        // Spots whose calls are not in the table (none, in a sound file) read as empty calls.
-        txClass.push_back(noTx);
-        rxClass.push_back(noRx);
-    }
-    const auto classOf = [](const std::vector<int>& classes, qint64 id) {
-        return classes[id >= 0 && size_t(id) < classes.size() ? size_t(id) : classes.size() - 1];
-    };
+        return {};
+    NarrowedCount count;
+    count.band = band.value_or(-1);
+    count.minKm = filter.minKm;
+    if (filter.calls)
+        count.verdicts = callVerdicts(m_db, filter);
 
-    // One pass over the time range in key order, reading only what the counts need; without
-    // call filters SQLite counts each minute itself.
-    const qint64 offset = kHistoryEpochMinute;
-    Statement s(m_db, filter.calls ? "SELECT minute, tx, rx FROM spots WHERE minute >= ?1 AND minute < ?2"
-                                     " AND km > ?3 AND (?4 < 0 OR band = ?4) ORDER BY minute"
-                                   : "SELECT minute, count(*) FROM spots WHERE minute >= ?1 AND minute < ?2"
-                                     " AND km > ?3 AND (?4 < 0 OR band = ?4) GROUP BY minute ORDER BY minute");
-    s.bind(1, fromHour * 60 - offset).bind(2, toHour * 60 - offset);
-    s.bind(3, filter.minKm > 0 ? filter.minKm : std::numeric_limits<int>::min());
-    s.bind(4, band.value_or(-1));
-    const auto count = [&](qint64 minute, qint64 spots) {
-        const qint64 hour = (minute + offset) / 60;
-        if (cells.isEmpty() || cells.last().hour != hour)
-            cells.append(HeatCell{hour, 0});
-        cells.last().spots += spots;
-    };
-    while (s.step() == SQLITE_ROW) {
-        if (!filter.calls) {
-            count(s.integer(0), s.integer(1));
-        } else if (verdicts[size_t(classOf(txClass, s.integer(1))) * size_t(rxClasses)
-                            + size_t(classOf(rxClass, s.integer(2)))]) {
-            count(s.integer(0), 1);
+    // The roll-up tells where half of the range's spots are: a large range is counted in two
+    // halves at once, the later one on a connection and a thread of its own.
+    const QList<HeatCell> all = heatMap(band, fromHour, toHour);
+    qint64 total = 0;
+    for (const HeatCell& cell : all)
+        total += cell.spots;
+    qint64 splitHour = toHour;
+    if (total >= m_parallelScanRows && QThread::idealThreadCount() > 1) {
+        qint64 sum = 0;
+        for (const HeatCell& cell : all) {
+            sum += cell.spots;
+            if (sum * 2 >= total) {
+                splitHour = cell.hour + 1;
+                break;
+            }
         }
     }
+    QList<HeatCell> later;
+    std::unique_ptr<QThread> helper;
+    sqlite3* other = nullptr;
+    if (splitHour < toHour
+        && sqlite3_open_v2(QFile::encodeName(m_path).constData(), &other,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(other, 30000);
+        helper.reset(QThread::create([&] { later = count.run(other, splitHour, toHour); }));
+        helper->start();
+    } else {
+        splitHour = toHour;
+    }
+    QList<HeatCell> cells = count.run(m_db, fromHour, splitHour);
+    if (helper)
+        helper->wait();
+    sqlite3_close_v2(other);
+    cells.append(later);
     return cells;
 }
 

@@ -113,6 +113,9 @@ public:
     // The same from the rows themselves, narrowed by the filter: a scan, not the roll-up.
     QList<HeatCell> heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour,
                             const HeatFilter& filter);
+    // From this many spots in the range, the narrowed heat map is counted in two halves at
+    // once; tests lower it.
+    void setParallelScanRows(qint64 rows) { m_parallelScanRows = rows; }
     QList<BandHours> spotsPerHour(qint64 fromHour, qint64 toHour);
     QList<DayBest> bestPerDay(std::optional<int> band, qint64 fromDay, qint64 toDay);
     // The oldest hour with a spot; nothing when the file holds none.
@@ -146,6 +149,7 @@ private:
     IdCache m_calls;
     IdCache m_locators;
     std::unique_ptr<Prepared> m_prepared; // the store's statements, made once
+    qint64 m_parallelScanRows = 500000;
 };
 
 } // namespace beamtide

@@ -247,13 +247,15 @@ TEST(HistoryStore, TheNarrowedHeatMapCountsWhatTheFiltersPass)
         {"", "VK", "OR", 3000},        {"", "", "AND", 0},           {"K1,VK, W", "", "OR", 0},
         {"", "G4, K2", "AND", 0},      {"K1,VK", "DL", "OR", 0},     {"K1,VK", "DL", "AND", 0},
         {"A,B,C,D,E,W,K", "", "AND", 0}, {"K1ABC", "K", "AND", 9000}, {"X", "Y", "XOR", 0},
+        {nullptr, nullptr, nullptr, 4000}, // the far distance alone
     };
     const qint64 from = kToday / 60 - 48, to = kToday / 60 + 10;
     for (const std::optional<int> band : {std::optional<int>(), historyBandOfName(u"20")}) {
         for (const Case& c : cases) {
-            SCOPED_TRACE(std::string(c.spotted) + " " + c.logic + " " + c.spotter + " >" + std::to_string(c.minKm));
+            SCOPED_TRACE(c.spotted ? std::string(c.spotted) + " " + c.logic + " " + c.spotter : std::string());
+            SCOPED_TRACE(c.minKm);
             HeatFilter filter;
-            filter.calls = true;
+            filter.calls = c.spotted != nullptr;
             filter.spotted = QString::fromLatin1(c.spotted);
             filter.spotter = QString::fromLatin1(c.spotter);
             filter.logic = QString::fromLatin1(c.logic);
@@ -262,12 +264,17 @@ TEST(HistoryStore, TheNarrowedHeatMapCountsWhatTheFiltersPass)
             for (const Spot& k : known)
                 if (k.minute / 60 >= from && k.minute / 60 < to && (c.minKm == 0 || k.km > c.minKm)
                     && (!band || historyBandOf(std::llround(k.mhz.toDouble() * 1e6)) == *band)
-                    && callFilterMatch(filter.spotted, filter.spotter, filter.logic, k.call, k.reporter))
+                    && (!filter.calls || callFilterMatch(filter.spotted, filter.spotter, filter.logic, k.call, k.reporter)))
                     ++expected[k.minute / 60];
-            std::map<qint64, qint64> counted;
-            for (const HeatCell& cell : store.heatMap(band, from, to, filter))
-                counted[cell.hour] = cell.spots;
-            EXPECT_EQ(counted, expected);
+            // On the store's thread alone, and in two halves at once.
+            for (const qint64 parallelFrom : {qint64(1) << 40, qint64(1)}) {
+                store.setParallelScanRows(parallelFrom);
+                using Cells = std::vector<std::pair<qint64, qint64>>;
+                Cells counted;
+                for (const HeatCell& cell : store.heatMap(band, from, to, filter))
+                    counted.emplace_back(cell.hour, cell.spots);
+                EXPECT_EQ(counted, Cells(expected.begin(), expected.end()));
+            }
         }
     }
 }
