@@ -14,6 +14,7 @@
 #include <limits>
 #include <map>
 #include <tuple>
+#include <unordered_set>
 #include <vector>
 
 namespace beamtide {
@@ -306,6 +307,41 @@ struct HistoryStore::Prepared
     Statement insertSpot, addCall, findCall, addLocator, findLocator, addHour, addDayBest;
 };
 
+// The identities of the spots of the last two answers, all in the file: fetches overlap, so
+// half an answer is often a repeat, and a repeat known here costs no search in the file. Only
+// pruning removes rows: this copy forgets when it prunes, and a spot that another copy pruned
+// is past the days kept anyway.
+struct HistoryStore::Recent
+{
+    struct Key
+    {
+        qint64 minute, hz;
+        int band, tx, rx;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key& k) const noexcept
+        {
+            return qHashMulti(0, k.minute, k.hz, k.band, k.tx, k.rx);
+        }
+    };
+    using Keys = std::unordered_set<Key, KeyHash>;
+    Keys last, before;
+
+    bool contains(const Key& key) const { return last.contains(key) || before.contains(key); }
+    void forget()
+    {
+        last.clear();
+        before.clear();
+    }
+    void remember(Keys keys)
+    {
+        before = std::move(last);
+        last = std::move(keys);
+    }
+};
+
 HistoryStore::HistoryStore() = default;
 
 HistoryStore::~HistoryStore()
@@ -529,10 +565,18 @@ HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, q
         return std::tie(r.minute, r.band, r.tx, r.rx, r.hz);
     };
     std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+    if (!m_recent)
+        m_recent = std::make_unique<Recent>();
+    Recent::Keys keys;
+    keys.reserve(rows.size());
     Statement& insert = m_prepared->insertSpot;
     for (const int i : order) {
         const HistorySpot& spot = spots[i];
         Row& row = rows[size_t(i)];
+        const Recent::Key rowKey{row.minute, row.hz, row.band, row.tx, row.rx};
+        keys.insert(rowKey);
+        if (m_recent->contains(rowKey))
+            continue;
         insert.bind(1, row.minute).bind(2, row.band).bind(3, row.tx).bind(4, row.rx).bind(5, row.hz);
         insert.bind(6, row.txGrid).bind(7, row.rxGrid);
         insert.bind(8, spot.snr).bind(9, spot.drift).bind(10, spot.dbm).bind(11, spot.km);
@@ -584,10 +628,14 @@ HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, q
     if (!exec("COMMIT"))
         return fail(QStringLiteral("The history file cannot be written"));
     result.ok = true;
+    m_recent->remember(std::move(keys));
 
-    if (nowMinute >= metaValue("next_prune", 0) && !prune(nowMinute)) {
+    if (nowMinute >= metaValue("next_prune", 0)) {
         // The spots are stored; pruning is tried again at the next store.
-        exec("ROLLBACK");
+        if (!prune(nowMinute))
+            exec("ROLLBACK");
+        // Spots of the last answers may be gone now, and are stored again if fetched again.
+        m_recent->forget();
     }
     giveSpaceBack();
     return result;

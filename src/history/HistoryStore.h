@@ -149,6 +149,8 @@ private:
     IdCache m_calls;
     IdCache m_locators;
     std::unique_ptr<Prepared> m_prepared; // the store's statements, made once
+    struct Recent;
+    std::unique_ptr<Recent> m_recent; // the spots of the last answers, all in the file
     qint64 m_parallelScanRows = 500000;
 };
 
