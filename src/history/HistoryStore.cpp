@@ -7,9 +7,15 @@
 #include <QDir>
 #include <QFile>
 #include <QMap>
+#include <QThread>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <map>
+#include <tuple>
+#include <unordered_set>
+#include <vector>
 
 namespace beamtide {
 
@@ -95,6 +101,141 @@ qint64 dayStart(qint64 day)
     return day * 1440;
 }
 
+// The call filters read a call only by how it begins: with the filter text, or with one of
+// its comma-separated terms. Calls that begin with the same of these texts get the same
+// verdict, so a narrowed heat map judges one example per class instead of every spot.
+class CallClasses
+{
+public:
+    explicit CallClasses(QStringView filter)
+    {
+        if (!filter.isEmpty())
+            m_prefixes.append(filter);
+        for (QStringView term : filter.split(u','))
+            if (!term.trimmed().isEmpty() && !m_prefixes.contains(term.trimmed()))
+                m_prefixes.append(term.trimmed());
+    }
+
+    int classOf(const QString& call)
+    {
+        std::vector<bool> begins(size_t(m_prefixes.size()));
+        for (qsizetype i = 0; i < m_prefixes.size(); ++i)
+            begins[size_t(i)] = call.startsWith(m_prefixes[i]);
+        const auto [known, added] = m_classes.emplace(std::move(begins), int(m_examples.size()));
+        if (added)
+            m_examples.append(call);
+        return known->second;
+    }
+    int count() const { return int(m_examples.size()); }
+    const QString& example(int cls) const { return m_examples[cls]; }
+
+private:
+    QList<QStringView> m_prefixes;
+    std::map<std::vector<bool>, int> m_classes;
+    QStringList m_examples;
+};
+
+// The verdict of the call filters on a spot, by the classes of its two calls.
+struct CallVerdicts
+{
+    std::vector<int> txClass, rxClass; // by call id; the last entry for ids not in the table
+    std::vector<char> pass;            // by tx class * rxClasses + rx class
+    size_t rxClasses = 0;
+
+    bool passes(qint64 tx, qint64 rx) const
+    {
+        const auto classOf = [](const std::vector<int>& classes, qint64 id) {
+            return size_t(classes[id >= 0 && size_t(id) < classes.size() ? size_t(id) : classes.size() - 1]);
+        };
+        return pass[classOf(txClass, tx) * rxClasses + classOf(rxClass, rx)];
+    }
+    // As an SQL function, so that SQLite counts a minute's passing spots itself.
+    static void sqlPasses(sqlite3_context* context, int, sqlite3_value** values)
+    {
+        const auto* verdicts = static_cast<const CallVerdicts*>(sqlite3_user_data(context));
+        sqlite3_result_int(context, verdicts->passes(sqlite3_value_int64(values[0]),
+                                                     sqlite3_value_int64(values[1])));
+    }
+};
+
+// From the call table (thousands of rows, not millions): each call's class on either side,
+// and the verdict for each pair of classes.
+CallVerdicts callVerdicts(sqlite3* db, const HeatFilter& filter)
+{
+    CallVerdicts verdicts;
+    CallClasses spotted(filter.spotted), spotter(filter.spotter);
+    const int noTx = spotted.classOf(QString()), noRx = spotter.classOf(QString());
+    Statement c(db, "SELECT id, text FROM call");
+    while (c.step() == SQLITE_ROW) {
+        const qint64 id = c.integer(0);
+        if (id < 0 || id >= std::numeric_limits<int>::max())
+            continue;
+        if (size_t(id) >= verdicts.txClass.size()) {
+            verdicts.txClass.resize(size_t(id) + 1, noTx);
+            verdicts.rxClass.resize(size_t(id) + 1, noRx);
+        }
+        const QString text = c.text(1);
+        verdicts.txClass[size_t(id)] = spotted.classOf(text);
+        verdicts.rxClass[size_t(id)] = spotter.classOf(text);
+    }
+    // Spots whose calls are not in the table (none, in a sound file) read as empty calls.
+    verdicts.txClass.push_back(noTx);
+    verdicts.rxClass.push_back(noRx);
+    verdicts.rxClasses = size_t(spotter.count());
+    for (int t = 0; t < spotted.count(); ++t)
+        for (int r = 0; r < spotter.count(); ++r)
+            verdicts.pass.push_back(callFilterMatch(filter.spotted, filter.spotter, filter.logic,
+                                                    spotted.example(t), spotter.example(r)));
+    return verdicts;
+}
+
+// Spots a minute from the rows themselves: one pass in key order over the time range,
+// reading only the columns the count needs.
+struct NarrowedCount
+{
+    int band = -1; // every band
+    int minKm = 0; // any distance
+    std::optional<CallVerdicts> verdicts;
+
+    QList<HeatCell> run(sqlite3* db, qint64 fromHour, qint64 toHour) const
+    {
+        QList<HeatCell> cells;
+        if (verdicts)
+            sqlite3_create_function_v2(db, "beamtide_passes", 2,
+                                       SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_DIRECTONLY,
+                                       const_cast<CallVerdicts*>(&*verdicts), &CallVerdicts::sqlPasses,
+                                       nullptr, nullptr, nullptr);
+        // Only the conditions that narrow, each a column read on every row; the calls first,
+        // as they sit early in the row while the distance is near its end.
+        QByteArray sql = "SELECT minute, count(*) FROM spots WHERE minute >= ?1 AND minute < ?2";
+        if (verdicts)
+            sql += " AND beamtide_passes(tx, rx)";
+        if (minKm > 0)
+            sql += " AND km > ?3";
+        if (band >= 0)
+            sql += " AND band = ?4";
+        sql += " GROUP BY minute ORDER BY minute";
+        {
+            Statement s(db, sql.constData());
+            s.bind(1, fromHour * 60 - kHistoryEpochMinute).bind(2, toHour * 60 - kHistoryEpochMinute);
+            if (minKm > 0)
+                s.bind(3, minKm);
+            if (band >= 0)
+                s.bind(4, band);
+            while (s.step() == SQLITE_ROW) {
+                const qint64 hour = (s.integer(0) + kHistoryEpochMinute) / 60;
+                if (cells.isEmpty() || cells.last().hour != hour)
+                    cells.append(HeatCell{hour, 0});
+                cells.last().spots += s.integer(1);
+            }
+        }
+        if (verdicts)
+            sqlite3_create_function_v2(db, "beamtide_passes", 2, SQLITE_UTF8, nullptr, nullptr,
+                                       nullptr, nullptr, nullptr);
+        return cells;
+    }
+};
+
 } // namespace
 
 std::optional<HistorySpot> HistorySpot::fromLine(QStringView line, SpotSource source)
@@ -154,10 +295,51 @@ struct HistoryStore::Prepared
           addCall(db, "INSERT OR IGNORE INTO call(text) VALUES(?)"),
           findCall(db, "SELECT id FROM call WHERE text = ?"),
           addLocator(db, "INSERT OR IGNORE INTO locator(text) VALUES(?)"),
-          findLocator(db, "SELECT id FROM locator WHERE text = ?")
+          findLocator(db, "SELECT id FROM locator WHERE text = ?"),
+          addHour(db, "INSERT INTO hourly VALUES(?, ?, ?) ON CONFLICT(band, hour)"
+                      " DO UPDATE SET spots = spots + excluded.spots"),
+          addDayBest(db, "INSERT INTO daily_best VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(band, day)"
+                         " DO UPDATE SET km = excluded.km, minute = excluded.minute, tx = excluded.tx,"
+                         " rx = excluded.rx, txgrid = excluded.txgrid, rxgrid = excluded.rxgrid"
+                         " WHERE excluded.km > daily_best.km")
     {
     }
-    Statement insertSpot, addCall, findCall, addLocator, findLocator;
+    Statement insertSpot, addCall, findCall, addLocator, findLocator, addHour, addDayBest;
+};
+
+// The identities of the spots of the last two answers, all in the file: fetches overlap, so
+// half an answer is often a repeat, and a repeat known here costs no search in the file. Only
+// pruning removes rows: this copy forgets when it prunes, and a spot that another copy pruned
+// is past the days kept anyway.
+struct HistoryStore::Recent
+{
+    struct Key
+    {
+        qint64 minute, hz;
+        int band, tx, rx;
+        bool operator==(const Key&) const = default;
+    };
+    struct KeyHash
+    {
+        size_t operator()(const Key& k) const noexcept
+        {
+            return qHashMulti(0, k.minute, k.hz, k.band, k.tx, k.rx);
+        }
+    };
+    using Keys = std::unordered_set<Key, KeyHash>;
+    Keys last, before;
+
+    bool contains(const Key& key) const { return last.contains(key) || before.contains(key); }
+    void forget()
+    {
+        last.clear();
+        before.clear();
+    }
+    void remember(Keys keys)
+    {
+        before = std::move(last);
+        last = std::move(keys);
+    }
 };
 
 HistoryStore::HistoryStore() = default;
@@ -309,10 +491,10 @@ int HistoryStore::nameId(bool call, const QString& text)
 {
     // Ids never change once given, so a cached one stays right even when another copy
     // writes to the file too.
-    QHash<QString, int>& cache = call ? m_calls : m_locators;
-    const auto known = cache.constFind(text);
-    if (known != cache.constEnd())
-        return *known;
+    IdCache& cache = call ? m_calls : m_locators;
+    const auto known = cache.find(text);
+    if (known != cache.end())
+        return known->second;
     Statement& add = call ? m_prepared->addCall : m_prepared->addLocator;
     Statement& find = call ? m_prepared->findCall : m_prepared->findLocator;
     add.bind(1, text);
@@ -325,7 +507,7 @@ int HistoryStore::nameId(bool call, const QString& text)
     const int id = found == SQLITE_ROW ? int(find.integer(0)) : -1;
     find.reset();
     if (id >= 0)
-        cache.insert(text, id);
+        cache.emplace(text, id);
     return id;
 }
 
@@ -355,62 +537,105 @@ HistoryStore::StoreResult HistoryStore::store(const QList<HistorySpot>& spots, q
         m_prepared = std::make_unique<Prepared>(m_db);
     if (!exec("BEGIN IMMEDIATE"))
         return fail(QStringLiteral("The history file cannot be written"));
-    Statement& insert = m_prepared->insertSpot;
-    QMap<std::pair<int, qint64>, qint64> hours;        // (band, hour) -> new spots
-    QMap<std::pair<int, qint64>, const HistorySpot*> best; // (band, day) -> furthest new spot
-    for (const HistorySpot& spot : spots) {
-        const int band = historyBandOf(spot.hz);
-        const int tx = nameId(true, spot.call);
-        const int rx = nameId(true, spot.reporter);
-        const int txGrid = nameId(false, spot.grid);
-        const int rxGrid = nameId(false, spot.reporterGrid);
-        if (tx < 0 || rx < 0 || txGrid < 0 || rxGrid < 0)
+    // Ids first, then the rows in key order: neighbours in the tree go in one after another.
+    struct Row
+    {
+        qint64 minute = 0, hz = 0;
+        int band = 0, tx = 0, rx = 0, txGrid = 0, rxGrid = 0;
+        bool added = false;
+    };
+    std::vector<Row> rows(size_t(spots.size()));
+    std::vector<int> order(rows.size());
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const HistorySpot& spot = spots[qsizetype(i)];
+        Row& row = rows[i];
+        row.minute = spot.minute - kHistoryEpochMinute;
+        row.band = historyBandOf(spot.hz);
+        row.hz = spot.hz - kBandBaseHz[row.band];
+        row.tx = nameId(true, spot.call);
+        row.rx = nameId(true, spot.reporter);
+        row.txGrid = nameId(false, spot.grid);
+        row.rxGrid = nameId(false, spot.reporterGrid);
+        if (row.tx < 0 || row.rx < 0 || row.txGrid < 0 || row.rxGrid < 0)
             return fail(QStringLiteral("The history file cannot be written"));
-        insert.bind(1, spot.minute - kHistoryEpochMinute).bind(2, band).bind(3, tx).bind(4, rx);
-        insert.bind(5, spot.hz - kBandBaseHz[band]).bind(6, txGrid).bind(7, rxGrid);
+        order[i] = int(i);
+    }
+    const auto key = [&](int i) {
+        const Row& r = rows[size_t(i)];
+        return std::tie(r.minute, r.band, r.tx, r.rx, r.hz);
+    };
+    std::sort(order.begin(), order.end(), [&](int a, int b) { return key(a) < key(b); });
+    if (!m_recent)
+        m_recent = std::make_unique<Recent>();
+    Recent::Keys keys;
+    keys.reserve(rows.size());
+    Statement& insert = m_prepared->insertSpot;
+    for (const int i : order) {
+        const HistorySpot& spot = spots[i];
+        Row& row = rows[size_t(i)];
+        const Recent::Key rowKey{row.minute, row.hz, row.band, row.tx, row.rx};
+        keys.insert(rowKey);
+        if (m_recent->contains(rowKey))
+            continue;
+        insert.bind(1, row.minute).bind(2, row.band).bind(3, row.tx).bind(4, row.rx).bind(5, row.hz);
+        insert.bind(6, row.txGrid).bind(7, row.rxGrid);
         insert.bind(8, spot.snr).bind(9, spot.drift).bind(10, spot.dbm).bind(11, spot.km);
         insert.bind(12, spot.source == SpotSource::WsprLive ? 1 : 0);
         const int inserted = insert.step();
         insert.reset();
         if (inserted != SQLITE_DONE)
             return fail(QStringLiteral("The history file cannot be written"));
-        if (sqlite3_changes(m_db) == 0)
+        row.added = sqlite3_changes(m_db) > 0;
+    }
+
+    // The roll-ups, one upsert per hour and per day; in the answer's order, so that of two
+    // spots as far the first one is the day's best.
+    QMap<std::pair<int, qint64>, qint64> hours; // (band, hour) -> new spots
+    QMap<std::pair<int, qint64>, int> best;      // (band, day) -> furthest new spot
+    for (size_t i = 0; i < rows.size(); ++i) {
+        const Row& row = rows[i];
+        if (!row.added)
             continue;
         ++result.added;
-        ++hours[{band, spot.minute / 60}];
-        const HistorySpot*& furthest = best[{band, spot.minute / 1440}];
-        if (!furthest || spot.km > furthest->km)
-            furthest = &spot;
+        // Counted from 1970 as the queries do, then moved to the file's epoch.
+        ++hours[{row.band, spots[i].minute / 60 - kHistoryEpochMinute / 60}];
+        const std::pair<int, qint64> dayKey{row.band, spots[i].minute / 1440 - kHistoryEpochMinute / 1440};
+        const auto furthest = best.find(dayKey);
+        if (furthest == best.end())
+            best.insert(dayKey, int(i));
+        else if (spots[i].km > spots[*furthest].km)
+            *furthest = int(i);
     }
-    Statement hour(m_db, "INSERT INTO hourly VALUES(?, ?, ?) ON CONFLICT(band, hour)"
-                         " DO UPDATE SET spots = spots + excluded.spots");
+    Statement& hour = m_prepared->addHour;
     for (auto it = hours.cbegin(); it != hours.cend(); ++it) {
-        hour.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 60).bind(3, *it);
-        if (hour.step() != SQLITE_DONE)
-            return fail(QStringLiteral("The history file cannot be written"));
+        hour.bind(1, it.key().first).bind(2, it.key().second).bind(3, *it);
+        const int done = hour.step();
         hour.reset();
-    }
-    Statement day(m_db, "INSERT INTO daily_best VALUES(?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT(band, day)"
-                        " DO UPDATE SET km = excluded.km, minute = excluded.minute, tx = excluded.tx,"
-                        " rx = excluded.rx, txgrid = excluded.txgrid, rxgrid = excluded.rxgrid"
-                        " WHERE excluded.km > daily_best.km");
-    for (auto it = best.cbegin(); it != best.cend(); ++it) {
-        const HistorySpot& s = **it;
-        day.bind(1, it.key().first).bind(2, it.key().second - kHistoryEpochMinute / 1440);
-        day.bind(3, s.km).bind(4, s.minute - kHistoryEpochMinute);
-        day.bind(5, m_calls.value(s.call)).bind(6, m_calls.value(s.reporter));
-        day.bind(7, m_locators.value(s.grid)).bind(8, m_locators.value(s.reporterGrid));
-        if (day.step() != SQLITE_DONE)
+        if (done != SQLITE_DONE)
             return fail(QStringLiteral("The history file cannot be written"));
+    }
+    Statement& day = m_prepared->addDayBest;
+    for (auto it = best.cbegin(); it != best.cend(); ++it) {
+        const Row& row = rows[size_t(*it)];
+        day.bind(1, it.key().first).bind(2, it.key().second);
+        day.bind(3, spots[*it].km).bind(4, row.minute).bind(5, row.tx).bind(6, row.rx);
+        day.bind(7, row.txGrid).bind(8, row.rxGrid);
+        const int done = day.step();
         day.reset();
+        if (done != SQLITE_DONE)
+            return fail(QStringLiteral("The history file cannot be written"));
     }
     if (!exec("COMMIT"))
         return fail(QStringLiteral("The history file cannot be written"));
     result.ok = true;
+    m_recent->remember(std::move(keys));
 
-    if (nowMinute >= metaValue("next_prune", 0) && !prune(nowMinute)) {
+    if (nowMinute >= metaValue("next_prune", 0)) {
         // The spots are stored; pruning is tried again at the next store.
-        exec("ROLLBACK");
+        if (!prune(nowMinute))
+            exec("ROLLBACK");
+        // Spots of the last answers may be gone now, and are stored again if fetched again.
+        m_recent->forget();
     }
     giveSpaceBack();
     return result;
@@ -477,41 +702,48 @@ QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, 
 QList<HeatCell> HistoryStore::heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour,
                                       const HeatFilter& filter)
 {
-    QList<HeatCell> cells;
     if (m_state != State::Open)
-        return cells;
-    // Call texts by id, read once; the filter's verdict per (call, reporter) pair is kept, as
-    // the same pairs come back day after day.
-    QHash<qint64, QString> calls;
-    if (filter.calls) {
-        Statement c(m_db, "SELECT id, text FROM call");
-        while (c.step() == SQLITE_ROW)
-            calls.insert(c.integer(0), c.text(1));
-    }
-    QHash<qint64, bool> verdicts;
-    const qint64 offset = kHistoryEpochMinute;
-    Statement s(m_db, "SELECT minute, band, tx, rx, km FROM spots"
-                      " WHERE minute >= ?1 AND minute < ?2 AND km > ?3 AND (?4 < 0 OR band = ?4)");
-    s.bind(1, fromHour * 60 - offset).bind(2, toHour * 60 - offset);
-    s.bind(3, filter.minKm > 0 ? filter.minKm : std::numeric_limits<int>::min());
-    s.bind(4, band.value_or(-1));
-    QMap<qint64, qint64> counts;
-    while (s.step() == SQLITE_ROW) {
-        if (filter.calls) {
-            const qint64 tx = s.integer(2), rx = s.integer(3);
-            const qint64 pair = (tx << 32) | rx;
-            auto verdict = verdicts.constFind(pair);
-            if (verdict == verdicts.constEnd())
-                verdict = verdicts.insert(pair, callFilterMatch(filter.spotted, filter.spotter,
-                                                                filter.logic, calls.value(tx),
-                                                                calls.value(rx)));
-            if (!*verdict)
-                continue;
+        return {};
+    NarrowedCount count;
+    count.band = band.value_or(-1);
+    count.minKm = filter.minKm;
+    if (filter.calls)
+        count.verdicts = callVerdicts(m_db, filter);
+
+    // The roll-up tells where half of the range's spots are: a large range is counted in two
+    // halves at once, the later one on a connection and a thread of its own.
+    const QList<HeatCell> all = heatMap(band, fromHour, toHour);
+    qint64 total = 0;
+    for (const HeatCell& cell : all)
+        total += cell.spots;
+    qint64 splitHour = toHour;
+    if (total >= m_parallelScanRows && QThread::idealThreadCount() > 1) {
+        qint64 sum = 0;
+        for (const HeatCell& cell : all) {
+            sum += cell.spots;
+            if (sum * 2 >= total) {
+                splitHour = cell.hour + 1;
+                break;
+            }
         }
-        ++counts[(s.integer(0) + offset) / 60];
     }
-    for (auto it = counts.cbegin(); it != counts.cend(); ++it)
-        cells.append(HeatCell{it.key(), *it});
+    QList<HeatCell> later;
+    std::unique_ptr<QThread> helper;
+    sqlite3* other = nullptr;
+    if (splitHour < toHour
+        && sqlite3_open_v2(QFile::encodeName(m_path).constData(), &other,
+                           SQLITE_OPEN_READWRITE | SQLITE_OPEN_NOMUTEX, nullptr) == SQLITE_OK) {
+        sqlite3_busy_timeout(other, 30000);
+        helper.reset(QThread::create([&] { later = count.run(other, splitHour, toHour); }));
+        helper->start();
+    } else {
+        splitHour = toHour;
+    }
+    QList<HeatCell> cells = count.run(m_db, fromHour, splitHour);
+    if (helper)
+        helper->wait();
+    sqlite3_close_v2(other);
+    cells.append(later);
     return cells;
 }
 

@@ -9,6 +9,7 @@
 
 #include <memory>
 #include <optional>
+#include <unordered_map>
 
 struct sqlite3;
 struct sqlite3_stmt;
@@ -112,6 +113,9 @@ public:
     // The same from the rows themselves, narrowed by the filter: a scan, not the roll-up.
     QList<HeatCell> heatMap(std::optional<int> band, qint64 fromHour, qint64 toHour,
                             const HeatFilter& filter);
+    // From this many spots in the range, the narrowed heat map is counted in two halves at
+    // once; tests lower it.
+    void setParallelScanRows(qint64 rows) { m_parallelScanRows = rows; }
     QList<BandHours> spotsPerHour(qint64 fromHour, qint64 toHour);
     QList<DayBest> bestPerDay(std::optional<int> band, qint64 fromDay, qint64 toDay);
     // The oldest hour with a spot; nothing when the file holds none.
@@ -135,9 +139,19 @@ private:
     State m_state = State::Closed;
     QString m_path;
     QString m_why;
-    QHash<QString, int> m_calls;
-    QHash<QString, int> m_locators;
+    // Qt's seeded string hash takes a slow path on some processors (a third of a microsecond
+    // here), and a store looks ids up four times a spot: an unseeded one does.
+    struct TextHash
+    {
+        size_t operator()(const QString& text) const noexcept { return qHash(text, 0); }
+    };
+    using IdCache = std::unordered_map<QString, int, TextHash>;
+    IdCache m_calls;
+    IdCache m_locators;
     std::unique_ptr<Prepared> m_prepared; // the store's statements, made once
+    struct Recent;
+    std::unique_ptr<Recent> m_recent; // the spots of the last answers, all in the file
+    qint64 m_parallelScanRows = 500000;
 };
 
 } // namespace beamtide

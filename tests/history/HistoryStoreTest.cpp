@@ -21,6 +21,8 @@
 #include <signal.h>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 
 using namespace beamtide;
 using beamtide::test::TempFolder;
@@ -203,6 +205,78 @@ TEST(HistoryStore, ChartsFromAKnownSetOfSpots)
     ASSERT_EQ(anyBand.size(), 1);
     EXPECT_EQ(anyBand[0].call, QStringLiteral("W1AW"));
     EXPECT_EQ(store.firstHour(), h - 17);
+}
+
+TEST(HistoryStore, TheNarrowedHeatMapCountsWhatTheFiltersPass)
+{
+    // Calls that begin alike and unlike, on two bands over three days, against the filters
+    // applied to each spot one by one.
+    const QStringList calls{QStringLiteral("K1ABC"), QStringLiteral("K1XYZ"), QStringLiteral("K2AA"),
+                            QStringLiteral("KA1B"), QStringLiteral("W1AW"), QStringLiteral("VK2AAA"),
+                            QStringLiteral("VK3B"), QStringLiteral("DL1AB"), QStringLiteral("G4XYZ"),
+                            QStringLiteral("K")};
+    struct Spot
+    {
+        qint64 minute;
+        QString call, reporter, mhz;
+        int km;
+    };
+    QList<Spot> known;
+    for (int i = 0; i < 600; ++i)
+        known.append(Spot{kToday - 2 * 1440 + i * 7 % (3 * 1440), calls[i % calls.size()],
+                          calls[i * 7 % calls.size()],
+                          i % 3 ? QStringLiteral("14.097%1").arg(i % 200, 3, 10, QLatin1Char('0'))
+                                : QStringLiteral("7.040%1").arg(i % 200, 3, 10, QLatin1Char('0')),
+                          i * 37 % 12000});
+    QStringList lines;
+    for (const Spot& k : known)
+        lines << line(dateTimeTextOf(k.minute * 60000).left(16), k.call, k.mhz, k.reporter, k.km);
+    TempFolder folder;
+    HistoryStore store;
+    ASSERT_EQ(store.open(folder.file(QStringLiteral("h.sqlite"))), HistoryStore::State::Open);
+    ASSERT_TRUE(store.store(spotsOf(lines), kToday).ok);
+    ASSERT_EQ(store.spotCount(), known.size());
+
+    struct Case
+    {
+        const char *spotted, *spotter, *logic;
+        int minKm;
+    };
+    const Case cases[] = {
+        {"K1", "", "AND", 0},          {"K", "DL", "AND", 0},        {"K", "DL", "OR", 0},
+        {"", "VK", "OR", 3000},        {"", "", "AND", 0},           {"K1,VK, W", "", "OR", 0},
+        {"", "G4, K2", "AND", 0},      {"K1,VK", "DL", "OR", 0},     {"K1,VK", "DL", "AND", 0},
+        {"A,B,C,D,E,W,K", "", "AND", 0}, {"K1ABC", "K", "AND", 9000}, {"X", "Y", "XOR", 0},
+        {nullptr, nullptr, nullptr, 4000}, // the far distance alone
+    };
+    const qint64 from = kToday / 60 - 48, to = kToday / 60 + 10;
+    for (const std::optional<int> band : {std::optional<int>(), historyBandOfName(u"20")}) {
+        for (const Case& c : cases) {
+            SCOPED_TRACE(c.spotted ? std::string(c.spotted) + " " + c.logic + " " + c.spotter : std::string());
+            SCOPED_TRACE(c.minKm);
+            HeatFilter filter;
+            filter.calls = c.spotted != nullptr;
+            filter.spotted = QString::fromLatin1(c.spotted);
+            filter.spotter = QString::fromLatin1(c.spotter);
+            filter.logic = QString::fromLatin1(c.logic);
+            filter.minKm = c.minKm;
+            std::map<qint64, qint64> expected;
+            for (const Spot& k : known)
+                if (k.minute / 60 >= from && k.minute / 60 < to && (c.minKm == 0 || k.km > c.minKm)
+                    && (!band || historyBandOf(std::llround(k.mhz.toDouble() * 1e6)) == *band)
+                    && (!filter.calls || callFilterMatch(filter.spotted, filter.spotter, filter.logic, k.call, k.reporter)))
+                    ++expected[k.minute / 60];
+            // On the store's thread alone, and in two halves at once.
+            for (const qint64 parallelFrom : {qint64(1) << 40, qint64(1)}) {
+                store.setParallelScanRows(parallelFrom);
+                using Cells = std::vector<std::pair<qint64, qint64>>;
+                Cells counted;
+                for (const HeatCell& cell : store.heatMap(band, from, to, filter))
+                    counted.emplace_back(cell.hour, cell.spots);
+                EXPECT_EQ(counted, Cells(expected.begin(), expected.end()));
+            }
+        }
+    }
 }
 
 TEST(HistoryStore, RetentionIsKeptInTheFileAndPrunesOnceADay)
