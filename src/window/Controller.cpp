@@ -376,6 +376,7 @@ void Controller::startHistory()
         return minutes;
     };
     sources.nowMinute = [this] { return m_clock.nowUtc().toMSecsSinceEpoch() / 60000; };
+    sources.wsprLiveUrl = [this] { return m_jobs->fetcher().wsprLiveBaseUrl(); };
     m_historyPanel = new HistoryPanel(*m_history, std::move(sources), &m_window);
     connect(m_window.historyButton, &QPushButton::toggled, m_historyPanel, [this](bool on) {
         if (!on) {

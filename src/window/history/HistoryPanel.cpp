@@ -7,6 +7,7 @@
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -27,6 +28,18 @@ struct Answer
     bool narrowed = false;
 };
 
+// The third choice of days: the whole local file, or a season back on a remote source.
+constexpr int kRemoteLongDays = 90;
+
+QString heatTitle(std::optional<int> band, int days, const QString& source, bool narrowed)
+{
+    const QString bandText = band ? historyBandName(*band) + QStringLiteral(" m") : QStringLiteral("all bands");
+    return QStringLiteral("Spots per hour of the day (UTC), %1, %2 days, %3%4")
+        .arg(bandText)
+        .arg(days)
+        .arg(source, narrowed ? QStringLiteral(", filtered") : QString());
+}
+
 template <typename W>
 W* named(QWidget* parent, const char* name, const QString& hint = {})
 {
@@ -45,6 +58,9 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     setWindowTitle(QStringLiteral("Beamtide History (local)"));
     resize(760, 720);
 
+    m_view = named<QComboBox>(this, "BoxHistoryView",
+                              QStringLiteral("Whose spots the heat map counts: this computer's history file, or wspr.live's"));
+    m_view->addItems({QStringLiteral("Local history"), QStringLiteral("wspr.live")});
     m_band = named<QComboBox>(this, "BoxHistoryBand", QStringLiteral("The band of the heat map and the best distances"));
     m_band->addItem(QStringLiteral("All"));
     for (int b = 0; b < historyBandCount(); ++b)
@@ -58,6 +74,11 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_calls->setText(QStringLiteral("Call filters"));
     m_far = named<QCheckBox>(this, "CheckHistoryFar", QStringLiteral("Only spots beyond the far alert distance"));
     m_far->setText(QStringLiteral("Beyond far distance"));
+    m_grid = named<QLineEdit>(this, "EditHistoryGrid",
+                              QStringLiteral("wspr.live: only spots with one end in this locator or field (eg JO31 or JO); empty: any"));
+    m_grid->setPlaceholderText(QStringLiteral("Grid"));
+    m_grid->setMaximumWidth(80);
+    m_grid->setEnabled(false);
     m_keep = named<QSpinBox>(this, "SpinHistoryKeep",
                              QStringLiteral("Days the history file keeps; shared by every copy that uses the file"));
     m_keep->setRange(1, 3650);
@@ -69,7 +90,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_best = named<BestDistanceChart>(this, "HistoryBest");
 
     auto* controls = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_band, m_days, m_calls, m_far, m_hours, m_keep})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep})
         controls->addWidget(w);
     controls->addStretch(1);
     auto* layout = new QVBoxLayout(this);
@@ -83,6 +104,8 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
         connect(box, &QComboBox::currentIndexChanged, this, &HistoryPanel::reload);
     for (QCheckBox* box : {m_calls, m_far})
         connect(box, &QCheckBox::toggled, this, &HistoryPanel::reload);
+    connect(m_view, &QComboBox::currentIndexChanged, this, &HistoryPanel::viewChanged);
+    connect(m_grid, &QLineEdit::editingFinished, this, &HistoryPanel::reload);
     connect(m_keep, &QSpinBox::valueChanged, this, [this](int days) {
         if (m_loadingKeep)
             return;
@@ -139,6 +162,10 @@ void HistoryPanel::reload()
         filter.minKm = 0;
     const bool narrowed = filter.calls || filter.minKm > 0;
     const int asked = ++m_asked;
+    if (view() != View::Local) {
+        reloadRemote(asked, now, band, filter);
+        return;
+    }
     m_status->setText(narrowed ? QStringLiteral("Working: reading every spot of the range...")
                                : QStringLiteral("Working..."));
     m_history.query<Answer>(
@@ -163,12 +190,8 @@ void HistoryPanel::reload()
             m_answered = std::max(m_answered, asked);
             if (asked != m_asked)
                 return; // a newer question is out
-            const QString bandText = band ? historyBandName(*band) + QStringLiteral(" m") : QStringLiteral("all bands");
             m_heat->setData(a.heat, a.firstDay, a.days,
-                            QStringLiteral("Spots per hour of the day (UTC), %1, %2 days, local history%3")
-                                .arg(bandText)
-                                .arg(a.days)
-                                .arg(a.narrowed ? QStringLiteral(", filtered") : QString()));
+                            heatTitle(band, a.days, QStringLiteral("local history"), a.narrowed));
             const QList<qint64> alerts = m_sources.alerts();
             m_hourly->setData(a.hourly, a.fromHour, a.toHour, alerts);
             m_best->setData(a.best, a.firstDay, a.firstDay + a.days, alerts);
@@ -178,6 +201,46 @@ void HistoryPanel::reload()
             m_status->setText(QStringLiteral("%1 spots in the heat map").arg(m_heat->total()));
             Q_EMIT updated();
         });
+}
+
+HistoryPanel::View HistoryPanel::view() const
+{
+    return m_view->currentIndex() == 1 ? View::WsprLive : View::Local;
+}
+
+void HistoryPanel::viewChanged()
+{
+    const bool local = view() == View::Local;
+    setWindowTitle(local ? QStringLiteral("Beamtide History (local)") : QStringLiteral("Beamtide History (wspr.live)"));
+    m_days->setItemText(2, local ? QStringLiteral("Whole store") : QStringLiteral("%1 days").arg(kRemoteLongDays));
+    m_grid->setEnabled(!local);
+    // Spots per hour and the best distances are the local file's alone.
+    m_hourly->setVisible(local);
+    m_best->setVisible(local);
+    m_hours->setEnabled(local);
+    reload();
+}
+
+void HistoryPanel::reloadRemote(int asked, qint64 now, std::optional<int> band, const HeatFilter& filter)
+{
+    const qint64 today = now / 1440;
+    const int choice = m_days->currentIndex();
+    const int days = choice == 0 ? 7 : choice == 1 ? 30 : kRemoteLongDays;
+    const qint64 firstDay = today - days + 1;
+    const RemoteSource source = wsprLiveSource(m_sources.wsprLiveUrl());
+    const RemoteQuery query = heatMapQuery(source, band, firstDay * 24, (today + 1) * 24, filter, m_grid->text());
+    const QString title = heatTitle(band, days, source.label, filter.calls || filter.minKm > 0 || !m_grid->text().trimmed().isEmpty());
+    m_status->setText(u"Working: asking " + source.label + u"...");
+    m_remote.heatMap(source, query, this, [this, asked, firstDay, days, title, label = source.label](RemoteCells answer) {
+        m_answered = std::max(m_answered, asked);
+        if (asked != m_asked)
+            return; // a newer question is out
+        m_heat->setData(answer.cells, firstDay, days, title);
+        m_status->setText(answer.error.isEmpty()
+                              ? QStringLiteral("%1 spots in the heat map, from %2").arg(m_heat->total()).arg(label)
+                              : answer.error);
+        Q_EMIT updated();
+    });
 }
 
 } // namespace beamtide

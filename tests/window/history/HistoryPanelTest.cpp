@@ -10,11 +10,13 @@
 #include "history/History.h"
 #include "spots/SpotRules.h"
 
+#include "ClickHouseFixture.h"
 #include "TempFolder.h"
 
 #include <QComboBox>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QSignalSpy>
 #include <QSpinBox>
 
@@ -69,6 +71,7 @@ struct PanelRig
         };
         sources.alerts = [] { return QList<qint64>{kNow - 125, kNow - 30}; };
         sources.nowMinute = [] { return kNow; };
+        sources.wsprLiveUrl = [this] { return wsprLiveUrl; };
         panel = std::make_unique<HistoryPanel>(history, std::move(sources));
     }
 
@@ -84,6 +87,7 @@ struct PanelRig
     RunLog log{identity, clock};
     History history{folder.file(QStringLiteral("BeamtideHistory.sqlite")), log};
     QString band = QStringLiteral("20");
+    QString wsprLiveUrl;
     std::unique_ptr<HistoryPanel> panel;
 };
 
@@ -164,4 +168,73 @@ TEST(HistoryPanel, DrawsTheStoredSpotsAndNamesTheFiguresUnderThePointer)
     QCoreApplication::processEvents();
     EXPECT_EQ(kept, 14);
 
+}
+
+TEST(HistoryPanel, TheHeatMapFromWsprLiveIsLabelledAsSuch)
+{
+    test::ClickHouseFixture server;
+    ASSERT_TRUE(server.running()) << server.startError().toStdString();
+    // 20 m: three spots at 06 UTC two days ago, five at 14 UTC yesterday (one heard in
+    // JO31); 40 m: two more at 06 UTC.
+    const qint64 h06 = (kNow / 1440 - 2) * 24 + 6, h14 = (kNow / 1440 - 1) * 24 + 14;
+    QList<test::WsprRxRow> rows;
+    const auto add = [&](qint64 hour, int band, int n, const char* rxLoc) {
+        for (int i = 0; i < n; ++i) {
+            test::WsprRxRow r;
+            r.time = hour * 3600 + i * 120;
+            r.band = band;
+            r.frequency = band == 14 ? 14097000 + i : 7040000 + i;
+            r.rxLoc = QString::fromLatin1(i == 0 ? rxLoc : "QF22");
+            rows << r;
+        }
+    };
+    add(h06, 14, 3, "QF22");
+    add(h14, 14, 5, "JO31ab");
+    add(h06, 7, 2, "QF22");
+    ASSERT_EQ(server.insert(rows), QString());
+
+    PanelRig rig;
+    rig.wsprLiveUrl = server.baseUrl();
+    rig.panel->resize(900, 800);
+    rig.panel->showForBand();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->heatMap().total(), 0); // the local file is empty
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (local)"));
+
+    auto* view = rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryView"));
+    ASSERT_TRUE(view);
+    view->setCurrentText(QStringLiteral("wspr.live"));
+    EXPECT_TRUE(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text().startsWith(u"Working"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (wspr.live)"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("8 spots in the heat map, from wspr.live"));
+    // The local file's own charts step aside.
+    EXPECT_FALSE(rig.panel->hourly().isVisible());
+    EXPECT_FALSE(rig.panel->best().isVisible());
+    HeatMapChart& heat = rig.panel->heatMap();
+    QStringList cells;
+    for (int y = 0; y < heat.height(); y += 2)
+        for (int x = 0; x < heat.width(); x += 2)
+            if (const QString t = heat.hoverText(QPoint(x, y)); !t.endsWith(u": 0 spots") && !t.isEmpty() && !cells.contains(t))
+                cells << t;
+    EXPECT_EQ(cells, (QStringList{QStringLiteral("2026-12-08 06:00-07:00 UTC: 3 spots"),
+                                  QStringLiteral("2026-12-09 14:00-15:00 UTC: 5 spots")}));
+
+    auto* grid = rig.panel->findChild<QLineEdit*>(QStringLiteral("EditHistoryGrid"));
+    grid->setText(QStringLiteral("jo31"));
+    Q_EMIT grid->editingFinished();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(heat.total(), 1);
+    // A grid that is no locator is said and not sent.
+    grid->setText(QStringLiteral("JO31'--"));
+    Q_EMIT grid->editingFinished();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(heat.total(), 0);
+    EXPECT_TRUE(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text().contains(u"not sent"));
+
+    view->setCurrentText(QStringLiteral("Local history"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (local)"));
+    EXPECT_TRUE(rig.panel->hourly().isVisible());
 }
