@@ -377,6 +377,7 @@ void Controller::startHistory()
     };
     sources.nowMinute = [this] { return m_clock.nowUtc().toMSecsSinceEpoch() / 60000; };
     sources.wsprLiveUrl = [this] { return m_jobs->fetcher().wsprLiveBaseUrl(); };
+    sources.dataFile = [this](const QString& name) { return m_identity.plainFile(QString(m_identity.filePrefix + name)); };
     m_historyPanel = new HistoryPanel(*m_history, std::move(sources), &m_window);
     connect(m_window.historyButton, &QPushButton::toggled, m_historyPanel, [this](bool on) {
         if (!on) {

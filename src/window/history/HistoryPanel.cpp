@@ -1,13 +1,16 @@
 #include "window/history/HistoryPanel.h"
 
 #include "history/History.h"
+#include "history/HistoryExport.h"
 #include "window/history/HistoryCharts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QDir>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
 
@@ -83,6 +86,10 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
                              QStringLiteral("Days the history file keeps; shared by every copy that uses the file"));
     m_keep->setRange(1, 3650);
     m_keep->setSuffix(QStringLiteral(" days kept"));
+    m_export = named<QPushButton>(this, "ButtonHistoryExport",
+                                  QStringLiteral("Write the spots of the days and band of the heat map to a CSV file in the working folder"));
+    m_export->setText(QStringLiteral("Export CSV"));
+    m_export->setEnabled(false);
     m_status = named<QLabel>(this, "LabelHistoryStatus");
 
     m_heat = named<HeatMapChart>(this, "HistoryHeatMap");
@@ -90,7 +97,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_best = named<BestDistanceChart>(this, "HistoryBest");
 
     auto* controls = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep, m_export})
         controls->addWidget(w);
     controls->addStretch(1);
     auto* layout = new QVBoxLayout(this);
@@ -106,6 +113,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
         connect(box, &QCheckBox::toggled, this, &HistoryPanel::reload);
     connect(m_view, &QComboBox::currentIndexChanged, this, &HistoryPanel::viewChanged);
     connect(m_grid, &QLineEdit::editingFinished, this, &HistoryPanel::reload);
+    connect(m_export, &QPushButton::clicked, this, &HistoryPanel::exportCsv);
     connect(m_keep, &QSpinBox::valueChanged, this, [this](int days) {
         if (m_loadingKeep)
             return;
@@ -195,6 +203,10 @@ void HistoryPanel::reload()
             const QList<qint64> alerts = m_sources.alerts();
             m_hourly->setData(a.hourly, a.fromHour, a.toHour, alerts);
             m_best->setData(a.best, a.firstDay, a.firstDay + a.days, alerts);
+            m_shownFirstDay = a.firstDay;
+            m_shownDays = a.days;
+            m_shownBand = band;
+            m_export->setEnabled(view() == View::Local);
             m_loadingKeep = true;
             m_keep->setValue(a.keepDays);
             m_loadingKeep = false;
@@ -214,11 +226,29 @@ void HistoryPanel::viewChanged()
     setWindowTitle(local ? QStringLiteral("Beamtide History (local)") : QStringLiteral("Beamtide History (wspr.live)"));
     m_days->setItemText(2, local ? QStringLiteral("Whole store") : QStringLiteral("%1 days").arg(kRemoteLongDays));
     m_grid->setEnabled(!local);
+    m_export->setEnabled(false); // until the local map is drawn again
     // Spots per hour and the best distances are the local file's alone.
     m_hourly->setVisible(local);
     m_best->setVisible(local);
     m_hours->setEnabled(local);
     reload();
+}
+
+void HistoryPanel::exportCsv()
+{
+    const qint64 from = m_shownFirstDay * 1440, to = (m_shownFirstDay + m_shownDays) * 1440;
+    const QString path = m_sources.dataFile(historyExportFileName({}, from, to, m_shownBand));
+    const std::optional<int> band = m_shownBand;
+    m_export->setEnabled(false);
+    m_status->setText(QStringLiteral("Working: writing the spots to a CSV file..."));
+    m_history.query<HistoryExport>(
+        [path, from, to, band](HistoryStore& store) { return exportHistoryCsv(store, path, from, to, band); }, this,
+        [this](HistoryExport done) {
+            m_export->setEnabled(view() == View::Local);
+            m_status->setText(done.saved.ok ? QStringLiteral("%1 spots saved as %2").arg(done.rows).arg(QDir::toNativeSeparators(done.saved.path))
+                                            : done.saved.message());
+            Q_EMIT exported(done.saved.ok);
+        });
 }
 
 void HistoryPanel::reloadRemote(int asked, qint64 now, std::optional<int> band, const HeatFilter& filter)

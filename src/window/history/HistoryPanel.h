@@ -11,6 +11,7 @@ class QCheckBox;
 class QComboBox;
 class QLabel;
 class QLineEdit;
+class QPushButton;
 class QSpinBox;
 
 namespace beamtide {
@@ -39,6 +40,7 @@ public:
         std::function<QList<qint64>()> alerts;     // the alerts history, UTC minutes since 1970
         std::function<qint64()> nowMinute;         // UTC minutes since 1970
         std::function<QString()> wsprLiveUrl;      // "https://db1.wspr.live" or the test's server
+        std::function<QString(const QString&)> dataFile; // a file name in the working folder, with its prefix
     };
     enum class View { Local, WsprLive };
 
@@ -60,6 +62,7 @@ public:
 Q_SIGNALS:
     void shownChanged(bool shown);
     void updated(); // a query's answer is drawn
+    void exported(bool ok); // the CSV export is over; the status line says how
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -67,6 +70,7 @@ protected:
 
 private:
     void viewChanged();
+    void exportCsv();
     void reloadRemote(int asked, qint64 now, std::optional<int> band, const HeatFilter& filter);
 
     History& m_history;
@@ -79,6 +83,7 @@ private:
     QCheckBox* m_far = nullptr;
     QLineEdit* m_grid = nullptr;
     QSpinBox* m_keep = nullptr;
+    QPushButton* m_export = nullptr;
     QLabel* m_status = nullptr;
     HeatMapChart* m_heat = nullptr;
     HourlyChart* m_hourly = nullptr;
@@ -87,6 +92,10 @@ private:
     int m_asked = 0;
     int m_answered = 0;
     bool m_loadingKeep = false;
+    // The days and band the local heat map shows, which the export writes out.
+    qint64 m_shownFirstDay = 0;
+    int m_shownDays = 0;
+    std::optional<int> m_shownBand;
 };
 
 } // namespace beamtide

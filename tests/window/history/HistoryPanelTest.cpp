@@ -17,6 +17,7 @@
 #include <QCheckBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 
@@ -72,6 +73,7 @@ struct PanelRig
         sources.alerts = [] { return QList<qint64>{kNow - 125, kNow - 30}; };
         sources.nowMinute = [] { return kNow; };
         sources.wsprLiveUrl = [this] { return wsprLiveUrl; };
+        sources.dataFile = [this](const QString& name) { return folder.file(name); };
         panel = std::make_unique<HistoryPanel>(history, std::move(sources));
     }
 
@@ -151,6 +153,19 @@ TEST(HistoryPanel, DrawsTheStoredSpotsAndNamesTheFiguresUnderThePointer)
         rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryHours"))->setCurrentIndex(0);
         ASSERT_TRUE(rig.waitForAnswer());
     }
+    // The export writes the days and band on screen: as many spots as the heat map counts.
+    QSignalSpy exported(rig.panel.get(), &HistoryPanel::exported);
+    auto* exportButton = rig.panel->findChild<QPushButton*>(QStringLiteral("ButtonHistoryExport"));
+    ASSERT_TRUE(exportButton && exportButton->isEnabled());
+    exportButton->click();
+    ASSERT_TRUE(exported.wait(60000));
+    EXPECT_TRUE(exported[0][0].toBool());
+    const QString csv = QStringLiteral("BeamtideHistory 20261111-20261210 20m.csv");
+    const QLabel* status = rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"));
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("%1 spots saved as ").arg(all20))) << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(csv)) << status->text().toStdString();
+    EXPECT_EQ(rig.folder.read(csv).count("\r\n"), all20 + 1);
+
     // Narrowed by the call filters and the far distance: a scan, fewer spots.
     rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryCalls"))->setChecked(true);
     rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryFar"))->setChecked(true);
