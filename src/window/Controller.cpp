@@ -6,6 +6,7 @@
 #include "base/StartOptions.h"
 #include "history/History.h"
 #include "settings/ColourNames.h"
+#include "settings/HistoryServerSettings.h"
 #include "spots/SpotRules.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
@@ -21,6 +22,7 @@
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
 #include "window/history/HistoryPanel.h"
+#include "window/history/HistoryServerDialog.h"
 #include "window/map/MapPanel.h"
 #include "window/setup/SettingsBinding.h"
 #include "window/setup/SetupPanel.h"
@@ -378,6 +380,8 @@ void Controller::startHistory()
     sources.nowMinute = [this] { return m_clock.nowUtc().toMSecsSinceEpoch() / 60000; };
     sources.wsprLiveUrl = [this] { return m_jobs->fetcher().wsprLiveBaseUrl(); };
     sources.dataFile = [this](const QString& name) { return m_identity.plainFile(QString(m_identity.filePrefix + name)); };
+    sources.server = [this] { return m_history->server(); };
+    applyHistoryServer(HistoryServerSettings::load(*m_store));
     m_historyPanel = new HistoryPanel(*m_history, std::move(sources), &m_window);
     connect(m_window.historyButton, &QPushButton::toggled, m_historyPanel, [this](bool on) {
         if (!on) {
@@ -394,6 +398,7 @@ void Controller::startHistory()
         m_historyPanel->showForBand();
     });
     connect(m_historyPanel, &HistoryPanel::shownChanged, m_window.historyButton, &QPushButton::setChecked);
+    connect(m_historyPanel, &HistoryPanel::serverAsked, this, &Controller::openHistoryServer);
 
     const auto follow = [this](bool on) {
         m_refresher->setHistory(on ? m_history.get() : nullptr);
@@ -403,6 +408,28 @@ void Controller::startHistory()
     };
     follow(m_panel->history->isChecked());
     connect(m_panel->history, &QCheckBox::toggled, this, follow);
+}
+
+void Controller::applyHistoryServer(const HistoryServerSettings& s)
+{
+    m_history->setServer(HistoryServer{s.server, s.user, s.password});
+}
+
+void Controller::openHistoryServer()
+{
+    auto* dialog = new HistoryServerDialog(HistoryServerSettings::load(*m_store), m_historyPanel);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const HistoryServerSettings s = dialog->settings();
+        s.save(*m_store);
+        const SaveResult saved = m_store->sync();
+        if (!saved.ok)
+            m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+        applyHistoryServer(s);
+        if (m_historyPanel->isVisible())
+            m_historyPanel->reload();
+    });
+    dialog->open();
 }
 
 void Controller::applyBandLayout()

@@ -25,6 +25,7 @@ namespace beamtide {
 class Clock;
 class History;
 class HistoryPanel;
+struct HistoryServerSettings;
 class HttpClient;
 class MainWindow;
 class Prompt;
@@ -110,6 +111,8 @@ private:
     void bandPicked(const QString& band);
     void applyBandLayout();
     void startHistory();
+    void applyHistoryServer(const HistoryServerSettings& settings);
+    void openHistoryServer();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
     SpotSource currentSource() const; // /source= for this run, else the setup panel's

@@ -14,6 +14,8 @@
 #include <QSpinBox>
 #include <QVBoxLayout>
 
+#include <algorithm>
+
 namespace beamtide {
 
 namespace {
@@ -62,8 +64,8 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     resize(760, 720);
 
     m_view = named<QComboBox>(this, "BoxHistoryView",
-                              QStringLiteral("Whose spots the heat map counts: this computer's history file, or wspr.live's"));
-    m_view->addItems({QStringLiteral("Local history"), QStringLiteral("wspr.live")});
+                              QStringLiteral("Whose spots the heat map counts: this computer's history file, wspr.live's, or the history server's"));
+    m_view->addItems({QStringLiteral("Local history"), QStringLiteral("wspr.live"), QStringLiteral("History server")});
     m_band = named<QComboBox>(this, "BoxHistoryBand", QStringLiteral("The band of the heat map and the best distances"));
     m_band->addItem(QStringLiteral("All"));
     for (int b = 0; b < historyBandCount(); ++b)
@@ -78,7 +80,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_far = named<QCheckBox>(this, "CheckHistoryFar", QStringLiteral("Only spots beyond the far alert distance"));
     m_far->setText(QStringLiteral("Beyond far distance"));
     m_grid = named<QLineEdit>(this, "EditHistoryGrid",
-                              QStringLiteral("wspr.live: only spots with one end in this locator or field (eg JO31 or JO); empty: any"));
+                              QStringLiteral("wspr.live and the history server: only spots with one end in this locator or field (eg JO31 or JO); empty: any"));
     m_grid->setPlaceholderText(QStringLiteral("Grid"));
     m_grid->setMaximumWidth(80);
     m_grid->setEnabled(false);
@@ -90,6 +92,9 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
                                   QStringLiteral("Write the spots of the days and band of the heat map to a CSV file in the working folder"));
     m_export->setText(QStringLiteral("Export CSV"));
     m_export->setEnabled(false);
+    m_serverButton = named<QPushButton>(this, "ButtonHistoryServer",
+                                        QStringLiteral("The ClickHouse server of your own that receives every stored spot, shared by several machines"));
+    m_serverButton->setText(QStringLiteral("Server..."));
     m_status = named<QLabel>(this, "LabelHistoryStatus");
 
     m_heat = named<HeatMapChart>(this, "HistoryHeatMap");
@@ -97,7 +102,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_best = named<BestDistanceChart>(this, "HistoryBest");
 
     auto* controls = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep, m_export})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep, m_export, m_serverButton})
         controls->addWidget(w);
     controls->addStretch(1);
     auto* layout = new QVBoxLayout(this);
@@ -114,6 +119,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     connect(m_view, &QComboBox::currentIndexChanged, this, &HistoryPanel::viewChanged);
     connect(m_grid, &QLineEdit::editingFinished, this, &HistoryPanel::reload);
     connect(m_export, &QPushButton::clicked, this, &HistoryPanel::exportCsv);
+    connect(m_serverButton, &QPushButton::clicked, this, &HistoryPanel::serverAsked);
     connect(m_keep, &QSpinBox::valueChanged, this, [this](int days) {
         if (m_loadingKeep)
             return;
@@ -217,13 +223,15 @@ void HistoryPanel::reload()
 
 HistoryPanel::View HistoryPanel::view() const
 {
-    return m_view->currentIndex() == 1 ? View::WsprLive : View::Local;
+    return static_cast<View>(std::clamp(m_view->currentIndex(), 0, 2));
 }
 
 void HistoryPanel::viewChanged()
 {
     const bool local = view() == View::Local;
-    setWindowTitle(local ? QStringLiteral("Beamtide History (local)") : QStringLiteral("Beamtide History (wspr.live)"));
+    static const QString titles[] = {QStringLiteral("Beamtide History (local)"), QStringLiteral("Beamtide History (wspr.live)"),
+                                     QStringLiteral("Beamtide History (history server)")};
+    setWindowTitle(titles[int(view())]);
     m_days->setItemText(2, local ? QStringLiteral("Whole store") : QStringLiteral("%1 days").arg(kRemoteLongDays));
     m_grid->setEnabled(!local);
     m_export->setEnabled(false); // until the local map is drawn again
@@ -257,7 +265,14 @@ void HistoryPanel::reloadRemote(int asked, qint64 now, std::optional<int> band, 
     const int choice = m_days->currentIndex();
     const int days = choice == 0 ? 7 : choice == 1 ? 30 : kRemoteLongDays;
     const qint64 firstDay = today - days + 1;
-    const RemoteSource source = wsprLiveSource(m_sources.wsprLiveUrl());
+    if (view() == View::Server && !m_sources.server().on()) {
+        m_answered = std::max(m_answered, asked);
+        m_heat->setData({}, firstDay, days, heatTitle(band, days, QStringLiteral("history server"), false));
+        m_status->setText(QStringLiteral("No history server is set: Server... names one."));
+        Q_EMIT updated();
+        return;
+    }
+    const RemoteSource source = view() == View::Server ? serverSource(m_sources.server()) : wsprLiveSource(m_sources.wsprLiveUrl());
     const RemoteQuery query = heatMapQuery(source, band, firstDay * 24, (today + 1) * 24, filter, m_grid->text());
     const QString title = heatTitle(band, days, source.label, filter.calls || filter.minKm > 0 || !m_grid->text().trimmed().isEmpty());
     m_status->setText(u"Working: asking " + source.label + u"...");

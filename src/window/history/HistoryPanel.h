@@ -1,5 +1,6 @@
 #pragma once
 
+#include "history/HistoryServer.h"
 #include "history/HistoryStore.h"
 #include "history/RemoteHeatMap.h"
 
@@ -41,8 +42,9 @@ public:
         std::function<qint64()> nowMinute;         // UTC minutes since 1970
         std::function<QString()> wsprLiveUrl;      // "https://db1.wspr.live" or the test's server
         std::function<QString(const QString&)> dataFile; // a file name in the working folder, with its prefix
+        std::function<HistoryServer()> server;    // the history server; off when none is set
     };
-    enum class View { Local, WsprLive };
+    enum class View { Local, WsprLive, Server };
 
     HistoryPanel(History& history, Sources sources, QWidget* parent = nullptr);
     ~HistoryPanel() override;
@@ -63,6 +65,7 @@ Q_SIGNALS:
     void shownChanged(bool shown);
     void updated(); // a query's answer is drawn
     void exported(bool ok); // the CSV export is over; the status line says how
+    void serverAsked();     // "Server...": the history server's address and account
 
 protected:
     void showEvent(QShowEvent* event) override;
@@ -84,6 +87,7 @@ private:
     QLineEdit* m_grid = nullptr;
     QSpinBox* m_keep = nullptr;
     QPushButton* m_export = nullptr;
+    QPushButton* m_serverButton = nullptr;
     QLabel* m_status = nullptr;
     HeatMapChart* m_heat = nullptr;
     HourlyChart* m_hourly = nullptr;

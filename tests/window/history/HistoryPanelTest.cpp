@@ -71,9 +71,10 @@ struct PanelRig
             return f;
         };
         sources.alerts = [] { return QList<qint64>{kNow - 125, kNow - 30}; };
-        sources.nowMinute = [] { return kNow; };
+        sources.nowMinute = [this] { return nowMinute; };
         sources.wsprLiveUrl = [this] { return wsprLiveUrl; };
         sources.dataFile = [this](const QString& name) { return folder.file(name); };
+        sources.server = [this] { return history.server(); };
         panel = std::make_unique<HistoryPanel>(history, std::move(sources));
     }
 
@@ -90,6 +91,7 @@ struct PanelRig
     History history{folder.file(QStringLiteral("BeamtideHistory.sqlite")), log};
     QString band = QStringLiteral("20");
     QString wsprLiveUrl;
+    qint64 nowMinute = kNow;
     std::unique_ptr<HistoryPanel> panel;
 };
 
@@ -252,4 +254,49 @@ TEST(HistoryPanel, TheHeatMapFromWsprLiveIsLabelledAsSuch)
     ASSERT_TRUE(rig.waitForAnswer());
     EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (local)"));
     EXPECT_TRUE(rig.panel->hourly().isVisible());
+}
+
+TEST(HistoryPanel, TheHistoryServersHeatMapCountsWhatTheCopiesSent)
+{
+    PanelRig rig;
+    rig.panel->resize(900, 800);
+    rig.panel->showForBand();
+    ASSERT_TRUE(rig.waitForAnswer());
+    auto* view = rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryView"));
+    QSignalSpy asked(rig.panel.get(), &HistoryPanel::serverAsked);
+    rig.panel->findChild<QPushButton*>(QStringLiteral("ButtonHistoryServer"))->click();
+    EXPECT_EQ(asked.size(), 1);
+    // None set yet: said at once, nothing asked.
+    view->setCurrentText(QStringLiteral("History server"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("No history server is set: Server... names one."));
+
+    test::ClickHouseFixture server;
+    ASSERT_TRUE(server.running()) << server.startError().toStdString();
+    rig.history.setServer(HistoryServer{server.baseUrl(), QStringLiteral("club"), QStringLiteral("pa ss:word")});
+    // Two days of spots, stored here and sent there; the server's clock is today's, so the
+    // panel's "now" follows it.
+    QSignalSpy batch(&rig.history, &History::serverBatch);
+    const qint64 now = QDateTime::currentSecsSinceEpoch() / 60;
+    rig.nowMinute = now;
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("%1,K%2AB,14.0971%3,-18,0,FN42,+37,5,DL1XY,JO31,5000,3105")
+                     .arg(dateTimeTextOf((now - 10 - i * 13) * 60000 + 1000).left(16))
+                     .arg(i % 10)
+                     .arg(i % 100, 2, 10, QLatin1Char('0'));
+    rig.history.store(lines, SpotSource::WsprNet, now);
+    ASSERT_TRUE(batch.wait(60000));
+    EXPECT_TRUE(batch[0][0].toBool());
+    EXPECT_EQ(batch[0][1].toInt(), 200);
+    ASSERT_TRUE(rig.waitForAnswer()); // the panel draws what was stored
+
+    view->setCurrentText(QStringLiteral("Local history"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->heatMap().total(), 200);
+    view->setCurrentText(QStringLiteral("History server"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (history server)"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("200 spots in the heat map, from the history server"));
 }
