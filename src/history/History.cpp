@@ -4,6 +4,7 @@
 #include "base/RunLog.h"
 #include "net/HttpClient.h"
 
+#include <QCoreApplication>
 #include <QSemaphore>
 
 namespace beamtide {
@@ -87,7 +88,8 @@ void History::reported(const Report& report)
         if (!m_refusalSaid) {
             m_refusalSaid = true;
             m_log.writeTagged(report.why);
-            Q_EMIT refused(report.why);
+            if (!m_closing)
+                Q_EMIT refused(report.why);
         }
         return;
     }
@@ -128,6 +130,18 @@ void History::finish()
         return;
     m_worker.post<int>([done] { done->release(); return 0; }, &guard, [](int) {});
     done->acquire();
+}
+
+} // namespace beamtide
+
+namespace beamtide {
+
+void History::finishAtClosing()
+{
+    finish();
+    m_closing = true;
+    // The jobs' reports are queued calls on this object: delivered here, not after closing.
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 } // namespace beamtide

@@ -64,6 +64,9 @@ public:
     int pending() const { return m_worker.pending(); }
     // Waits for the jobs posted so far; the last ones at shut-down.
     void finish();
+    // At shut-down: waits for the jobs and logs what they reported now, before the closing
+    // line; a refused file is no longer shown in a box.
+    void finishAtClosing();
 
 Q_SIGNALS:
     // The file is unusable (not a database, damaged, newer): once, with the file's name.
@@ -98,6 +101,7 @@ private:
     std::shared_ptr<State> m_state;
     NetWorker m_worker; // the history thread: one job at a time, in order
     bool m_refusalSaid = false;
+    bool m_closing = false;
     bool m_failureLogged = false;
     HistoryServer m_server;
     bool m_serverFailureLogged = false;

@@ -470,7 +470,7 @@ void Controller::shutDown()
     if (m_history) {
         // The last answer's spots are written before the closing line.
         m_refresher->setHistory(nullptr);
-        m_history->finish();
+        m_history->finishAtClosing();
     }
     if (m_channels)
         m_channels->stop(); // what waits is dropped with a log line, not sent hours later
