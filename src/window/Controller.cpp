@@ -220,6 +220,14 @@ void Controller::filterPass(bool focusGrid, bool byTimer)
     }
 }
 
+void Controller::syncStore()
+{
+    // A dialog's values are stored at once, not only at closing.
+    const SaveResult saved = m_store->sync();
+    if (!saved.ok)
+        m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+}
+
 void Controller::openChannels()
 {
     if (!m_channels)
@@ -230,9 +238,7 @@ void Controller::openChannels()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const ChannelSettings s = dialog->settings();
         s.save(*m_store);
-        const SaveResult saved = m_store->sync();
-        if (!saved.ok)
-            m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+        syncStore();
         m_channels->apply(s);
     });
     dialog->open();
@@ -422,9 +428,7 @@ void Controller::openHistoryServer()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const HistoryServerSettings s = dialog->settings();
         s.save(*m_store);
-        const SaveResult saved = m_store->sync();
-        if (!saved.ok)
-            m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+        syncStore();
         applyHistoryServer(s);
         if (m_historyPanel->isVisible())
             m_historyPanel->reload();

@@ -113,6 +113,7 @@ private:
     void startHistory();
     void applyHistoryServer(const HistoryServerSettings& settings);
     void openHistoryServer();
+    void syncStore();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
     SpotSource currentSource() const; // /source= for this run, else the setup panel's

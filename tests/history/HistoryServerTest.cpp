@@ -11,6 +11,7 @@
 #include "spots/SpotRules.h"
 
 #include "ClickHouseFixture.h"
+#include "RemoteAsk.h"
 #include "TempFolder.h"
 
 #include <sqlite3.h>
@@ -24,16 +25,6 @@ using namespace beamtide;
 using namespace beamtide::test;
 
 namespace {
-
-using Cells = QList<std::pair<qint64, qint64>>;
-
-Cells pairs(const QList<HeatCell>& list)
-{
-    Cells out;
-    for (const HeatCell& c : list)
-        out.append({c.hour, c.spots});
-    return out;
-}
 
 // n spots a minute apart ending `endAge` minutes ago, on 20 m and 40 m by turns.
 QStringList answer(qint64 nowMinute, int n, int endAge, const QString& tag)
@@ -75,20 +66,10 @@ struct Rig
     // The heat map of every band and of 20 m, from the server and from the file.
     Cells fromServer(std::optional<int> band)
     {
-        RemoteHeatMaps remote;
-        Cells cells;
-        bool done = false;
-        QObject receiver;
         const RemoteSource source = serverSource(server);
-        remote.heatMap(source, heatMapQuery(source, band, now / 60 - 48, now / 60 + 1, {}, {}), &receiver,
-                       [&](RemoteCells answer) {
-                           EXPECT_TRUE(answer.error.isEmpty()) << answer.error.toStdString();
-                           cells = pairs(answer.cells);
-                           done = true;
-                       });
-        while (!done)
-            QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-        return cells;
+        const RemoteCells answer = ask(source, heatMapQuery(source, band, now / 60 - 48, now / 60 + 1, {}, {}));
+        EXPECT_TRUE(answer.error.isEmpty()) << answer.error.toStdString();
+        return pairs(answer.cells);
     }
     Cells fromFile(std::optional<int> band)
     {

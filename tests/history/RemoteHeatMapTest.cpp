@@ -6,6 +6,7 @@
 #include "spots/SpotRules.h"
 
 #include "ClickHouseFixture.h"
+#include "RemoteAsk.h"
 #include "HttpFixture.h"
 
 #include <QDateTime>
@@ -21,32 +22,6 @@ using namespace beamtide;
 using namespace beamtide::test;
 
 namespace {
-
-using Cells = QList<std::pair<qint64, qint64>>;
-
-Cells pairs(const QList<HeatCell>& list)
-{
-    Cells out;
-    for (const HeatCell& c : list)
-        out.append({c.hour, c.spots});
-    return out;
-}
-
-// Asks through the program's own client and thread, and waits for the answer.
-RemoteCells ask(const RemoteSource& source, const RemoteQuery& query)
-{
-    RemoteHeatMaps remote;
-    QObject receiver;
-    RemoteCells answer;
-    bool done = false;
-    remote.heatMap(source, query, &receiver, [&](RemoteCells cells) {
-        answer = std::move(cells);
-        done = true;
-    });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    return answer;
-}
 
 bool startsWithUpper(const QString& text, const QString& prefix)
 {
@@ -67,24 +42,16 @@ TEST(RemoteHeatMapQuery, RefusesWhatCannotGoInAsALiteral)
         const char* grid;
         const char* says; // empty: sent
     };
-    const auto calls = [](const char* spotted, const char* spotter, const char* logic = "AND") {
-        HeatFilter f;
-        f.calls = true;
-        f.spotted = QString::fromUtf8(spotted);
-        f.spotter = QString::fromUtf8(spotter);
-        f.logic = QString::fromLatin1(logic);
-        return f;
-    };
     const auto off = [](HeatFilter f) {
         f.calls = false;
         return f;
     };
     const Case cases[] = {
         {"plain band", band20, {}, "", ""},
-        {"a list of prefixes", band20, calls("VK,ZL,K1", ""), "", ""},
-        {"a quote in the spotted filter", band20, calls("VK' OR 1=1 --", ""), "", "call filter"},
-        {"a quote in one term of a list", band20, calls("", "DL,G4'"), "", "call filter"},
-        {"a quote in a filter that is off", band20, off(calls("VK'", "", "AND")), "", ""},
+        {"a list of prefixes", band20, callFilter("VK,ZL,K1", ""), "", ""},
+        {"a quote in the spotted filter", band20, callFilter("VK' OR 1=1 --", ""), "", "call filter"},
+        {"a quote in one term of a list", band20, callFilter("", "DL,G4'"), "", "call filter"},
+        {"a quote in a filter that is off", band20, off(callFilter("VK'", "", "AND")), "", ""},
         {"a quote in the grid", band20, {}, "JO31' OR '1", "grid"},
         {"a slash in the grid", band20, {}, "JO/31", "grid"},
         {"a band without a code", *historyBandOfName(u"u"), {}, "", "no band code"},
@@ -173,29 +140,21 @@ TEST(RemoteHeatMap, CountsTheRowsOfTheRealServerAsTheLocalFiltersWould)
         HeatFilter filter;
         const char* grid;
     };
-    const auto calls = [](const char* spotted, const char* spotter, const char* logic) {
-        HeatFilter f;
-        f.calls = true;
-        f.spotted = QString::fromLatin1(spotted);
-        f.spotter = QString::fromLatin1(spotter);
-        f.logic = QString::fromLatin1(logic);
-        return f;
-    };
     HeatFilter far;
     far.minKm = 7000;
-    HeatFilter farCalls = calls("VK", "", "AND");
+    HeatFilter farCalls = callFilter("VK", "", "AND");
     farCalls.minKm = 3000;
     const Case cases[] = {
         {"every spot of the band", {}, ""},
         {"beyond the far distance", far, ""},
-        {"spotted prefix, AND", calls("VK", "", "AND"), ""},
-        {"both prefixes, AND", calls("VK2", "DL", "AND"), ""},
-        {"both prefixes, OR", calls("K1", "G4", "OR"), ""},
-        {"a list of spotted prefixes", calls("VK3,ZL,K1", "", "AND"), ""},
-        {"a list of spotter prefixes", calls("", "K9,G4", "OR"), ""},
-        {"a list beside a spotter prefix matches nothing, as in the window", calls("VK,ZL", "DL", "AND"), ""},
-        {"a compound call", calls("VK2/", "", "AND"), ""},
-        {"both filters empty", calls("", "", "AND"), ""},
+        {"spotted prefix, AND", callFilter("VK", "", "AND"), ""},
+        {"both prefixes, AND", callFilter("VK2", "DL", "AND"), ""},
+        {"both prefixes, OR", callFilter("K1", "G4", "OR"), ""},
+        {"a list of spotted prefixes", callFilter("VK3,ZL,K1", "", "AND"), ""},
+        {"a list of spotter prefixes", callFilter("", "K9,G4", "OR"), ""},
+        {"a list beside a spotter prefix matches nothing, as in the window", callFilter("VK,ZL", "DL", "AND"), ""},
+        {"a compound call", callFilter("VK2/", "", "AND"), ""},
+        {"both filters empty", callFilter("", "", "AND"), ""},
         {"a grid of either end, any letter case", {}, "jo31"},
         {"a field", {}, "IO"},
         {"calls, distance and grid at once", farCalls, "QF56"},

@@ -82,6 +82,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_grid = named<QLineEdit>(this, "EditHistoryGrid",
                               QStringLiteral("wspr.live and the history server: only spots with one end in this locator or field (eg JO31 or JO); empty: any"));
     m_grid->setPlaceholderText(QStringLiteral("Grid"));
+    m_grid->setMinimumWidth(60);
     m_grid->setMaximumWidth(80);
     m_grid->setEnabled(false);
     m_keep = named<QSpinBox>(this, "SpinHistoryKeep",
