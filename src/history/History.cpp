@@ -132,10 +132,6 @@ void History::finish()
     done->acquire();
 }
 
-} // namespace beamtide
-
-namespace beamtide {
-
 void History::finishAtClosing()
 {
     finish();
