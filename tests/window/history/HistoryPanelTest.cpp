@@ -3,6 +3,7 @@
 // (BEAMTIDE_SCREENSHOT names the file to write).
 #include "window/history/HistoryCharts.h"
 #include "window/history/HistoryPanel.h"
+#include "window/history/HistoryServerDialog.h"
 
 #include "base/Clock.h"
 #include "base/Identity.h"
@@ -299,4 +300,23 @@ TEST(HistoryPanel, TheHistoryServersHeatMapCountsWhatTheCopiesSent)
     EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (history server)"));
     EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
               QStringLiteral("200 spots in the heat map, from the history server"));
+}
+
+TEST(HistoryPanel, TheServerDialogMasksThePasswordAndGivesBackWhatWasTyped)
+{
+    HistoryServerSettings start;
+    start.server = QStringLiteral("http://club.example:8123");
+    start.user = QStringLiteral("shack");
+    start.password = QStringLiteral("pw-topsecret");
+    HistoryServerDialog dialog(start);
+    EXPECT_EQ(dialog.settings(), start);
+    auto* password = dialog.findChild<QLineEdit*>(QStringLiteral("HistoryServerPassword"));
+    ASSERT_TRUE(password);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    dialog.findChild<QLineEdit*>(QStringLiteral("HistoryServerAddress"))->setText(QStringLiteral("  http://other:8123 "));
+    password->setText(QStringLiteral("new"));
+    HistoryServerSettings typed = start;
+    typed.server = QStringLiteral("http://other:8123");
+    typed.password = QStringLiteral("new");
+    EXPECT_EQ(dialog.settings(), typed);
 }
