@@ -133,6 +133,11 @@ SaveResult saveBytes(const QString& path, const QByteArray& bytes, FileAccess ac
     });
 }
 
+SaveResult saveStream(const QString& path, const std::function<bool(QIODevice&)>& write, FileAccess access)
+{
+    return saveThrough(path, access, [&write](QSaveFile& file) { return write(file); });
+}
+
 QStringList removeStaleSaveFiles(const QString& folder, const QRegularExpression& ourNames,
                                  const QDateTime& before)
 {

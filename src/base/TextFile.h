@@ -6,7 +6,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <optional>
+
+class QIODevice;
 
 namespace beamtide {
 
@@ -67,6 +70,10 @@ SaveResult saveLines(const QString& path, QByteArrayView text,
                      FileAccess access = FileAccess::Shared);
 SaveResult saveBytes(const QString& path, const QByteArray& bytes,
                      FileAccess access = FileAccess::Shared);
+// The same for what `write` puts into the file piece by piece, for files too large to hold
+// in memory at once; `write` returns false when a write failed or it gave up.
+SaveResult saveStream(const QString& path, const std::function<bool(QIODevice&)>& write,
+                      FileAccess access = FileAccess::Shared);
 
 // Removes what saves cut short by a kill left behind in folder: a name that ourNames matches
 // followed by a dot and six letters or digits, last written before `before` (so the save of a

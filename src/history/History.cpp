@@ -2,6 +2,7 @@
 
 #include "base/Identity.h"
 #include "base/RunLog.h"
+#include "net/HttpClient.h"
 
 #include <QCoreApplication>
 #include <QSemaphore>
@@ -17,6 +18,7 @@ History::History(const QString& path, const RunLog& log, QObject* parent)
     : QObject(parent), m_path(path), m_log(log), m_state(std::make_shared<State>())
 {
     m_state->path = path;
+    m_state->client = std::make_shared<HttpClient>();
 }
 
 History::~History()
@@ -41,7 +43,7 @@ void History::store(const QStringList& lines, SpotSource source, qint64 nowMinut
 {
     auto state = m_state;
     m_worker.post<Report>(
-        [state, lines, source, nowMinute] {
+        [state, lines, source, nowMinute, server = m_server] {
             Report report;
             openOnce(*state);
             if (state->store.state() != HistoryStore::State::Open) {
@@ -58,6 +60,8 @@ void History::store(const QStringList& lines, SpotSource source, qint64 nowMinut
                     ++report.result.skipped;
             }
             const int skipped = report.result.skipped;
+            // Before the store: a spot older than what a server has had must go to it too.
+            watchUnsentSpots(state->store);
             report.result = state->store.store(spots, nowMinute);
             report.result.skipped = skipped;
             if (report.result.refused) {
@@ -67,6 +71,11 @@ void History::store(const QStringList& lines, SpotSource source, qint64 nowMinut
                 if (spots.size() > kMaxWaiting)
                     spots.remove(0, spots.size() - kMaxWaiting);
                 state->waiting = std::move(spots);
+            }
+            if (server.on() && state->store.state() == HistoryStore::State::Open) {
+                bool tableReady = state->tableReadyOn == server.url;
+                report.server = sendToServer(state->store, *state->client, server, tableReady);
+                state->tableReadyOn = tableReady ? server.url : QString();
             }
             return report;
         },
@@ -79,10 +88,13 @@ void History::reported(const Report& report)
         if (!m_refusalSaid) {
             m_refusalSaid = true;
             m_log.writeTagged(report.why);
-            Q_EMIT refused(report.why);
+            if (!m_closing)
+                Q_EMIT refused(report.why);
         }
         return;
     }
+    if (report.server)
+        reportServer(*report.server);
     if (!report.result.ok) {
         // Once until it works again: a full disk stays full for many refreshes.
         if (!m_failureLogged)
@@ -94,6 +106,19 @@ void History::reported(const Report& report)
         m_log.writeTagged(QStringLiteral("The history file is written again."));
     m_failureLogged = false;
     Q_EMIT stored(report.result.added);
+}
+
+void History::reportServer(const ServerBatch& batch)
+{
+    // Said once while the server is away, and once when it takes the spots again.
+    const QString url = m_server.url.trimmed();
+    if (!batch.ok && !m_serverFailureLogged)
+        m_log.writeTagged(u"The history server " + url + u" cannot take the spots (" + batch.error
+                          + u"); they wait in the history file and go with a later batch.");
+    else if (batch.ok && m_serverFailureLogged)
+        m_log.writeTagged(u"The history server " + url + u" takes the spots again.");
+    m_serverFailureLogged = !batch.ok;
+    Q_EMIT serverBatch(batch.ok, batch.sent);
 }
 
 void History::finish()
@@ -108,6 +133,13 @@ void History::finish()
     // Their reports, waiting on this thread, too: what they say reaches the log before its
     // last line.
     QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+}
+
+void History::finishAtClosing()
+{
+    // The last reports still reach the log, but no message box while the program closes.
+    m_closing = true;
+    finish();
 }
 
 } // namespace beamtide

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "base/SpotSource.h"
+#include "history/HistoryServer.h"
 #include "history/HistoryStore.h"
 #include "net/NetWorker.h"
 
@@ -13,6 +14,7 @@
 namespace beamtide {
 
 struct Identity;
+class HttpClient;
 class RunLog;
 
 // The spot history on a thread of its own: each refresh's spot list is handed over and
@@ -38,6 +40,11 @@ public:
     // next answer.
     void store(const QStringList& lines, SpotSource source, qint64 nowMinute);
 
+    // The server that receives every stored spot, from the next answer on; none when off.
+    // Each answer's store is followed by one batch of what the server has not had yet.
+    void setServer(const HistoryServer& server) { m_server = server; }
+    HistoryServer server() const { return m_server; }
+
     // A query against the open store, on the history thread; done runs on the receiver's
     // thread. A store that is off answers with what it holds: nothing.
     template <typename Result>
@@ -57,12 +64,17 @@ public:
     int pending() const { return m_worker.pending(); }
     // Waits for the jobs posted so far; the last ones at shut-down.
     void finish();
+    // At shut-down: waits for the jobs and logs what they reported now, before the closing
+    // line; a refused file is no longer shown in a box.
+    void finishAtClosing();
 
 Q_SIGNALS:
     // The file is unusable (not a database, damaged, newer): once, with the file's name.
     void refused(const QString& why);
     // One answer's spots were stored: how many were new.
     void stored(int added);
+    // A batch went to the history server (ok, with how many spots) or did not.
+    void serverBatch(bool ok, int sent);
 
 private:
     struct State
@@ -71,21 +83,28 @@ private:
         HistoryStore store;
         bool opened = false;
         QList<HistorySpot> waiting; // not written yet; they go with the next answer
+        std::shared_ptr<HttpClient> client; // the history server's requests
+        QString tableReadyOn;               // the server whose table is known to be there
     };
     struct Report
     {
         HistoryStore::StoreResult result;
         QString why; // the file is refused
+        std::optional<ServerBatch> server;
     };
     static void openOnce(State& state);
     void reported(const Report& report);
+    void reportServer(const ServerBatch& batch);
 
     QString m_path;
     const RunLog& m_log;
     std::shared_ptr<State> m_state;
     NetWorker m_worker; // the history thread: one job at a time, in order
     bool m_refusalSaid = false;
+    bool m_closing = false;
     bool m_failureLogged = false;
+    HistoryServer m_server;
+    bool m_serverFailureLogged = false;
 };
 
 } // namespace beamtide

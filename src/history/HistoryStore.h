@@ -89,6 +89,9 @@ public:
     // names the file and the reason.
     State open(const QString& path);
     State state() const { return m_state; }
+    // The open file's connection for the code beside the store (export, history server),
+    // on the same thread; null unless open.
+    sqlite3* connection() const { return m_state == State::Open ? m_db : nullptr; }
     QString why() const { return m_why; }
     QString path() const { return m_path; }
 

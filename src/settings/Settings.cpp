@@ -1,6 +1,7 @@
 #include "settings/Settings.h"
 
 #include "settings/ChannelSettings.h"
+#include "settings/HistoryServerSettings.h"
 
 #include "base/Config.h"
 
@@ -210,7 +211,7 @@ void resetSettings(SettingsStore& store)
 {
     for (const char16_t* name : kResetNames)
         store.remove(name);
-    for (const QString& name : ChannelSettings::names())
+    for (const QString& name : ChannelSettings::names() + HistoryServerSettings::names())
         store.remove(name);
     for (const char16_t* name : kResetNames) {
         if (!keptUnsuffixed(name))

@@ -4,6 +4,7 @@
 
 #include "settings/ChannelSettings.h"
 #include "settings/ColourNames.h"
+#include "settings/HistoryServerSettings.h"
 #include "settings/MapPanelState.h"
 
 namespace beamtide {
@@ -76,6 +77,7 @@ QStringList settingsReport(const SettingsStore& store, int distanceScale)
                      .arg(place.left())
                      .arg(place.top()));
     lines.append(ChannelSettings::load(store).report());
+    lines.append(HistoryServerSettings::load(store).report());
     return lines;
 }
 

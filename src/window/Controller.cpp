@@ -6,6 +6,7 @@
 #include "base/StartOptions.h"
 #include "history/History.h"
 #include "settings/ColourNames.h"
+#include "settings/HistoryServerSettings.h"
 #include "spots/SpotRules.h"
 #include "net/HttpClient.h"
 #include "platform/InstanceLock.h"
@@ -21,6 +22,7 @@
 #include "window/main/MainWindow.h"
 #include "window/main/Prompt.h"
 #include "window/history/HistoryPanel.h"
+#include "window/history/HistoryServerDialog.h"
 #include "window/map/MapPanel.h"
 #include "window/setup/SettingsBinding.h"
 #include "window/setup/SetupPanel.h"
@@ -230,6 +232,14 @@ bool Controller::admitAlert(AlertChannels::Channel channel, const QString& alert
     return !m_channels || m_channels->admit(channel, alertFields(alert), m_clock.nowLocal());
 }
 
+void Controller::syncStore()
+{
+    // A dialog's values are stored at once, not only at closing.
+    const SaveResult saved = m_store->sync();
+    if (!saved.ok)
+        m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+}
+
 void Controller::openChannels()
 {
     if (!m_channels)
@@ -240,9 +250,7 @@ void Controller::openChannels()
     connect(dialog, &QDialog::accepted, this, [this, dialog] {
         const ChannelSettings s = dialog->settings();
         s.save(*m_store);
-        const SaveResult saved = m_store->sync();
-        if (!saved.ok)
-            m_log.writeTagged(QStringLiteral("Settings not saved: ") + saved.error);
+        syncStore();
         m_channels->apply(s);
     });
     dialog->open();
@@ -388,6 +396,10 @@ void Controller::startHistory()
         return minutes;
     };
     sources.nowMinute = [this] { return m_clock.nowUtc().toMSecsSinceEpoch() / 60000; };
+    sources.wsprLiveUrl = [this] { return m_jobs->fetcher().wsprLiveBaseUrl(); };
+    sources.dataFile = [this](const QString& name) { return m_identity.plainFile(QString(m_identity.filePrefix + name)); };
+    sources.server = [this] { return m_history->server(); };
+    applyHistoryServer(HistoryServerSettings::load(*m_store));
     m_historyPanel = new HistoryPanel(*m_history, std::move(sources), &m_window);
     connect(m_window.historyButton, &QPushButton::toggled, m_historyPanel, [this](bool on) {
         if (!on) {
@@ -404,6 +416,7 @@ void Controller::startHistory()
         m_historyPanel->showForBand();
     });
     connect(m_historyPanel, &HistoryPanel::shownChanged, m_window.historyButton, &QPushButton::setChecked);
+    connect(m_historyPanel, &HistoryPanel::serverAsked, this, &Controller::openHistoryServer);
 
     const auto follow = [this](bool on) {
         m_refresher->setHistory(on ? m_history.get() : nullptr);
@@ -413,6 +426,26 @@ void Controller::startHistory()
     };
     follow(m_panel->history->isChecked());
     connect(m_panel->history, &QCheckBox::toggled, this, follow);
+}
+
+void Controller::applyHistoryServer(const HistoryServerSettings& s)
+{
+    m_history->setServer(HistoryServer{s.server, s.user, s.password});
+}
+
+void Controller::openHistoryServer()
+{
+    auto* dialog = new HistoryServerDialog(HistoryServerSettings::load(*m_store), m_historyPanel);
+    dialog->setAttribute(Qt::WA_DeleteOnClose);
+    connect(dialog, &QDialog::accepted, this, [this, dialog] {
+        const HistoryServerSettings s = dialog->settings();
+        s.save(*m_store);
+        syncStore();
+        applyHistoryServer(s);
+        if (m_historyPanel->isVisible())
+            m_historyPanel->reload();
+    });
+    dialog->open();
 }
 
 void Controller::applyBandLayout()
@@ -453,7 +486,7 @@ void Controller::shutDown()
     if (m_history) {
         // The last answer's spots are written before the closing line.
         m_refresher->setHistory(nullptr);
-        m_history->finish();
+        m_history->finishAtClosing();
     }
     if (m_channels)
         m_channels->stop(); // what waits is dropped with a log line, not sent hours later

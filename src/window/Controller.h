@@ -25,6 +25,7 @@ namespace beamtide {
 class Clock;
 class History;
 class HistoryPanel;
+struct HistoryServerSettings;
 class HttpClient;
 class MainWindow;
 class Prompt;
@@ -113,6 +114,9 @@ private:
     void bandPicked(const QString& band);
     void applyBandLayout();
     void startHistory();
+    void applyHistoryServer(const HistoryServerSettings& settings);
+    void openHistoryServer();
+    void syncStore();
     void applyLayouts(); // the band layout, then the distance controls rule
     FetchRequest fetchControls() const;
     AlertFields alertFields(const QString& alert) const; // with the spot behind it on screen

@@ -88,6 +88,9 @@ TEST(SettingsReport, EmptyStoreShowsTheReportDefaults)
         " ThrottleCooldown : 30",
         " ThrottleCap : 50",
         " ThrottleQuiet : ",
+        " HistoryServer : ",
+        " HistoryUser : ",
+        " HistoryPassword : ",
     };
     EXPECT_EQ(settingsReport(store, 50), expected);
 }

@@ -41,6 +41,12 @@ QString config(const QString& folder, int port)
       <profile>default</profile>
       <quota>default</quota>
     </default>
+    <club>
+      <password>pa ss:word</password>
+      <networks><ip>127.0.0.1</ip></networks>
+      <profile>default</profile>
+      <quota>default</quota>
+    </club>
   </users>
   <profiles><default></default></profiles>
   <quotas><default></default></quotas>
@@ -72,8 +78,10 @@ QString tsvText(const QString& text)
 ClickHouseFixture::ClickHouseFixture()
 {
     // A port found free can be taken before the server binds it: then try another.
-    for (int attempt = 0; attempt < 5 && !m_started; ++attempt)
+    for (int attempt = 0; attempt < 5 && !m_started; ++attempt) {
+        m_port = freePort();
         m_started = startOnce();
+    }
     if (!m_started)
         return;
     for (const char* sql : {"CREATE DATABASE wspr", kCreateTable}) {
@@ -87,7 +95,6 @@ ClickHouseFixture::ClickHouseFixture()
 
 bool ClickHouseFixture::startOnce()
 {
-    m_port = freePort();
     const QString folder = m_folder.file(QStringLiteral("server%1").arg(m_port));
     QDir().mkpath(folder);
     const QString configFile = folder + QStringLiteral("/config.xml");
@@ -118,6 +125,22 @@ bool ClickHouseFixture::startOnce()
             return false;
         }
     }
+}
+
+void ClickHouseFixture::stop()
+{
+    if (m_process.running())
+        m_process.stop(true);
+}
+
+bool ClickHouseFixture::restart()
+{
+    stop();
+    // Its port and its data as before; the port may linger a moment after the stop.
+    for (int attempt = 0; attempt < 20; ++attempt)
+        if (startOnce())
+            return true;
+    return false;
 }
 
 ClickHouseFixture::~ClickHouseFixture()

@@ -29,6 +29,7 @@ struct WsprRxRow
 
 // Debian's ClickHouse server as a plain process in a temporary folder: loopback only, a free
 // HTTP port, its data in that folder, the table wspr.rx created. Stopped when this goes.
+// Besides "default" (no password) it knows the user "club" with the password "pa ss:word".
 class ClickHouseFixture
 {
 public:
@@ -41,6 +42,9 @@ public:
     QString startError() const { return m_error; }
     int port() const { return m_port; }
     QString baseUrl() const; // "http://127.0.0.1:<port>"
+    // The server away (stopped) and back (on the same port, with its data).
+    void stop();
+    bool restart();
 
     // Runs a statement that changes data (sent with POST, which the server allows to write);
     // returns the server's error text, empty on success.

@@ -5,7 +5,10 @@
 #include "base/Identity.h"
 #include "settings/SettingsStore.h"
 #include "window/Controller.h"
+#include "history/History.h"
 #include "window/grid/FindPanel.h"
+#include "window/history/HistoryPanel.h"
+#include "window/history/HistoryServerDialog.h"
 #include "window/grid/SpotGrid.h"
 #include "window/grid/SpotGridModel.h"
 #include "window/main/MainWindow.h"
@@ -677,4 +680,25 @@ TEST_F(ControllerTest, ABandTypedAndLeftIsFetchedOnce)
     // Picking the band from the list afterwards is a switch again.
     window->bandBox->textActivated(QStringLiteral("40"));
     EXPECT_TRUE(controller->refreshRunning() || controller->refresher().pending());
+}
+
+TEST_F(ControllerTest, TheHistoryServerIsReadAtStartUpAndSetFromThePanel)
+{
+    storeSetting(QStringLiteral("BeamtideHistoryServer"), QStringLiteral("http://127.0.0.1:9"));
+    storeSetting(QStringLiteral("BeamtideHistoryUser"), QStringLiteral("shack"));
+    storeSetting(QStringLiteral("BeamtideHistoryPassword"), QStringLiteral("pw-topsecret"));
+    startUp();
+    ASSERT_TRUE(controller->history());
+    EXPECT_EQ(controller->history()->server(),
+              (HistoryServer{QStringLiteral("http://127.0.0.1:9"), QStringLiteral("shack"), QStringLiteral("pw-topsecret")}));
+
+    controller->historyPanel()->findChild<QPushButton*>(QStringLiteral("ButtonHistoryServer"))->click();
+    auto* dialog = controller->historyPanel()->findChild<HistoryServerDialog*>();
+    ASSERT_TRUE(dialog);
+    dialog->findChild<QLineEdit*>(QStringLiteral("HistoryServerAddress"))->setText(QStringLiteral("http://127.0.0.1:10"));
+    dialog->accept();
+    EXPECT_EQ(controller->history()->server().url, QStringLiteral("http://127.0.0.1:10"));
+    QSettings ini(settingsFile, SettingsStore::iniFormat());
+    EXPECT_EQ(ini.value(QStringLiteral("Drovix/BeamtideHistoryServer1")).toString(), QStringLiteral("http://127.0.0.1:10"));
+    EXPECT_EQ(ini.value(QStringLiteral("Drovix/BeamtideHistoryPassword1")).toString(), QStringLiteral("pw-topsecret"));
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "base/CsvField.h"
 #include "base/SpotSource.h"
 #include "base/TextFile.h"
 
@@ -26,9 +27,6 @@ struct Identity;
 QString exportStamp(const QDateTime& local);
 // "<prefix>BeamtideExp <yyyymmdd> <hhmmss>.csv", without the folder.
 QString exportFileName(const QString& prefix, const QDateTime& local);
-// A field holding a blank, a control character, a double quote or a comma is quoted,
-// its quotes doubled; any other field, empty ones too, is written as it is.
-QString csvField(const QString& text);
 // One line per grid row from the header row down, every cell of the layout included.
 QStringList exportLines(const SpotGridModel& model);
 

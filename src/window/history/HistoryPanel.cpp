@@ -1,14 +1,20 @@
 #include "window/history/HistoryPanel.h"
 
 #include "history/History.h"
+#include "history/HistoryExport.h"
 #include "window/history/HistoryCharts.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QDir>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSpinBox>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 namespace beamtide {
 
@@ -26,6 +32,18 @@ struct Answer
     int keepDays = 0;
     bool narrowed = false;
 };
+
+// The third choice of days: the whole local file, or a season back on a remote source.
+constexpr int kRemoteLongDays = 90;
+
+QString heatTitle(std::optional<int> band, int days, const QString& source, bool narrowed)
+{
+    const QString bandText = band ? historyBandName(*band) + QStringLiteral(" m") : QStringLiteral("all bands");
+    return QStringLiteral("Spots per hour of the day (UTC), %1, %2 days, %3%4")
+        .arg(bandText)
+        .arg(days)
+        .arg(source, narrowed ? QStringLiteral(", filtered") : QString());
+}
 
 template <typename W>
 W* named(QWidget* parent, const char* name, const QString& hint = {})
@@ -45,6 +63,9 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     setWindowTitle(QStringLiteral("Beamtide History (local)"));
     resize(760, 720);
 
+    m_view = named<QComboBox>(this, "BoxHistoryView",
+                              QStringLiteral("Whose spots the heat map counts: this computer's history file, wspr.live's, or the history server's"));
+    m_view->addItems({QStringLiteral("Local history"), QStringLiteral("wspr.live"), QStringLiteral("History server")});
     m_band = named<QComboBox>(this, "BoxHistoryBand", QStringLiteral("The band of the heat map and the best distances"));
     m_band->addItem(QStringLiteral("All"));
     for (int b = 0; b < historyBandCount(); ++b)
@@ -58,10 +79,23 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_calls->setText(QStringLiteral("Call filters"));
     m_far = named<QCheckBox>(this, "CheckHistoryFar", QStringLiteral("Only spots beyond the far alert distance"));
     m_far->setText(QStringLiteral("Beyond far distance"));
+    m_grid = named<QLineEdit>(this, "EditHistoryGrid",
+                              QStringLiteral("wspr.live and the history server: only spots with one end in this locator or field (eg JO31 or JO); empty: any"));
+    m_grid->setPlaceholderText(QStringLiteral("Grid"));
+    m_grid->setMinimumWidth(60);
+    m_grid->setMaximumWidth(80);
+    m_grid->setEnabled(false);
     m_keep = named<QSpinBox>(this, "SpinHistoryKeep",
                              QStringLiteral("Days the history file keeps; shared by every copy that uses the file"));
     m_keep->setRange(1, 3650);
     m_keep->setSuffix(QStringLiteral(" days kept"));
+    m_export = named<QPushButton>(this, "ButtonHistoryExport",
+                                  QStringLiteral("Write the spots of the days and band of the heat map to a CSV file in the working folder"));
+    m_export->setText(QStringLiteral("Export CSV"));
+    m_export->setEnabled(false);
+    m_serverButton = named<QPushButton>(this, "ButtonHistoryServer",
+                                        QStringLiteral("The ClickHouse server of your own that receives every stored spot, shared by several machines"));
+    m_serverButton->setText(QStringLiteral("Server..."));
     m_status = named<QLabel>(this, "LabelHistoryStatus");
 
     m_heat = named<HeatMapChart>(this, "HistoryHeatMap");
@@ -69,7 +103,7 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
     m_best = named<BestDistanceChart>(this, "HistoryBest");
 
     auto* controls = new QHBoxLayout;
-    for (QWidget* w : std::initializer_list<QWidget*>{m_band, m_days, m_calls, m_far, m_hours, m_keep})
+    for (QWidget* w : std::initializer_list<QWidget*>{m_view, m_band, m_days, m_calls, m_far, m_grid, m_hours, m_keep, m_export, m_serverButton})
         controls->addWidget(w);
     controls->addStretch(1);
     auto* layout = new QVBoxLayout(this);
@@ -83,6 +117,10 @@ HistoryPanel::HistoryPanel(History& history, Sources sources, QWidget* parent)
         connect(box, &QComboBox::currentIndexChanged, this, &HistoryPanel::reload);
     for (QCheckBox* box : {m_calls, m_far})
         connect(box, &QCheckBox::toggled, this, &HistoryPanel::reload);
+    connect(m_view, &QComboBox::currentIndexChanged, this, &HistoryPanel::viewChanged);
+    connect(m_grid, &QLineEdit::editingFinished, this, &HistoryPanel::reload);
+    connect(m_export, &QPushButton::clicked, this, &HistoryPanel::exportCsv);
+    connect(m_serverButton, &QPushButton::clicked, this, &HistoryPanel::serverAsked);
     connect(m_keep, &QSpinBox::valueChanged, this, [this](int days) {
         if (m_loadingKeep)
             return;
@@ -139,6 +177,10 @@ void HistoryPanel::reload()
         filter.minKm = 0;
     const bool narrowed = filter.calls || filter.minKm > 0;
     const int asked = ++m_asked;
+    if (view() != View::Local) {
+        reloadRemote(asked, now, band, filter);
+        return;
+    }
     m_status->setText(narrowed ? QStringLiteral("Working: reading every spot of the range...")
                                : QStringLiteral("Working..."));
     m_history.query<Answer>(
@@ -163,21 +205,88 @@ void HistoryPanel::reload()
             m_answered = std::max(m_answered, asked);
             if (asked != m_asked)
                 return; // a newer question is out
-            const QString bandText = band ? historyBandName(*band) + QStringLiteral(" m") : QStringLiteral("all bands");
             m_heat->setData(a.heat, a.firstDay, a.days,
-                            QStringLiteral("Spots per hour of the day (UTC), %1, %2 days, local history%3")
-                                .arg(bandText)
-                                .arg(a.days)
-                                .arg(a.narrowed ? QStringLiteral(", filtered") : QString()));
+                            heatTitle(band, a.days, QStringLiteral("local history"), a.narrowed));
             const QList<qint64> alerts = m_sources.alerts();
             m_hourly->setData(a.hourly, a.fromHour, a.toHour, alerts);
             m_best->setData(a.best, a.firstDay, a.firstDay + a.days, alerts);
+            m_shownFirstDay = a.firstDay;
+            m_shownDays = a.days;
+            m_shownBand = band;
+            m_export->setEnabled(view() == View::Local);
             m_loadingKeep = true;
             m_keep->setValue(a.keepDays);
             m_loadingKeep = false;
             m_status->setText(QStringLiteral("%1 spots in the heat map").arg(m_heat->total()));
             Q_EMIT updated();
         });
+}
+
+HistoryPanel::View HistoryPanel::view() const
+{
+    return static_cast<View>(std::clamp(m_view->currentIndex(), 0, 2));
+}
+
+void HistoryPanel::viewChanged()
+{
+    const bool local = view() == View::Local;
+    static const QString titles[] = {QStringLiteral("Beamtide History (local)"), QStringLiteral("Beamtide History (wspr.live)"),
+                                     QStringLiteral("Beamtide History (history server)")};
+    setWindowTitle(titles[int(view())]);
+    m_days->setItemText(2, local ? QStringLiteral("Whole store") : QStringLiteral("%1 days").arg(kRemoteLongDays));
+    m_grid->setEnabled(!local);
+    m_export->setEnabled(false); // until the local map is drawn again
+    // Spots per hour and the best distances are the local file's alone.
+    m_hourly->setVisible(local);
+    m_best->setVisible(local);
+    m_hours->setEnabled(local);
+    reload();
+}
+
+void HistoryPanel::exportCsv()
+{
+    const qint64 from = m_shownFirstDay * 1440, to = (m_shownFirstDay + m_shownDays) * 1440;
+    const QString path = m_sources.dataFile(historyExportFileName({}, from, to, m_shownBand));
+    const std::optional<int> band = m_shownBand;
+    m_export->setEnabled(false);
+    m_status->setText(QStringLiteral("Working: writing the spots to a CSV file..."));
+    m_history.query<HistoryExport>(
+        [path, from, to, band](HistoryStore& store) { return exportHistoryCsv(store, path, from, to, band); }, this,
+        [this](HistoryExport done) {
+            m_export->setEnabled(view() == View::Local);
+            m_status->setText(done.saved.ok ? QStringLiteral("%1 spots saved as %2").arg(done.rows).arg(QDir::toNativeSeparators(done.saved.path))
+                                            : done.saved.message());
+            Q_EMIT exported(done.saved.ok);
+        });
+}
+
+void HistoryPanel::reloadRemote(int asked, qint64 now, std::optional<int> band, const HeatFilter& filter)
+{
+    const qint64 today = now / 1440;
+    const int choice = m_days->currentIndex();
+    const int days = choice == 0 ? 7 : choice == 1 ? 30 : kRemoteLongDays;
+    const qint64 firstDay = today - days + 1;
+    if (view() == View::Server && !m_sources.server().on()) {
+        m_answered = std::max(m_answered, asked);
+        m_heat->setData({}, firstDay, days, heatTitle(band, days, QStringLiteral("history server"), false));
+        m_status->setText(QStringLiteral("No history server is set: Server... names one."));
+        Q_EMIT updated();
+        return;
+    }
+    const RemoteSource source = view() == View::Server ? serverSource(m_sources.server()) : wsprLiveSource(m_sources.wsprLiveUrl());
+    const RemoteQuery query = heatMapQuery(source, band, firstDay * 24, (today + 1) * 24, filter, m_grid->text());
+    const QString title = heatTitle(band, days, source.label, filter.calls || filter.minKm > 0 || !m_grid->text().trimmed().isEmpty());
+    m_status->setText(u"Working: asking " + source.label + u"...");
+    m_remote.heatMap(source, query, this, [this, asked, firstDay, days, title, label = source.label](RemoteCells answer) {
+        m_answered = std::max(m_answered, asked);
+        if (asked != m_asked)
+            return; // a newer question is out
+        m_heat->setData(answer.cells, firstDay, days, title);
+        m_status->setText(answer.error.isEmpty()
+                              ? QStringLiteral("%1 spots in the heat map, from %2").arg(m_heat->total()).arg(label)
+                              : answer.error);
+        Q_EMIT updated();
+    });
 }
 
 } // namespace beamtide

@@ -3,6 +3,7 @@
 // (BEAMTIDE_SCREENSHOT names the file to write).
 #include "window/history/HistoryCharts.h"
 #include "window/history/HistoryPanel.h"
+#include "window/history/HistoryServerDialog.h"
 
 #include "base/Clock.h"
 #include "base/Identity.h"
@@ -10,11 +11,14 @@
 #include "history/History.h"
 #include "spots/SpotRules.h"
 
+#include "ClickHouseFixture.h"
 #include "TempFolder.h"
 
 #include <QComboBox>
 #include <QCheckBox>
 #include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
 #include <QSignalSpy>
 #include <QSpinBox>
 
@@ -68,7 +72,10 @@ struct PanelRig
             return f;
         };
         sources.alerts = [] { return QList<qint64>{kNow - 125, kNow - 30}; };
-        sources.nowMinute = [] { return kNow; };
+        sources.nowMinute = [this] { return nowMinute; };
+        sources.wsprLiveUrl = [this] { return wsprLiveUrl; };
+        sources.dataFile = [this](const QString& name) { return folder.file(name); };
+        sources.server = [this] { return history.server(); };
         panel = std::make_unique<HistoryPanel>(history, std::move(sources));
     }
 
@@ -84,6 +91,8 @@ struct PanelRig
     RunLog log{identity, clock};
     History history{folder.file(QStringLiteral("BeamtideHistory.sqlite")), log};
     QString band = QStringLiteral("20");
+    QString wsprLiveUrl;
+    qint64 nowMinute = kNow;
     std::unique_ptr<HistoryPanel> panel;
 };
 
@@ -147,6 +156,19 @@ TEST(HistoryPanel, DrawsTheStoredSpotsAndNamesTheFiguresUnderThePointer)
         rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryHours"))->setCurrentIndex(0);
         ASSERT_TRUE(rig.waitForAnswer());
     }
+    // The export writes the days and band on screen: as many spots as the heat map counts.
+    QSignalSpy exported(rig.panel.get(), &HistoryPanel::exported);
+    auto* exportButton = rig.panel->findChild<QPushButton*>(QStringLiteral("ButtonHistoryExport"));
+    ASSERT_TRUE(exportButton && exportButton->isEnabled());
+    exportButton->click();
+    ASSERT_TRUE(exported.wait(60000));
+    EXPECT_TRUE(exported[0][0].toBool());
+    const QString csv = QStringLiteral("BeamtideHistory 20261111-20261210 20m.csv");
+    const QLabel* status = rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"));
+    EXPECT_TRUE(status->text().startsWith(QStringLiteral("%1 spots saved as ").arg(all20))) << status->text().toStdString();
+    EXPECT_TRUE(status->text().endsWith(csv)) << status->text().toStdString();
+    EXPECT_EQ(rig.folder.read(csv).count("\r\n"), all20 + 1);
+
     // Narrowed by the call filters and the far distance: a scan, fewer spots.
     rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryCalls"))->setChecked(true);
     rig.panel->findChild<QCheckBox*>(QStringLiteral("CheckHistoryFar"))->setChecked(true);
@@ -164,4 +186,137 @@ TEST(HistoryPanel, DrawsTheStoredSpotsAndNamesTheFiguresUnderThePointer)
     QCoreApplication::processEvents();
     EXPECT_EQ(kept, 14);
 
+}
+
+TEST(HistoryPanel, TheHeatMapFromWsprLiveIsLabelledAsSuch)
+{
+    test::ClickHouseFixture server;
+    ASSERT_TRUE(server.running()) << server.startError().toStdString();
+    // 20 m: three spots at 06 UTC two days ago, five at 14 UTC yesterday (one heard in
+    // JO31); 40 m: two more at 06 UTC.
+    const qint64 h06 = (kNow / 1440 - 2) * 24 + 6, h14 = (kNow / 1440 - 1) * 24 + 14;
+    QList<test::WsprRxRow> rows;
+    const auto add = [&](qint64 hour, int band, int n, const char* rxLoc) {
+        for (int i = 0; i < n; ++i) {
+            test::WsprRxRow r;
+            r.time = hour * 3600 + i * 120;
+            r.band = band;
+            r.frequency = band == 14 ? 14097000 + i : 7040000 + i;
+            r.rxLoc = QString::fromLatin1(i == 0 ? rxLoc : "QF22");
+            rows << r;
+        }
+    };
+    add(h06, 14, 3, "QF22");
+    add(h14, 14, 5, "JO31ab");
+    add(h06, 7, 2, "QF22");
+    ASSERT_EQ(server.insert(rows), QString());
+
+    PanelRig rig;
+    rig.wsprLiveUrl = server.baseUrl();
+    rig.panel->resize(900, 800);
+    rig.panel->showForBand();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->heatMap().total(), 0); // the local file is empty
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (local)"));
+
+    auto* view = rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryView"));
+    ASSERT_TRUE(view);
+    view->setCurrentText(QStringLiteral("wspr.live"));
+    EXPECT_TRUE(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text().startsWith(u"Working"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (wspr.live)"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("8 spots in the heat map, from wspr.live"));
+    // The local file's own charts step aside.
+    EXPECT_FALSE(rig.panel->hourly().isVisible());
+    EXPECT_FALSE(rig.panel->best().isVisible());
+    HeatMapChart& heat = rig.panel->heatMap();
+    QStringList cells;
+    for (int y = 0; y < heat.height(); y += 2)
+        for (int x = 0; x < heat.width(); x += 2)
+            if (const QString t = heat.hoverText(QPoint(x, y)); !t.endsWith(u": 0 spots") && !t.isEmpty() && !cells.contains(t))
+                cells << t;
+    EXPECT_EQ(cells, (QStringList{QStringLiteral("2026-12-08 06:00-07:00 UTC: 3 spots"),
+                                  QStringLiteral("2026-12-09 14:00-15:00 UTC: 5 spots")}));
+
+    auto* grid = rig.panel->findChild<QLineEdit*>(QStringLiteral("EditHistoryGrid"));
+    grid->setText(QStringLiteral("jo31"));
+    Q_EMIT grid->editingFinished();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(heat.total(), 1);
+    // A grid that is no locator is said and not sent.
+    grid->setText(QStringLiteral("JO31'--"));
+    Q_EMIT grid->editingFinished();
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(heat.total(), 0);
+    EXPECT_TRUE(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text().contains(u"not sent"));
+
+    view->setCurrentText(QStringLiteral("Local history"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (local)"));
+    EXPECT_TRUE(rig.panel->hourly().isVisible());
+}
+
+TEST(HistoryPanel, TheHistoryServersHeatMapCountsWhatTheCopiesSent)
+{
+    PanelRig rig;
+    rig.panel->resize(900, 800);
+    rig.panel->showForBand();
+    ASSERT_TRUE(rig.waitForAnswer());
+    auto* view = rig.panel->findChild<QComboBox*>(QStringLiteral("BoxHistoryView"));
+    QSignalSpy asked(rig.panel.get(), &HistoryPanel::serverAsked);
+    rig.panel->findChild<QPushButton*>(QStringLiteral("ButtonHistoryServer"))->click();
+    EXPECT_EQ(asked.size(), 1);
+    // None set yet: said at once, nothing asked.
+    view->setCurrentText(QStringLiteral("History server"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("No history server is set: Server... names one."));
+
+    test::ClickHouseFixture server;
+    ASSERT_TRUE(server.running()) << server.startError().toStdString();
+    rig.history.setServer(HistoryServer{server.baseUrl(), QStringLiteral("club"), QStringLiteral("pa ss:word")});
+    // Two days of spots, stored here and sent there; the server's clock is today's, so the
+    // panel's "now" follows it.
+    QSignalSpy batch(&rig.history, &History::serverBatch);
+    const qint64 now = QDateTime::currentSecsSinceEpoch() / 60;
+    rig.nowMinute = now;
+    QStringList lines;
+    for (int i = 0; i < 200; ++i)
+        lines << QStringLiteral("%1,K%2AB,14.0971%3,-18,0,FN42,+37,5,DL1XY,JO31,5000,3105")
+                     .arg(dateTimeTextOf((now - 10 - i * 13) * 60000 + 1000).left(16))
+                     .arg(i % 10)
+                     .arg(i % 100, 2, 10, QLatin1Char('0'));
+    rig.history.store(lines, SpotSource::WsprNet, now);
+    ASSERT_TRUE(batch.wait(60000));
+    EXPECT_TRUE(batch[0][0].toBool());
+    EXPECT_EQ(batch[0][1].toInt(), 200);
+    ASSERT_TRUE(rig.waitForAnswer()); // the panel draws what was stored
+
+    view->setCurrentText(QStringLiteral("Local history"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->heatMap().total(), 200);
+    view->setCurrentText(QStringLiteral("History server"));
+    ASSERT_TRUE(rig.waitForAnswer());
+    EXPECT_EQ(rig.panel->windowTitle(), QStringLiteral("Beamtide History (history server)"));
+    EXPECT_EQ(rig.panel->findChild<QLabel*>(QStringLiteral("LabelHistoryStatus"))->text(),
+              QStringLiteral("200 spots in the heat map, from the history server"));
+}
+
+TEST(HistoryPanel, TheServerDialogMasksThePasswordAndGivesBackWhatWasTyped)
+{
+    HistoryServerSettings start;
+    start.server = QStringLiteral("http://club.example:8123");
+    start.user = QStringLiteral("shack");
+    start.password = QStringLiteral("pw-topsecret");
+    HistoryServerDialog dialog(start);
+    EXPECT_EQ(dialog.settings(), start);
+    auto* password = dialog.findChild<QLineEdit*>(QStringLiteral("HistoryServerPassword"));
+    ASSERT_TRUE(password);
+    EXPECT_EQ(password->echoMode(), QLineEdit::Password);
+    dialog.findChild<QLineEdit*>(QStringLiteral("HistoryServerAddress"))->setText(QStringLiteral("  http://other:8123 "));
+    password->setText(QStringLiteral("new"));
+    HistoryServerSettings typed = start;
+    typed.server = QStringLiteral("http://other:8123");
+    typed.password = QStringLiteral("new");
+    EXPECT_EQ(dialog.settings(), typed);
 }
