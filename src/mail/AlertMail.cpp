@@ -286,11 +286,7 @@ MailResult sendAlertMail(const MailAccount& account, const AlertMessage& message
     curl_easy_setopt(c, CURLOPT_SSLVERSION, long(CURL_SSLVERSION_TLSv1_2));
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYPEER, account.verifyPeer ? 1L : 0L);
     curl_easy_setopt(c, CURLOPT_SSL_VERIFYHOST, account.verifyPeer ? 2L : 0L);
-    // Linux's libcurl knows the system's authorities; on Windows they are the shipped bundle.
-    const QByteArray caFile =
-        (account.caFile.isEmpty() ? systemTlsAuthorities().caFile : account.caFile).toLocal8Bit();
-    if (!caFile.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
+    applyTlsAuthorities(c, account.caFile);
 
     const QByteArray user = oneLine(account.userName).toUtf8();
     const QByteArray password = oneLine(account.password).toUtf8();

@@ -194,10 +194,7 @@ HttpResult HttpClient::perform(const HttpRequest& request, const HttpLimits& lim
     curl_easy_setopt(c, CURLOPT_CONNECTTIMEOUT_MS, limits.connectMs);
     curl_easy_setopt(c, CURLOPT_TIMEOUT_MS, limits.totalMs);
     curl_easy_setopt(c, CURLOPT_NOSIGNAL, 1L); // runs on a worker thread
-    // Linux's libcurl knows the system's authorities; on Windows they are the shipped bundle.
-    const QByteArray caFile = systemTlsAuthorities().caFile.toLocal8Bit();
-    if (!caFile.isEmpty())
-        curl_easy_setopt(c, CURLOPT_CAINFO, caFile.constData());
+    applyTlsAuthorities(c);
     curl_easy_setopt(c, CURLOPT_ERRORBUFFER, errorBuffer);
     curl_easy_setopt(c, CURLOPT_WRITEFUNCTION, onBody);
     curl_easy_setopt(c, CURLOPT_WRITEDATA, &transfer);

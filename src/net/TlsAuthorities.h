@@ -2,6 +2,8 @@
 
 #include <QString>
 
+#include <curl/curl.h>
+
 namespace beamtide {
 
 // The authorities a TLS peer's certificate is checked against when nobody names a file of
@@ -19,6 +21,11 @@ struct TlsAuthorities
 
 // On Windows the shipped bundle, and nothing when it is missing.
 TlsAuthorities systemTlsAuthorities();
+
+// Sets a libcurl handle's authorities: ownCaFile when given (a peer of the user's own, or a
+// test's CA), else the system's. On Windows these are the machine's certificate store, with
+// the shipped bundle beside it for a store that lacks a root.
+void applyTlsAuthorities(CURL* handle, const QString& ownCaFile = {});
 
 // The name of the bundle the Windows program ships beside its executable.
 inline constexpr char kShippedCaBundle[] = "ca-certificates.crt";
