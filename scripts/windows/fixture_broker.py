@@ -9,8 +9,9 @@ one JSON line:
                                               path turned into the Linux one
   {"translate": "C:\\..."}                    answer the Linux path of a Windows path
 For a program the broker relays its standard output (unless it goes to a file) to the socket
-and ends the socket when the program ends. When the test closes the socket, the program's
-standard input is closed (the SMTP fixture stops then), then it is terminated, then killed.
+and ends the socket when the program ends. When the test closes its side, the program's
+standard input is closed (the SMTP fixture stops then), then it is terminated, then killed;
+a line "terminate" from the test terminates it at once.
 Prints its port on the first line and serves until its own standard input ends.
 """
 import json
@@ -60,10 +61,13 @@ def run(conn, request):
     threading.Thread(target=relay, daemon=True).start()
     while True:  # until the test hangs up
         try:
-            if not conn.recv(4096):
-                break
+            data = conn.recv(4096)
         except OSError:
             break
+        if not data:
+            break
+        if b"terminate" in data:  # the test's stop(true): no wait for the input's end
+            proc.terminate()
     try:
         proc.stdin.close()
         proc.wait(timeout=30)

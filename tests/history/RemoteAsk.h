@@ -4,6 +4,7 @@
 #include "history/RemoteHeatMap.h"
 
 #include <QCoreApplication>
+#include <QEventLoop>
 
 namespace beamtide::test {
 
@@ -24,12 +25,16 @@ inline RemoteCells ask(const RemoteSource& source, const RemoteQuery& query)
     QObject receiver;
     RemoteCells answer;
     bool done = false;
+    // An event loop of its own: processEvents(WaitForMoreEvents) in a loop never woke for the
+    // answer under Wine.
+    QEventLoop loop;
     remote.heatMap(source, query, &receiver, [&](RemoteCells cells) {
         answer = std::move(cells);
         done = true;
+        loop.quit();
     });
-    while (!done)
-        QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
+    if (!done)
+        loop.exec();
     return answer;
 }
 

@@ -181,12 +181,16 @@ void FixtureProcess::closeInput()
     ::shutdown(SOCKET(m_socket.socketDescriptor()), SD_SEND);
 }
 
-void FixtureProcess::stop(bool)
+void FixtureProcess::stop(bool terminateFirst)
 {
-    // The broker closes the program's input, then terminates it, then kills it.
-    m_socket.disconnectFromHost();
+    // The broker closes the program's input, then terminates it, then kills it; asked to,
+    // it terminates it at once. It ends the connection once the program has ended.
+    if (terminateFirst)
+        m_socket.write("terminate\n");
+    closeInput();
     if (m_socket.state() != QAbstractSocket::UnconnectedState)
         m_socket.waitForDisconnected(60000);
+    m_socket.abort();
 }
 
 QString FixtureProcess::programPath(const QString& path)
