@@ -81,7 +81,7 @@ TEST(RemoteHeatMapQuery, OneGetWithTheProgramsNameAndNoSecondTry)
     EXPECT_TRUE(failed.cells.isEmpty());
     EXPECT_TRUE(failed.error.startsWith(u"wspr.live: ")) << failed.error.toStdString();
     ASSERT_EQ(server.requests().size(), 1);
-    const RecordedRequest& sent = server.requests()[0];
+    const RecordedRequest sent = server.requests()[0];
     EXPECT_EQ(sent.method, QStringLiteral("GET"));
     EXPECT_TRUE(sent.header(QStringLiteral("User-Agent")).startsWith(u"Beamtide/"));
     EXPECT_TRUE(sent.header(QStringLiteral("Authorization")).isEmpty());
