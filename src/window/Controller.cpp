@@ -129,8 +129,13 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
     });
 }
 
-Controller::~Controller() = default;
-
+Controller::~Controller()
+{
+    // The find panel and the map are the window's widgets but borrow the grid, which goes
+    // with this object; the window lives on a while, and its last events must not reach them.
+    delete m_find;
+    delete m_map;
+}
 
 
 void Controller::bandPicked(const QString& band)
