@@ -3,6 +3,7 @@
 #include "spots/AlertBand.h"
 #include "window/grid/SpotGridModel.h"
 
+#include <QFontMetrics>
 #include <QPainter>
 
 namespace beamtide {
@@ -83,6 +84,30 @@ CellLook cellLook(const CellContext& cell, const GridPalette& palette)
     return look;
 }
 
+const CellTexts::Text& CellTexts::text(const QString& text, const QFont& font)
+{
+    if (font != m_font) {
+        m_texts.clear();
+        m_font = font;
+    }
+    if (const Text* known = m_texts.object(text))
+        return *known;
+    // One line, as a damaged page's field may hold a line break.
+    QString line = text;
+    for (QChar& c : line) {
+        if (c == u'\n' || c == u'\r' || c == QChar::LineSeparator || c == QChar::ParagraphSeparator)
+            c = u' ';
+    }
+    auto* made = new Text;
+    made->layout.setText(line);
+    made->layout.setTextFormat(Qt::PlainText); // a call sign is never markup
+    made->layout.prepare(QTransform(), font);
+    const QFontMetrics metrics(font);
+    made->ink = metrics.boundingRect(line).translated(0, metrics.ascent());
+    m_texts.insert(text, made);
+    return *made;
+}
+
 SpotGridDelegate::SpotGridDelegate(QObject* parent)
     : QStyledItemDelegate(parent), m_colours([] { return GridColours::defaults(); })
 {
@@ -120,12 +145,16 @@ void SpotGridDelegate::paint(QPainter* painter, const QStyleOptionViewItem& opti
     painter->setFont(font);
     painter->setPen(look.text ? QColor::fromRgb(*look.text)
                               : option.palette.color(QPalette::Active, QPalette::WindowText));
-    painter->setClipRect(rect);
     // No inset: the text starts at the cell's top-left corner. A cell shows no more
     // characters than it is pixels wide, so a damaged page's megabyte cell is never laid out.
-    const QString text = index.data().toString();
-    painter->drawText(rect, Qt::AlignLeft | Qt::AlignTop | Qt::TextSingleLine,
-                      text.size() > rect.width() ? text.left(qMax(rect.width(), 1)) : text);
+    const QString whole = index.data().toString();
+    const QString shown = whole.size() > rect.width() ? whole.left(qMax(rect.width(), 1)) : whole;
+    const CellTexts::Text& text = m_texts[look.bold ? 1 : 0].text(shown, painter->font());
+    // Clipped only when the text would reach past its cell: a clip costs the raster engine
+    // more than the glyphs themselves.
+    if (!rect.contains(text.ink.translated(rect.topLeft())))
+        painter->setClipRect(rect);
+    painter->drawStaticText(rect.topLeft(), text.layout);
     // The view's own grid lines are off; each cell draws its right and bottom edge, as
     // one-pixel fills: the same pixels as lines, for less.
     const QColor gridLine = QColor::fromRgb(kGridLineColour);

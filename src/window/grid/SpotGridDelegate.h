@@ -2,6 +2,9 @@
 
 #include "settings/ColourNames.h"
 
+#include <QCache>
+#include <QFont>
+#include <QStaticText>
 #include <QStyledItemDelegate>
 
 #include <array>
@@ -72,6 +75,27 @@ struct GridPalette
 CellLook cellLook(const CellContext& cell, const GridColours& colours);
 CellLook cellLook(const CellContext& cell, const GridPalette& palette);
 
+// The laid-out texts of the cells painted lately. Shaping a cell's text cost more than all
+// the rest of its paint, and a repaint mostly shows texts painted before: the same times,
+// bands, grids and reporters in row after row, the same rows after a scroll or a refresh.
+// Bounded, and emptied when the grid's font changes.
+class CellTexts
+{
+public:
+    struct Text
+    {
+        QStaticText layout;
+        QRect ink; // the pixels it may cover, from its top-left corner
+    };
+    // Laid out with `font`; valid until the next call.
+    const Text& text(const QString& text, const QFont& font);
+
+private:
+    static constexpr int kKept = 1500; // a maximised grid shows about 800 cells
+    QFont m_font;
+    QCache<QString, Text> m_texts{kKept};
+};
+
 // Paints the spot grid. It only colours: recording alerts belongs to the filter pass, so
 // an alert never depends on a row being on screen.
 class SpotGridDelegate final : public QStyledItemDelegate
@@ -104,6 +128,7 @@ private:
     mutable GridColours m_paletteColours;
     mutable GridPalette m_palette;
     mutable bool m_paletteValid = false;
+    mutable CellTexts m_texts[2]; // regular, bold
 };
 
 } // namespace beamtide

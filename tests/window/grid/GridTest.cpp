@@ -1,6 +1,7 @@
 #include "window/grid/SpotGrid.h"
 
 #include <QAbstractItemModelTester>
+#include <QFontInfo>
 #include <QImage>
 #include <QTableView>
 
@@ -235,4 +236,49 @@ TEST(GridTest, AHugeCellShowsItsBeginningLikeAShortOne)
     const QString huge = QStringLiteral("VK2XYZ") + QString(3 * 1024 * 1024, u'W');
     EXPECT_EQ(cellImage(huge), cellImage(huge.left(200)));
     EXPECT_NE(cellImage(huge), cellImage(QStringLiteral("VK2XYZ")));
+}
+
+// The grid keeps its cells' laid-out texts between repaints: a new font must not paint with
+// the old layouts, and a text longer than its cell stays inside it.
+TEST(GridTest, KeptTextsFollowTheFontAndStayInTheirCells)
+{
+    struct Screen
+    {
+        QTableView view;
+        SpotGrid grid{view};
+        explicit Screen(const QString& miles)
+        {
+            grid.setBandSource([] { return QStringLiteral("20"); });
+            grid.setColourSource([] { return GridColours::defaults(); });
+            grid.setPerBandLayout();
+            QStringList row = spotRow("G4ABC", "DL1XYZ");
+            row[11] = miles;
+            QStringList second = spotRow("jW1AWX", "W1AW");
+            second[11] = QStringLiteral("7450");
+            grid.model().setPerBandRows({row, second});
+            view.resize(900, 200);
+            view.show();
+        }
+        QImage all() { return view.viewport()->grab().toImage(); }
+        // The viewport right of the last column: nothing is painted there.
+        QImage beyond()
+        {
+            const QRect last = view.visualRect(grid.model().index(1, 11));
+            return all().copy(last.right() + 1, 0, 40, 120);
+        }
+    };
+    const QString wide = QStringLiteral("745745745745745745745745");
+    Screen shown(wide);
+    Screen plain(QStringLiteral("745"));
+    EXPECT_EQ(shown.beyond(), plain.beyond());
+    EXPECT_NE(shown.all(), plain.all());
+
+    // Larger, the second row's miles no longer fit their cell.
+    QFont larger = shown.view.font();
+    larger.setPixelSize(QFontInfo(larger).pixelSize() * 2);
+    (void)shown.all(); // the texts are kept with the first font
+    shown.view.setFont(larger);
+    Screen fresh(wide);
+    fresh.view.setFont(larger);
+    EXPECT_EQ(shown.all(), fresh.all());
 }
