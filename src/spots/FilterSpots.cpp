@@ -56,20 +56,50 @@ struct ConversionFailed
     QString text;
 };
 
+// Neighbouring spots mostly share their minute: the time's text is read once for a run of
+// them. The views point into the pass's spot list, which outlives the reader.
+class TimeReader
+{
+public:
+    struct Read
+    {
+        std::optional<qint64> msecs; // readUtcMSecs()
+        std::optional<qint64> at;    // spotTime()
+    };
+    const Read& read(QStringView text)
+    {
+        if (!m_any || text != m_text) {
+            m_any = true;
+            m_text = text;
+            m_read.msecs = readUtcMSecs(text);
+            m_read.at = spotTime(text, m_read.msecs);
+        }
+        return m_read;
+    }
+
+private:
+    bool m_any = false;
+    QStringView m_text;
+    Read m_read;
+};
+
 // The fields a pass reads as numbers, each read once: nothing where the text does not read.
 struct SpotNumbers
 {
     std::optional<qint64> time; // readUtcMSecs()
+    std::optional<qint64> at;   // spotTime()
     std::optional<int> dbm;
     std::optional<int> snr;
     std::optional<int> km;
 
-    explicit SpotNumbers(const SpotFields& f)
-        : time(readUtcMSecs(f[field::Time])),
-          dbm(readInteger(f[field::Dbm])),
+    SpotNumbers(const SpotFields& f, TimeReader& times)
+        : dbm(readInteger(f[field::Dbm])),
           snr(readInteger(f[field::Snr])),
           km(readInteger(f[field::Km]))
     {
+        const TimeReader::Read& read = times.read(f[field::Time]);
+        time = read.msecs;
+        at = read.at;
     }
 };
 
@@ -180,7 +210,7 @@ private:
     bool spot(const QString& line)
     {
         const SpotFields f = splitSpotLine(line, true);
-        const SpotNumbers n(f);
+        const SpotNumbers n(f, m_times);
         checkRanges(f, n, m_now);
         const QString watts = wattsOf(f[field::Watts]);
 
@@ -199,7 +229,7 @@ private:
                 return true;
         }
 
-        const std::optional<qint64> at = spotTime(f[field::Time], n.time);
+        const std::optional<qint64> at = n.at;
         if (!at)
             throw ConversionFailed{notDateTime(f[field::Time])};
         if (m_c.timeWindow && *at <= m_timeCutoff) {
@@ -326,6 +356,7 @@ private:
     static constexpr qsizetype kKnownWatts = 16;
     QVarLengthArray<std::pair<QString, QString>, kKnownWatts> m_watts;
     QString m_myCallLine;
+    TimeReader m_times;
 };
 
 void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowMs, AllBandsTable& table,
@@ -334,6 +365,7 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowM
     const QString s = callFilterText(c.spottedFilter);
     const QString r = callFilterText(c.spotterFilter);
     std::optional<qint64> newest, oldest;
+    TimeReader times;
     for (qsizetype i = 0; i < spots.size(); ++i) {
         const SpotFields f = splitSpotLine(spots[i], false);
         QString upperCall, upperReporter;
@@ -342,7 +374,7 @@ void allBandsPass(const QStringList& spots, const FilterControls& c, qint64 nowM
         std::optional<double> mhz;
         const bool match = callFilterMatch(s, r, c.logic, call, upperCased(f[field::Reporter], upperReporter));
         try {
-            const SpotNumbers n(f);
+            const SpotNumbers n(f, times);
             checkRanges(f, n, nowMs);
             at = dateTimeOf(n.time, f[field::Time]);
             if (match) {
