@@ -389,14 +389,20 @@ QString RowTagger::tag(int flags, QStringView call, QStringView kmText, int km) 
 
 QString alertTextLine(const SpotFields& fields, qsizetype spare)
 {
-    QString line;
-    qsizetype size = 7 + spare;
-    for (int n : {1, 2, 3, 4, 9, 10, 11})
+    // Copied into place in one allocation: a busy band makes hundreds of these a pass.
+    static constexpr int kFields[] = {1, 2, 3, 4, 9, 10, 11};
+    qsizetype size = std::size(kFields);
+    for (int n : kFields)
         size += fields[n - 1].size();
-    line.reserve(size);
-    for (int n : {1, 2, 3, 4, 9, 10, 11}) {
-        line += fields[n - 1];
-        line += u',';
+    QString line;
+    line.reserve(size + spare);
+    line.resize(size);
+    QChar* to = line.data();
+    for (int n : kFields) {
+        const QStringView field = fields[n - 1];
+        std::copy(field.begin(), field.end(), to);
+        to += field.size();
+        *to++ = u',';
     }
     return line;
 }
