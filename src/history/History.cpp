@@ -4,7 +4,6 @@
 #include "base/RunLog.h"
 #include "net/HttpClient.h"
 
-#include <QCoreApplication>
 #include <QSemaphore>
 
 namespace beamtide {
@@ -132,7 +131,7 @@ void History::finish()
     }
     // Their reports, waiting on this thread, too: what they say reaches the log before its
     // last line.
-    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
+    m_worker.deliverArrived();
 }
 
 void History::finishAtClosing()

@@ -1,5 +1,7 @@
 #include "net/NetWorker.h"
 
+#include <QCoreApplication>
+
 #include <atomic>
 
 namespace beamtide {
@@ -51,6 +53,11 @@ void NetWorker::stop()
 int NetWorker::pending() const
 {
     return m_pending->load();
+}
+
+void NetWorker::deliverArrived()
+{
+    QCoreApplication::sendPostedEvents(this, QEvent::MetaCall);
 }
 
 void NetWorker::postRaw(std::function<void()> job)

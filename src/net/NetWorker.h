@@ -31,18 +31,31 @@ public:
     template <typename Result>
     void post(std::function<Result()> job, QObject* receiver, std::function<void(Result)> done)
     {
+        // The receiver is looked at only on its own thread, where it may be destroyed at any
+        // moment: a look from the worker's thread could pass just before it goes, and the
+        // result would then be posted to an object that no longer exists. The result travels
+        // by way of this object, which outlives every job (stop() waits for the last one).
         QPointer<QObject> guard(receiver);
-        postRaw([job = std::move(job), guard, done = std::move(done)] {
+        QObject* carrier = receiver->thread() == thread() ? this : nullptr;
+        postRaw([job = std::move(job), guard, carrier, done = std::move(done)] {
             auto result = std::make_shared<Result>(job());
-            if (!guard)
-                return;
-            QMetaObject::invokeMethod(
-                guard.data(), [done, result] { done(std::move(*result)); }, Qt::QueuedConnection);
+            const auto deliver = [guard, done, result] {
+                if (guard)
+                    done(std::move(*result));
+            };
+            if (carrier) {
+                QMetaObject::invokeMethod(carrier, deliver, Qt::QueuedConnection);
+            } else if (QObject* target = guard.data()) {
+                // A receiver on a thread of its own must outlive its jobs.
+                QMetaObject::invokeMethod(target, deliver, Qt::QueuedConnection);
+            }
         });
     }
 
     // Jobs posted and not yet finished.
     int pending() const;
+    // Delivers now, on this thread, the results that have come back so far.
+    void deliverArrived();
 
     // True inside a job whose worker is being destroyed: a transfer checks it from its
     // progress callback and gives up, so closing the window never waits out a slow server.

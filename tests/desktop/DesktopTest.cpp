@@ -530,8 +530,9 @@ TEST(ThrottledChannels, EachOlderChannelFollowsTheThrottleWhenTicked)
         QSignalSpy tones(announcer, &AlertAnnouncer::tonesPlayed);
         QSignalSpy notified(copy.desktop.get(), &DesktopPresence::notified);
         const qsizetype mailsBefore = smtp.messages(plain).size();
-        if (row.mails)
+        if (row.mails) {
             ASSERT_FALSE(copy.window->alertTones->isHidden());
+        }
 
         // VK2AAA twice within the cooldown, then VK2CCC: each a new alert, announced.
         const QStringList calls{QStringLiteral("VK2AAA"), QStringLiteral("VK2AAA"), QStringLiteral("VK2CCC")};

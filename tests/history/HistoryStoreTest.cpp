@@ -415,8 +415,7 @@ TEST(HistoryStore, AFullDiskLeavesTheFileIntactAndTheSpotsGoLater)
             std::max(QFileInfo(path).size(), QFileInfo(path + QStringLiteral("-wal")).size()));
         history.store(answer(5000, 100), SpotSource::WsprNet, kToday);
         history.store(answer(5000, 5100), SpotSource::WsprNet, kToday);
-        history.finish();
-        QCoreApplication::processEvents();
+        history.finish(); // and its reports are in
     }
     EXPECT_EQ(stored.size(), 1);
     ASSERT_EQ(logged.size(), 1) << logged.join(u'\n').toStdString();
@@ -447,8 +446,7 @@ TEST(HistoryStore, AnUnusableFileIsSaidOnceAndHistoryStaysOff)
                   SpotSource::WsprNet, kToday);
     ASSERT_TRUE(refused.wait());
     history.store({}, SpotSource::WsprNet, kToday);
-    history.finish();
-    QCoreApplication::processEvents();
+    history.finish(); // and its reports are in
     EXPECT_EQ(refused.size(), 1);
     EXPECT_EQ(logged.size(), 1);
     EXPECT_TRUE(refused[0][0].toString().contains(QStringLiteral("h.sqlite")));

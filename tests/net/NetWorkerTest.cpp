@@ -3,6 +3,7 @@
 
 #include "HttpFixture.h"
 
+#include <QSemaphore>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -25,6 +26,28 @@ TEST(NetWorker, ResultsComeBackInOrderOnTheReceiversThread)
         });
     ASSERT_TRUE(QTest::qWaitFor([&] { return order.size() == 3; }));
     EXPECT_EQ(order, (QList<int>{0, 1, 2}));
+}
+
+// A receiver may go at any moment on its own thread, even while its job is finishing: the
+// result is then dropped, never delivered to the object that is gone. Each round deletes
+// the receiver the instant its job signals, as a wait for the jobs at shut-down does.
+TEST(NetWorker, AReceiverGoneWhileItsJobEndsGetsNothing)
+{
+    NetWorker worker;
+    int delivered = 0;
+    for (int round = 0; round < 20000; ++round) {
+        auto started = std::make_shared<QSemaphore>();
+        auto* receiver = new QObject;
+        worker.post<int>([started] { started->release(); return 1; }, receiver,
+                         [&delivered](int) { ++delivered; });
+        started->acquire();
+        delete receiver;
+        if (round % 100 == 0)
+            QCoreApplication::processEvents();
+    }
+    QTest::qWait(50);
+    QCoreApplication::processEvents();
+    EXPECT_EQ(delivered, 0);
 }
 
 TEST(NetWorker, ClosingCancelsARequestInFlight)
