@@ -114,8 +114,11 @@ void MqttBroker::stop()
 {
     if (m->process.state() == QProcess::NotRunning)
         return;
+    // Asked again until it goes: a stop asked just after the start can reach mosquitto
+    // between its handler's set-up and the start of its loop, which then forgets it.
     m->process.terminate();
-    m->process.waitForFinished(-1);
+    while (!m->process.waitForFinished(2000))
+        m->process.terminate();
 }
 
 QString MqttBroker::output() const
