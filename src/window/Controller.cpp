@@ -131,9 +131,9 @@ Controller::Controller(MainWindow& window, Identity& identity, const Clock& cloc
 
 Controller::~Controller()
 {
-    // The find panel is the window's widget but borrows the grid, which goes with this
+    // The find panel is the window's widget but watches the grid, which goes with this
     // object; the window lives on a while, and its last events must not reach the panel.
-    delete m_find;
+    m_find->stopWatching();
 }
 
 

@@ -91,14 +91,15 @@ protected:
 
 } // namespace
 
-// The window outlives the controller at shut-down; the find panel, which borrows the
-// controller's grid, must not stay behind in it.
-TEST_F(AssembledWindow, TheFindPanelDoesNotOutliveTheGridItSearches)
+// The window outlives the controller at shut-down, and so does the find panel in it; the
+// window's last events must not reach the panel's watch on the grid that went (valgrind
+// sees the fault, a plain run may not).
+TEST_F(AssembledWindow, TheWindowsLastEventsDoNotReachTheGridThatWent)
 {
     controller.reset();
-    EXPECT_TRUE(window.findChildren<FindPanel*>().isEmpty());
     QTest::keyClick(window.grid, Qt::Key_F3);
     window.resize(window.size() + QSize(10, 10));
+    window.hide();
     QCoreApplication::processEvents();
 }
 

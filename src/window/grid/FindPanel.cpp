@@ -136,6 +136,16 @@ FindPanel::FindPanel(SpotGrid& grid, Prompt& prompt, QWidget* parent)
     hide();
 }
 
+void FindPanel::stopWatching()
+{
+    QTableView& view = m_grid.view();
+    view.removeEventFilter(this);
+    disconnect(&view, nullptr, this, nullptr);
+    disconnect(view.selectionModel(), nullptr, this, nullptr);
+    if (parentWidget())
+        parentWidget()->removeEventFilter(this);
+}
+
 void FindPanel::placeOverGrid()
 {
     // The lower left corner of the grid: a match is scrolled to the top, where it stays in view.

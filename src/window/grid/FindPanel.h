@@ -40,6 +40,10 @@ public:
     // Watches the grid's keys and cell selection from now on. Hidden at first.
     FindPanel(SpotGrid& grid, Prompt& prompt, QWidget* parent = nullptr);
 
+    // Stops watching the grid: before the grid goes while the panel stays, as the window's
+    // widget, until the window goes too.
+    void stopWatching();
+
     void showPanel(bool focusSearch);
     void find();
     void next();
